@@ -1,0 +1,8 @@
+#include "link/meter_link.h"
+
+#include <utility>
+
+TMeterLink::TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator)
+    : FPlatform(platform), FShowIndicator(std::move(showIndicator))
+{
+}

@@ -1,0 +1,49 @@
+// The meter link: discovery of the meter, the RFCOMM link to it and the reading
+// exchange, with the fields they share. The acquisition worker is a meter link
+// that runs these on its thread.
+#pragma once
+
+#include "platform/socket_handle.h"
+#include "link/worker_host.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class IBluetoothPlatform;
+
+inline constexpr std::uint8_t RequestByte = 0x14;
+inline constexpr std::uint8_t AckByte = 0x19;
+inline constexpr std::int32_t ReadingMessageSize = 136;
+inline constexpr std::size_t ReceiveBufferSize = 1024;
+
+class TMeterLink {
+public:
+    // platform: the radios, devices and sockets to use (Windows, BlueZ, the
+    // simulated meter or TCP). showIndicator: the hand-off that shows
+    // FIndicatorColor on the interface thread and returns once it has run.
+    TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator);
+    TMeterLink(const TMeterLink &) = delete;
+    TMeterLink &operator=(const TMeterLink &) = delete;
+    virtual ~TMeterLink() = default;
+
+    // Discovery and link (standard Bluetooth enumeration over IBluetoothPlatform).
+    bool FindMeter();
+    bool HasRadio() const;
+    bool OpenLink();
+    void CloseLink();
+
+    // One request, one message of `size` bytes, one acknowledgement, on FSocket.
+    bool ExchangeReading(std::int32_t size);
+
+    std::uint64_t FDeviceAddress = 0;
+    TSocketHandle FSocket = InvalidSocket;
+    std::int32_t FMessageSize = 0;
+    TColor FIndicatorColor = 0;
+    bool FRadioFound = false;
+    std::array<std::uint8_t, ReceiveBufferSize> FBuffer{};
+
+protected:
+    IBluetoothPlatform *FPlatform;
+    std::function<void()> FShowIndicator;
+};

@@ -1,0 +1,19 @@
+// Local date and time as the program keeps them: a double whose whole part counts
+// the days since 30 December 1899 and whose fraction is the time of day.
+#pragma once
+
+#include <cstdint>
+
+using TDateTime = double;
+
+struct TDateTimeParts {
+    int Year = 1899, Month = 12, Day = 30;
+    int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
+};
+
+// The local clock, to the millisecond.
+TDateTimeParts LocalNowParts();
+TDateTime NowLocal();
+
+TDateTime EncodeDateTime(const TDateTimeParts &parts);
+TDateTimeParts DecodeDateTime(TDateTime value);

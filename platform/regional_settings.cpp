@@ -1,0 +1,25 @@
+#include "platform/regional_settings.h"
+
+#include <mutex>
+
+namespace {
+std::mutex currentMutex;
+TRegionalSettings current;
+} // namespace
+
+TRegionalSettings CurrentRegionalSettings()
+{
+    std::lock_guard lock(currentMutex);
+    return current;
+}
+
+void SetCurrentRegionalSettings(const TRegionalSettings &settings)
+{
+    std::lock_guard lock(currentMutex);
+    current = settings;
+}
+
+void RefreshRegionalSettings()
+{
+    SetCurrentRegionalSettings(ReadUserRegionalSettings());
+}
