@@ -1,0 +1,139 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <climits>
+
+namespace {
+
+struct TOptionReader {
+    const std::vector<std::string> &args;
+    std::size_t index = 0;
+
+    // The value of an option: "--name=value" or "--name value".
+    std::string Value(const std::string &name, const std::string &arg, std::size_t equals)
+    {
+        if (equals != std::string::npos)
+            return arg.substr(equals + 1);
+        if (index + 1 >= args.size())
+            throw ECommandLineError(name + " needs a value");
+        return args[++index];
+    }
+};
+
+long ParseCount(const std::string &text)
+{
+    long value = 0;
+    const char *end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value <= 0)
+        throw ECommandLineError("--count needs a whole number above 0, not \"" + text + "\"");
+    return value;
+}
+
+std::string NonEmpty(const std::string &name, const std::string &value)
+{
+    if (value.empty())
+        throw ECommandLineError(name + " needs a value");
+    return value;
+}
+
+} // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string> &args)
+{
+    TCommandLine result;
+    result.ClbMode = !args.empty() && args.front() == "clb";
+
+    TOptionReader reader{args};
+    for (; reader.index < args.size(); ++reader.index) {
+        const std::string &arg = args[reader.index];
+        if (arg.rfind("--", 0) != 0)
+            continue;  // "clb", Qt's own options and stray words
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const bool hasValue = equals != std::string::npos;
+        auto flag = [&](bool &target) {
+            if (hasValue)
+                throw ECommandLineError(name + " takes no value");
+            target = true;
+        };
+
+        if (name == "--simulate")
+            flag(result.Simulate);
+        else if (name == "--headless")
+            flag(result.Headless);
+        else if (name == "--help")
+            flag(result.Help);
+        else if (name == "--sim-messages")
+            result.SimMessagesPath = NonEmpty(name, reader.Value(name, arg, equals));
+        else if (name == "--meter")
+            result.MeterAddress = NonEmpty(name, reader.Value(name, arg, equals));
+        else if (name == "--count")
+            result.Count = ParseCount(reader.Value(name, arg, equals));
+        else if (name == "--csv")
+            result.CsvPath = NonEmpty(name, reader.Value(name, arg, equals));
+        else if (name == "--report-pdf")
+            result.ReportPdfPath = NonEmpty(name, reader.Value(name, arg, equals));
+        else
+            throw ECommandLineError("unknown option " + name + " (see --help)");
+    }
+
+    if (!result.SimMessagesPath.empty())
+        result.Simulate = true;
+    if (result.Simulate && !result.MeterAddress.empty())
+        throw ECommandLineError("--meter cannot be combined with --simulate or --sim-messages");
+    if (!result.Headless) {
+        for (const auto &[given, name] : {std::pair{result.Count.has_value(), "--count"},
+                                          std::pair{!result.CsvPath.empty(), "--csv"},
+                                          std::pair{!result.ReportPdfPath.empty(), "--report-pdf"}}) {
+            if (given)
+                throw ECommandLineError(std::string(name) + " needs --headless");
+        }
+    }
+    return result;
+}
+
+std::string CommandLineHelp()
+{
+    return "Usage: meter-readout [clb] [options]\n"
+           "\n"
+           "Collects readings of the grain meter over Bluetooth into a table.\n"
+           "\n"
+           "  clb                   as the first argument: show and save the raw values IR1 to IR4\n"
+           "  --simulate            use the simulated radio and meter instead of Bluetooth\n"
+           "  --sim-messages FILE   the simulated meter serves these raw 136-byte records,\n"
+           "                        one per connection, once through the file (implies --simulate)\n"
+           "  --meter tcp:HOST:PORT reach the meter through a serial-to-network bridge\n"
+           "  --headless            no window: start at once and print each accepted row\n"
+           "  --count N             headless: stop after N accepted readings\n"
+           "  --csv FILE            headless: write the rows to FILE, each one on disk at once\n"
+           "  --report-pdf FILE     headless: at the end, write the printed report to FILE\n"
+           "  --help                show this text and exit\n"
+           "\n"
+           "Exit status: 0 done, 2 bad command line, 3 no Bluetooth radio (headless).\n";
+}
+
+std::vector<std::string> SplitCommandLine(const std::string &commandLine)
+{
+    std::vector<std::string> args;
+    std::size_t i = 0;
+    const std::size_t n = commandLine.size();
+    auto separates = [](unsigned char c) { return c <= ' '; };
+    while (true) {
+        while (i < n && separates(static_cast<unsigned char>(commandLine[i])))
+            ++i;
+        if (i >= n)
+            break;
+        std::string arg;
+        bool quoted = false;
+        while (i < n && (quoted || !separates(static_cast<unsigned char>(commandLine[i])))) {
+            if (commandLine[i] == '"')
+                quoted = !quoted;
+            else
+                arg += commandLine[i];
+            ++i;
+        }
+        args.push_back(arg);
+    }
+    return args;
+}

@@ -1,0 +1,40 @@
+// The program's command line: the "clb" rule for the first argument, and the
+// options of the simulated meter, the TCP transport and the headless runner.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct TCommandLine {
+    bool ClbMode = false;          // the first argument is exactly "clb"
+    bool Simulate = false;         // --simulate: the simulated radio and meter
+    std::string SimMessagesPath;   // --sim-messages FILE: raw 136-byte records to serve
+    std::string MeterAddress;      // --meter tcp:HOST:PORT
+    bool Headless = false;         // --headless
+    std::optional<long> Count;     // --count N: stop after N accepted readings
+    std::string CsvPath;           // --csv FILE
+    std::string ReportPdfPath;     // --report-pdf FILE
+    bool Help = false;             // --help
+};
+
+// A bad option or value; what() is the one-line message for the operator.
+class ECommandLineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// args are the arguments after the program name, as the platform split them.
+// Arguments that are none of the options are left alone (Qt's own options among
+// them); an unknown option that begins with "--" is an error.
+TCommandLine ParseCommandLine(const std::vector<std::string> &args);
+
+// The text --help prints.
+std::string CommandLineHelp();
+
+// Splits a command line as the program's platform does for its arguments:
+// spaces and control characters separate arguments, double quotes group
+// characters (spaces included) and are removed. Used on Windows, where the
+// program reads the command line as one text.
+std::vector<std::string> SplitCommandLine(const std::string &commandLine);

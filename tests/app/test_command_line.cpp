@@ -1,0 +1,83 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TClbCase {
+    std::vector<std::string> args;
+    bool clb;
+};
+
+class ClbRule : public testing::TestWithParam<TClbCase> {};
+
+TEST_P(ClbRule, OnlyExactlyClbAsFirstArgumentSelectsRawColumns)
+{
+    EXPECT_EQ(ParseCommandLine(GetParam().args).ClbMode, GetParam().clb);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ClbRule,
+    testing::Values(TClbCase{{"clb"}, true}, TClbCase{{"clb", "--simulate"}, true},
+                    TClbCase{{}, false}, TClbCase{{"CLB"}, false}, TClbCase{{"-clb"}, false},
+                    TClbCase{{"/clb"}, false}, TClbCase{{"clbx"}, false}, TClbCase{{"clb "}, false},
+                    TClbCase{{"--simulate", "clb"}, false}, TClbCase{{"x", "clb"}, false}));
+
+TEST(CommandLine, ReadsEveryOptionInBothForms)
+{
+    const TCommandLine line = ParseCommandLine({"--headless", "--count", "7", "--csv=out.csv",
+                                                "--report-pdf", "r.pdf", "--sim-messages", "m.bin"});
+    EXPECT_TRUE(line.Headless);
+    EXPECT_EQ(line.Count, 7);
+    EXPECT_EQ(line.CsvPath, "out.csv");
+    EXPECT_EQ(line.ReportPdfPath, "r.pdf");
+    EXPECT_EQ(line.SimMessagesPath, "m.bin");
+    EXPECT_TRUE(line.Simulate) << "a messages file means the simulated meter";
+    EXPECT_FALSE(line.ClbMode);
+}
+
+TEST(CommandLine, StrayWordsAndQtOptionsAreLeftAlone)
+{
+    const TCommandLine line = ParseCommandLine({"hello", "-platform", "offscreen", "--meter", "tcp:h:1"});
+    EXPECT_EQ(line.MeterAddress, "tcp:h:1");
+    EXPECT_FALSE(line.Simulate);
+}
+
+struct TBadCase {
+    std::vector<std::string> args;
+    std::string named;  // the message names the problem
+};
+
+class BadCommandLine : public testing::TestWithParam<TBadCase> {};
+
+TEST_P(BadCommandLine, IsRejectedWithAMessageNamingTheProblem)
+{
+    try {
+        ParseCommandLine(GetParam().args);
+        FAIL() << "accepted";
+    } catch (const ECommandLineError &error) {
+        EXPECT_NE(std::string(error.what()).find(GetParam().named), std::string::npos) << error.what();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, BadCommandLine,
+    testing::Values(TBadCase{{"--frobnicate"}, "--frobnicate"}, TBadCase{{"--headless", "--count"}, "--count"},
+                    TBadCase{{"--headless", "--count", "0"}, "--count"},
+                    TBadCase{{"--headless", "--count", "3x"}, "3x"},
+                    TBadCase{{"--headless", "--count", "-1"}, "--count"},
+                    TBadCase{{"--headless", "--csv="}, "--csv"}, TBadCase{{"--csv", "a.csv"}, "--headless"},
+                    TBadCase{{"--simulate=yes"}, "--simulate"},
+                    TBadCase{{"--simulate", "--meter", "tcp:h:1"}, "--meter"}));
+
+TEST(CommandLine, SplitsAsThePlatformDoes)
+{
+    EXPECT_EQ(SplitCommandLine("prog clb  x"), (std::vector<std::string>{"prog", "clb", "x"}));
+    EXPECT_EQ(SplitCommandLine("\"C:\\My Files\\prog.exe\" \"clb\""),
+              (std::vector<std::string>{"C:\\My Files\\prog.exe", "clb"}));
+    EXPECT_EQ(SplitCommandLine("prog c\"l\"b\ttab"), (std::vector<std::string>{"prog", "clb", "tab"}));
+    EXPECT_EQ(SplitCommandLine("prog \"\""), (std::vector<std::string>{"prog", ""}));
+    EXPECT_TRUE(SplitCommandLine("   ").empty());
+}
+
+} // namespace
