@@ -1,0 +1,182 @@
+#include "platform/atomic_file.h"
+
+#include <atomic>
+#include <string>
+
+#include <windows.h>
+
+namespace {
+
+std::wstring Wide(const std::string &utf8)
+{
+    if (utf8.empty())
+        return std::wstring();
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+std::string Utf8(const wchar_t *wide, int length)
+{
+    if (length <= 0)
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::string Describe(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr)
+        return "Error " + std::to_string(error);
+    std::string result = Utf8(text, static_cast<int>(length));
+    LocalFree(text);
+    return result;
+}
+
+[[noreturn]] void Throw(TFileStep step, const std::string &path, DWORD error)
+{
+    throw EFileError(FileErrorText(step, path, Describe(error)));
+}
+
+std::wstring FolderOf(const std::wstring &path)
+{
+    const auto separator = path.find_last_of(L"\\/:");
+    if (separator == std::wstring::npos)
+        return std::wstring();
+    return path.substr(0, separator + 1);
+}
+
+// A name that no other save picks: the process, a running count and the clock.
+std::wstring TemporaryName(const std::wstring &folder)
+{
+    static std::atomic<unsigned> counter{0};
+    return folder + L".~save-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L"-" +
+           std::to_wstring(GetTickCount64() % 1000000007ULL) + L".tmp";
+}
+
+} // namespace
+
+struct TAtomicFile::TState {
+    std::string Target;
+    std::wstring TargetWide;
+    std::wstring Temporary;
+    HANDLE Handle = INVALID_HANDLE_VALUE;
+    bool Committed = false;
+};
+
+TAtomicFile::TAtomicFile() = default;
+
+TAtomicFile::~TAtomicFile()
+{
+    Discard();
+}
+
+void TAtomicFile::Discard() noexcept
+{
+    if (!F)
+        return;
+    if (F->Handle != INVALID_HANDLE_VALUE)
+        CloseHandle(F->Handle);
+    F->Handle = INVALID_HANDLE_VALUE;
+    if (!F->Committed && !F->Temporary.empty())
+        DeleteFileW(F->Temporary.c_str());
+    F->Temporary.clear();
+}
+
+void TAtomicFile::Fail(TFileStep step, unsigned long platformError)
+{
+    const std::string target = F ? F->Target : std::string();
+    Discard();
+    Throw(step, target, static_cast<DWORD>(platformError));
+}
+
+void TAtomicFile::Open(const std::string &targetUtf8)
+{
+    if (F)
+        throw std::logic_error("TAtomicFile::Open called twice");
+    auto state = std::make_unique<TState>();
+    state->Target = targetUtf8;
+    state->TargetWide = Wide(targetUtf8);
+    if (state->TargetWide.empty())
+        Throw(TFileStep::Create, targetUtf8, ERROR_INVALID_NAME);
+
+    // The replace at the end would fail on a read-only file or one that another
+    // program holds open; find that out before anything is written.
+    const DWORD attributes = GetFileAttributesW(state->TargetWide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+            Throw(TFileStep::Create, targetUtf8, ERROR_ACCESS_DENIED);
+        // Opening it with no sharing succeeds only when nobody else has it open.
+        const HANDLE probe = CreateFileW(state->TargetWide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE)
+            Throw(TFileStep::Create, targetUtf8, GetLastError());
+        CloseHandle(probe);
+    } else {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND)
+            Throw(TFileStep::Create, targetUtf8, error);
+    }
+
+    const std::wstring folder = FolderOf(state->TargetWide);
+    for (int attempt = 0; state->Handle == INVALID_HANDLE_VALUE; ++attempt) {
+        state->Temporary = TemporaryName(folder);
+        state->Handle = CreateFileW(state->Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (state->Handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS || attempt >= 100) {
+                state->Temporary.clear();
+                Throw(TFileStep::Create, targetUtf8, error);
+            }
+        }
+    }
+    F = std::move(state);
+}
+
+void TAtomicFile::Write(std::string_view bytes)
+{
+    if (!F || F->Handle == INVALID_HANDLE_VALUE)
+        throw std::logic_error("TAtomicFile::Write without an open file");
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!WriteFile(F->Handle, bytes.data(), chunk, &written, nullptr))
+            Fail(TFileStep::Write, GetLastError());
+        if (written == 0)
+            Fail(TFileStep::Write, ERROR_WRITE_FAULT);
+        bytes.remove_prefix(written);
+    }
+}
+
+void TAtomicFile::Commit()
+{
+    if (!F || F->Handle == INVALID_HANDLE_VALUE)
+        throw std::logic_error("TAtomicFile::Commit without an open file");
+    // Only data that is on the disk may take the old file's place.
+    if (!FlushFileBuffers(F->Handle))
+        Fail(TFileStep::Write, GetLastError());
+    const HANDLE handle = F->Handle;
+    F->Handle = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(handle))
+        Fail(TFileStep::Write, GetLastError());
+    if (!MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        Fail(TFileStep::Create, GetLastError());
+    F->Committed = true;
+}
+
+std::string TAtomicFile::TemporaryPath() const
+{
+    if (!F || F->Committed || F->Temporary.empty())
+        return std::string();
+    return Utf8(F->Temporary.c_str(), static_cast<int>(F->Temporary.size()));
+}
