@@ -1,0 +1,303 @@
+#include "platform/atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder per test, removed with everything in it.
+class TScratchFolder {
+public:
+    TScratchFolder()
+    {
+        static std::atomic<int> counter{0};
+        const auto stamp = std::to_string(fs::file_time_type::clock::now().time_since_epoch().count());
+        FPath = fs::temp_directory_path() / ("atomic-file-test-" + stamp + "-" + std::to_string(counter++));
+        fs::create_directories(FPath);
+    }
+    ~TScratchFolder()
+    {
+        std::error_code ignored;
+        MakeWritable();
+        fs::remove_all(FPath, ignored);
+    }
+    TScratchFolder(const TScratchFolder &) = delete;
+    TScratchFolder &operator=(const TScratchFolder &) = delete;
+
+    const fs::path &Path() const { return FPath; }
+    std::string File(const std::string &name) const { return (FPath / name).string(); }
+
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(FPath))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    void MakeWritable()
+    {
+        std::error_code ignored;
+        for (const auto &entry : fs::recursive_directory_iterator(FPath, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::path FPath;
+};
+
+void WriteFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void SaveAtomically(const std::string &target, const std::string &bytes)
+{
+    TAtomicFile file;
+    file.Open(target);
+    file.Write(bytes);
+    file.Commit();
+}
+
+// Runs action, expects an EFileError for the step on target and returns its text.
+std::string FailureText(const std::function<void()> &action, TFileStep step, const std::string &target)
+{
+    try {
+        action();
+    } catch (const EFileError &error) {
+        const std::string text = error.what();
+        const std::string prefix = std::string(step == TFileStep::Create ? "Cannot create file \"" : "Cannot write file \"") +
+                                   target + "\". ";
+        EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
+        EXPECT_GT(text.size(), prefix.size()) << "the platform's cause is missing: " << text;
+        EXPECT_NE(text.back(), '.') << "the error box adds the full stop: " << text;
+        return text;
+    }
+    ADD_FAILURE() << "no EFileError for " << target;
+    return {};
+}
+
+} // namespace
+
+TEST(AtomicFile, ReplacesOrCreatesTheTargetAndLeavesNoTemporaryFile)
+{
+    for (const bool targetExists : {false, true}) {
+        SCOPED_TRACE(targetExists ? "existing target" : "new target");
+        TScratchFolder folder;
+        const std::string target = folder.File("readings.csv");
+        if (targetExists)
+            WriteFile(target, "old contents that are longer than the new ones\r\n");
+
+        SaveAtomically(target, "new\r\n");
+
+        EXPECT_EQ(ReadFile(target), "new\r\n");
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"readings.csv"});
+    }
+}
+
+TEST(AtomicFile, TargetStaysUntouchedUntilCommit)
+{
+    TScratchFolder folder;
+    const std::string target = folder.File("readings.csv");
+    WriteFile(target, "old\r\n");
+    {
+        TAtomicFile file;
+        file.Open(target);
+        file.Write("half of a new file");
+        EXPECT_EQ(ReadFile(target), "old\r\n");
+        EXPECT_FALSE(file.TemporaryPath().empty());
+        EXPECT_TRUE(fs::exists(file.TemporaryPath()));
+        // Dropped without Commit, as when the writer throws halfway.
+    }
+    EXPECT_EQ(ReadFile(target), "old\r\n");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"readings.csv"});
+}
+
+TEST(AtomicFile, TargetThatCannotBeReplacedFailsBeforeAnythingIsWritten)
+{
+    struct TCase {
+        const char *Name;
+        std::function<std::string(TScratchFolder &)> Prepare;  // returns the target
+        std::vector<std::string> NamesAfter;
+    };
+    const std::vector<TCase> cases = {
+        {"read-only file",
+         [](TScratchFolder &folder) {
+             const std::string target = folder.File("old.csv");
+             WriteFile(target, "kept\r\n");
+             // Read-only to everybody; as root only the check of the mode bits stops a rename.
+             fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+             return target;
+         },
+         {"old.csv"}},
+        {"missing folder", [](TScratchFolder &folder) { return folder.File("no such folder/new.csv"); }, {}},
+        {"folder in place of the file",
+         [](TScratchFolder &folder) {
+             fs::create_directory(folder.Path() / "taken.csv");
+             return folder.File("taken.csv");
+         },
+         {"taken.csv"}},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.Name);
+        TScratchFolder folder;
+        const std::string target = testCase.Prepare(folder);
+        const std::string before = fs::is_regular_file(target) ? ReadFile(target) : std::string();
+
+        FailureText([&] { SaveAtomically(target, "new\r\n"); }, TFileStep::Create, target);
+
+        if (fs::is_regular_file(target)) {
+            EXPECT_EQ(ReadFile(target), before);
+        }
+        EXPECT_EQ(folder.Names(), testCase.NamesAfter);
+    }
+}
+
+TEST(AtomicFile, ReplacedFileKeepsItsPermissions)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "mode bits are a POSIX matter";
+#else
+    TScratchFolder folder;
+    const std::string target = folder.File("shared.csv");
+    WriteFile(target, "old\r\n");
+    chmod(target.c_str(), 0640);
+
+    SaveAtomically(target, "new\r\n");
+
+    struct stat status {};
+    ASSERT_EQ(stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+#endif
+}
+
+TEST(AtomicFile, FileHeldOpenByAnotherProgramIsNotReplaced)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX has no exclusive opens to respect";
+#else
+    TScratchFolder folder;
+    const std::string target = folder.File("open.csv");
+    WriteFile(target, "kept\r\n");
+    const HANDLE other = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+
+    FailureText([&] { SaveAtomically(target, "new\r\n"); }, TFileStep::Create, target);
+
+    CloseHandle(other);
+    EXPECT_EQ(ReadFile(target), "kept\r\n");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"open.csv"});
+#endif
+}
+
+#ifndef _WIN32
+namespace {
+
+// Makes writes beyond a few kilobytes fail, the way a full disk does: a tiny
+// tmpfs when the test may mount one (root on a machine that allows it), else a
+// file size limit on the process.
+class TFullDisk {
+public:
+    explicit TFullDisk(const fs::path &where) : FWhere(where)
+    {
+        FMounted = geteuid() == 0 && mount("tmpfs", where.c_str(), "tmpfs", 0, "size=16k") == 0;
+        if (!FMounted) {
+            FOldSignal = std::signal(SIGXFSZ, SIG_IGN);
+            getrlimit(RLIMIT_FSIZE, &FOldLimit);
+            rlimit small = FOldLimit;
+            small.rlim_cur = 16 * 1024;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+    }
+    ~TFullDisk()
+    {
+        if (FMounted) {
+            umount2(FWhere.c_str(), MNT_DETACH);
+        } else {
+            setrlimit(RLIMIT_FSIZE, &FOldLimit);
+            std::signal(SIGXFSZ, FOldSignal);
+        }
+    }
+    TFullDisk(const TFullDisk &) = delete;
+    TFullDisk &operator=(const TFullDisk &) = delete;
+
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(FWhere))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    fs::path FWhere;
+    bool FMounted = false;
+    rlimit FOldLimit{};
+    void (*FOldSignal)(int) = SIG_DFL;
+};
+
+} // namespace
+#endif
+
+TEST(AtomicFile, FullDiskKeepsTheOldFileAndReportsTheFailedWrite)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "no way to fill a disk here without harm";
+#else
+    TScratchFolder folder;
+    const fs::path disk = folder.Path() / "disk";
+    fs::create_directory(disk);
+    TFullDisk full(disk);
+    const std::string target = (disk / "readings.csv").string();
+    WriteFile(target, "old\r\n");
+
+    const std::string big(1 << 20, 'x');
+    FailureText([&] { SaveAtomically(target, big); }, TFileStep::Write, target);
+
+    EXPECT_EQ(ReadFile(target), "old\r\n");
+    EXPECT_EQ(full.Names(), std::vector<std::string>{"readings.csv"});
+#endif
+}
+
+TEST(AtomicFile, ErrorTextCutsTrailingBlanksLineBreaksAndFullStops)
+{
+    struct TCase {
+        TFileStep Step;
+        const char *Cause;
+        const char *Expected;
+    };
+    const TCase cases[] = {
+        {TFileStep::Create, "Access is denied.\r\n", "Cannot create file \"C:\\d\\a.csv\". Access is denied"},
+        {TFileStep::Create, "Permission denied", "Cannot create file \"C:\\d\\a.csv\". Permission denied"},
+        {TFileStep::Write, "There is not enough space on the disk. \r\n", "Cannot write file \"C:\\d\\a.csv\". There is not enough space on the disk"},
+        {TFileStep::Write, "v1.2 disk ... ", "Cannot write file \"C:\\d\\a.csv\". v1.2 disk"},
+    };
+    for (const auto &testCase : cases)
+        EXPECT_EQ(FileErrorText(testCase.Step, "C:\\d\\a.csv", testCase.Cause), testCase.Expected) << testCase.Cause;
+}
