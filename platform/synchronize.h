@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <thread>
 
 class TSynchronizer {
@@ -21,7 +22,9 @@ public:
     TSynchronizer(const TSynchronizer &) = delete;
     TSynchronizer &operator=(const TSynchronizer &) = delete;
 
-    // Called from the issuing thread each time a step becomes pending.
+    // Called from the issuing thread each time a step becomes pending. Replacing
+    // or clearing it waits until no call of the old waker is under way, so an
+    // object that installed itself can clear the waker in its destructor.
     void SetWaker(std::function<void()> waker);
 
     // Runs the step on the interface thread and waits until it has run; an
@@ -29,16 +32,22 @@ public:
     // thread itself, the step runs at once.
     void Synchronize(const TStep &step);
 
-    // Interface thread: runs every pending step; true when any ran.
+    // Interface thread: runs every pending step; true when any ran. A call made
+    // from inside a running step (a modal loop the step opened) runs nothing:
+    // the outer call goes on with the queue once that step has returned.
     bool CheckSynchronize();
 
     // Interface thread: waits at most `timeout` until a step is pending; true
-    // when one is.
+    // when one is. Wake() ends the wait early.
     bool WaitForPending(std::chrono::milliseconds timeout);
+
+    // Any thread: ends the current or the next WaitForPending early, e.g. when a
+    // thread that the interface thread waits for has ended.
+    void Wake();
 
     bool IsInterfaceThread() const;
 
 private:
     struct TState;
-    TState *FState;
+    std::unique_ptr<TState> FState;
 };
