@@ -1,0 +1,62 @@
+// BlueZ's D-Bus API as the Bluetooth backend uses it: the adapters and devices
+// it manages, and the discovery calls of one adapter. Every call has a timeout,
+// so a hung BlueZ costs at most that long per call.
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+// One org.bluez.Device1 object, with the properties the device search reads.
+struct TBluezDevice {
+    QString Path;
+    QString Adapter;  // object path of the adapter that lists it
+    QString Address;  // "AA:BB:CC:DD:EE:FF"
+    QString Name;     // empty when BlueZ has no name for it
+    bool Paired = false;
+    bool Trusted = false;
+    bool Connected = false;
+};
+
+// BlueZ's objects in the order BlueZ reports them.
+struct TBluezObjects {
+    std::vector<QString> Adapters;  // object paths of org.bluez.Adapter1 objects
+    std::vector<TBluezDevice> Devices;
+};
+
+enum class TBusResult {
+    Done,       // BlueZ answered with success
+    Refused,    // BlueZ answered with an error
+    NoAnswer,   // no bus, no BlueZ, or no answer within the timeout
+};
+
+class TBluezBus {
+public:
+    explicit TBluezBus(std::chrono::milliseconds callTimeout);
+    ~TBluezBus();
+    TBluezBus(const TBluezBus &) = delete;
+    TBluezBus &operator=(const TBluezBus &) = delete;
+
+    // nullopt when there is no system bus, BlueZ is not on it, or it did not
+    // answer in time.
+    std::optional<TBluezObjects> ManagedObjects();
+
+    // Restricts the adapter's discovery to classic (BR/EDR) devices.
+    TBusResult SetClassicDiscoveryFilter(const QString &adapter);
+    TBusResult StartDiscovery(const QString &adapter);
+    TBusResult StopDiscovery(const QString &adapter);
+
+private:
+    // The private connection, (re)made on the calling thread when there is none
+    // or the one made before has been lost; null when no bus can be reached.
+    QDBusConnection *Connection();
+    void Disconnect();
+    TBusResult CallAdapter(const QString &adapter, const QString &method, const QVariantList &arguments);
+
+    std::chrono::milliseconds FCallTimeout;
+    std::optional<QDBusConnection> FConnection;
+    QString FConnectionName;
+};

@@ -1,0 +1,267 @@
+#include "platform/bluez/bluez_platform.h"
+
+#include "platform/bluez/bluez_address.h"
+#include "platform/bluez/bluez_bus.h"
+#include "platform/bluez/bluez_sdp.h"
+
+#include <bluetooth/bluetooth.h>
+#include <bluetooth/rfcomm.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The objects behind the opaque handles, owned by the table that handed them
+// out; a handle the table does not hold (closed before, or never ours) is
+// ignored rather than followed.
+template <class T>
+class THandleTable {
+public:
+    void *Add(T value)
+    {
+        auto item = std::make_unique<T>(std::move(value));
+        void *const key = item.get();
+        const auto added = FItems.emplace(key, std::move(item)).first;
+        return added->second.get();
+    }
+    T *Find(void *handle) const
+    {
+        const auto found = FItems.find(handle);
+        return found == FItems.end() ? nullptr : found->second.get();
+    }
+    void Remove(void *handle) { FItems.erase(handle); }
+    std::size_t Size() const { return FItems.size(); }
+
+private:
+    std::unordered_map<void *, std::unique_ptr<T>> FItems;
+};
+
+struct TRadioFind {
+    std::vector<QString> Adapters;
+    std::size_t Next = 0;
+};
+
+struct TRadio {
+    QString Adapter;
+};
+
+struct TDeviceFind {
+    std::vector<TBluetoothDeviceInfo> Devices;
+    std::size_t Next = 0;
+};
+
+// The platform counts an inquiry in 1.28 s units and accepts at most 48 of them.
+constexpr unsigned MaxInquiryUnits = 48;
+
+// Adapters are named hci0, hci1, ... under one parent; ordering by length first
+// keeps hci10 after hci9.
+bool AdapterBefore(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+bool IsWanted(const TBluezDevice &device, const TDeviceSearchParams &params)
+{
+    // BlueZ remembers what it has paired or been told to trust; every other
+    // device it lists was seen by a discovery.
+    const bool remembered = device.Paired || device.Trusted;
+    return (params.ReturnAuthenticated && device.Paired) || (params.ReturnRemembered && remembered) ||
+           (params.ReturnUnknown && !remembered) || (params.ReturnConnected && device.Connected);
+}
+
+void CopyName(const QString &name, std::array<char16_t, 248> &out)
+{
+    out.fill(0);
+    auto length = std::min<qsizetype>(name.size(), static_cast<qsizetype>(out.size()) - 1);
+    // A cut name must not end in half a surrogate pair.
+    if (length > 0 && length < name.size() && name.at(length - 1).isHighSurrogate())
+        --length;
+    for (qsizetype i = 0; i < length; ++i)
+        out[static_cast<std::size_t>(i)] = name.at(i).unicode();
+}
+
+} // namespace
+
+struct TBluezPlatform::TState {
+    explicit TState(const TBluezOptions &options) : Options(options), Bus(options.CallTimeout) {}
+
+    // False when BlueZ stopped answering, so the search ends now.
+    bool RunInquiry(const QString &adapter, std::uint8_t timeoutMultiplier);
+
+    TBluezOptions Options;
+    TBluezBus Bus;
+    THandleTable<TRadioFind> RadioFinds;
+    THandleTable<TRadio> Radios;
+    THandleTable<TDeviceFind> DeviceFinds;
+    std::set<TSocketHandle> Sockets;
+};
+
+bool TBluezPlatform::TState::RunInquiry(const QString &adapter, std::uint8_t timeoutMultiplier)
+{
+    const unsigned units = std::min<unsigned>(timeoutMultiplier, MaxInquiryUnits);
+    // Without the filter BlueZ would also scan for low-energy devices, which
+    // cannot carry an RFCOMM link.
+    if (Bus.SetClassicDiscoveryFilter(adapter) == TBusResult::NoAnswer)
+        return false;
+    const TBusResult started = Bus.StartDiscovery(adapter);
+    if (started == TBusResult::NoAnswer)
+        return false;
+    // The full time passes even when BlueZ refused to discover (adapter off,
+    // or busy): the devices it knows are still listed, another program's
+    // discovery may still find new ones, and the caller's retries keep their pace.
+    std::this_thread::sleep_for(Options.InquiryUnit * units);
+    if (started == TBusResult::Done && Bus.StopDiscovery(adapter) == TBusResult::NoAnswer)
+        return false;
+    return true;
+}
+
+TBluezPlatform::TBluezPlatform(TBluezOptions options) : FState(std::make_unique<TState>(options)) {}
+
+TBluezPlatform::~TBluezPlatform()
+{
+    for (const TSocketHandle socket : FState->Sockets)
+        ::close(socket);
+}
+
+TFindHandle TBluezPlatform::FindFirstRadio(TRadioHandle &radio)
+{
+    radio = nullptr;
+    const auto objects = FState->Bus.ManagedObjects();
+    if (!objects || objects->Adapters.empty())
+        return nullptr;
+    TRadioFind find{objects->Adapters, 0};
+    std::stable_sort(find.Adapters.begin(), find.Adapters.end(), AdapterBefore);
+    const TFindHandle handle = FState->RadioFinds.Add(std::move(find));
+    FindNextRadio(handle, radio);
+    return handle;
+}
+
+bool TBluezPlatform::FindNextRadio(TFindHandle find, TRadioHandle &radio)
+{
+    TRadioFind *state = FState->RadioFinds.Find(find);
+    if (state == nullptr || state->Next >= state->Adapters.size())
+        return false;
+    radio = FState->Radios.Add(TRadio{state->Adapters[state->Next++]});
+    return true;
+}
+
+void TBluezPlatform::FindRadioClose(TFindHandle find)
+{
+    FState->RadioFinds.Remove(find);
+}
+
+void TBluezPlatform::CloseRadio(TRadioHandle radio)
+{
+    FState->Radios.Remove(radio);
+}
+
+TFindHandle TBluezPlatform::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
+{
+    const TRadio *radio = FState->Radios.Find(params.Radio);
+    if (radio == nullptr)
+        return nullptr;
+    const QString adapter = radio->Adapter;
+    if (params.IssueInquiry && !FState->RunInquiry(adapter, params.TimeoutMultiplier))
+        return nullptr;
+    const auto objects = FState->Bus.ManagedObjects();
+    if (!objects)
+        return nullptr;
+
+    TDeviceFind find;
+    for (const TBluezDevice &known : objects->Devices) {
+        if (known.Adapter != adapter || !IsWanted(known, params))
+            continue;
+        const auto address = ParseBluetoothAddress(known.Address.toStdString());
+        if (!address)
+            continue;  // not a device anyone could connect to
+        TBluetoothDeviceInfo info;
+        CopyName(known.Name, info.Name);
+        info.Address = *address;
+        find.Devices.push_back(info);
+    }
+    if (find.Devices.empty())
+        return nullptr;
+    device = find.Devices.front();
+    find.Next = 1;
+    return FState->DeviceFinds.Add(std::move(find));
+}
+
+bool TBluezPlatform::FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device)
+{
+    TDeviceFind *state = FState->DeviceFinds.Find(find);
+    if (state == nullptr || state->Next >= state->Devices.size())
+        return false;
+    device = state->Devices[state->Next++];
+    return true;
+}
+
+void TBluezPlatform::FindDeviceClose(TFindHandle find)
+{
+    FState->DeviceFinds.Remove(find);
+}
+
+int TBluezPlatform::Startup()
+{
+    return 0;  // the kernel's sockets need no start-up
+}
+
+TSocketHandle TBluezPlatform::OpenSocket()
+{
+    const int socket = ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
+    if (socket < 0)
+        return InvalidSocket;
+    FState->Sockets.insert(socket);
+    return socket;
+}
+
+void TBluezPlatform::SetReuseAddress(TSocketHandle socket)
+{
+    const int on = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+int TBluezPlatform::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
+{
+    if (socket == InvalidSocket)
+        return -1;
+    const int channel = FindRfcommChannel(address, serviceClass);
+    if (channel <= 0)
+        return -1;
+    sockaddr_rc target{};
+    target.rc_family = AF_BLUETOOTH;
+    const auto bytes = AddressToKernelBytes(address);
+    std::memcpy(target.rc_bdaddr.b, bytes.data(), bytes.size());
+    target.rc_channel = static_cast<std::uint8_t>(channel);
+    return ::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == 0 ? 0 : -1;
+}
+
+void TBluezPlatform::CloseSocket(TSocketHandle socket)
+{
+    // Only sockets this backend made are closed, once: closing a number twice
+    // could close whatever file took the number in between.
+    if (FState->Sockets.erase(socket) != 0)
+        ::close(socket);
+}
+
+void TBluezPlatform::Cleanup() {}
+
+std::size_t TBluezPlatform::OpenHandleCount() const
+{
+    return FState->RadioFinds.Size() + FState->Radios.Size() + FState->DeviceFinds.Size();
+}
+
+std::size_t TBluezPlatform::OpenSocketCount() const
+{
+    return FState->Sockets.size();
+}
