@@ -1,0 +1,108 @@
+// TCP sockets for the TCP meter transport on POSIX systems.
+#include "platform/tcp_meter_platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace TcpSocket {
+
+int Startup()
+{
+    return 0;
+}
+
+void Cleanup()
+{
+}
+
+bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
+{
+    address = TAddress{};
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *list = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0)
+        return false;
+    const addrinfo *chosen = list;
+    for (const addrinfo *entry = list; entry; entry = entry->ai_next)
+        if (entry->ai_family == AF_INET) {
+            chosen = entry;
+            break;
+        }
+    const bool ok = chosen && chosen->ai_addrlen <= address.Bytes.size();
+    if (ok) {
+        std::memcpy(address.Bytes.data(), chosen->ai_addr, chosen->ai_addrlen);
+        address.Length = static_cast<std::uint32_t>(chosen->ai_addrlen);
+        address.Family = chosen->ai_family;
+    }
+    freeaddrinfo(list);
+    return ok;
+}
+
+TSocketHandle Open(const TAddress &address)
+{
+    const int family = address.Length ? address.Family : AF_INET;
+    const int socket = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (socket < 0)
+        return InvalidSocket;
+    // The exchange writes single bytes and waits for the answer: send them now.
+    const int on = 1;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return socket;
+}
+
+void SetReuseAddress(TSocketHandle socket)
+{
+    const int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+}
+
+int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout)
+{
+    if (address.Length == 0)
+        return -1;
+    // Connect without blocking so that the wait has a bound, then go back to a
+    // blocking socket, which the exchange expects.
+    const int flags = fcntl(socket, F_GETFL);
+    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0)
+        return -1;
+    int result = ::connect(socket, reinterpret_cast<const sockaddr *>(address.Bytes.data()), address.Length);
+    if (result != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        pollfd waiting{socket, POLLOUT, 0};
+        int ready = 0;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            ready = poll(&waiting, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+            if (ready >= 0 || errno != EINTR)
+                break;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (ready == 1 && getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+            result = 0;
+    }
+    if (fcntl(socket, F_SETFL, flags) < 0)
+        return -1;
+    return result == 0 ? 0 : -1;
+}
+
+void Close(TSocketHandle socket)
+{
+    ::close(socket);
+}
+
+}  // namespace TcpSocket

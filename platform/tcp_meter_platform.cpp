@@ -1,0 +1,171 @@
+#include "platform/tcp_meter_platform.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+constexpr std::string_view Scheme = "tcp:";
+constexpr const char *Form = " (expected tcp:HOST:PORT, e.g. tcp:localhost:5000)";
+
+TMeterAddressParse Failure(std::string error)
+{
+    TMeterAddressParse result;
+    result.Error = std::move(error);
+    return result;
+}
+
+bool ParsePort(std::string_view text, std::uint16_t &port)
+{
+    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }))
+        return false;
+    unsigned value = 0;
+    for (char c : text)
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value == 0 || value > 65535)
+        return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+}  // namespace
+
+TMeterAddressParse ParseMeterAddress(std::string_view text)
+{
+    const std::string quoted = "\"" + std::string(text) + "\"";
+    if (text.substr(0, Scheme.size()) != Scheme)
+        return Failure("meter address " + quoted + " does not start with tcp:" + Form);
+    std::string_view rest = text.substr(Scheme.size());
+
+    std::string_view host;
+    std::string_view port;
+    if (!rest.empty() && rest.front() == '[') {
+        const auto close = rest.find(']');
+        if (close == std::string_view::npos)
+            return Failure("meter address " + quoted + " has no closing ] after the IPv6 address" + Form);
+        host = rest.substr(1, close - 1);
+        if (close + 1 >= rest.size() || rest[close + 1] != ':')
+            return Failure("meter address " + quoted + " has no port after the IPv6 address" + Form);
+        port = rest.substr(close + 2);
+    } else {
+        const auto colon = rest.rfind(':');
+        if (colon == std::string_view::npos)
+            return Failure("meter address " + quoted + " has no port" + Form);
+        host = rest.substr(0, colon);
+        port = rest.substr(colon + 1);
+        if (host.find(':') != std::string_view::npos)
+            return Failure("meter address " + quoted + ": write an IPv6 address in brackets, e.g. tcp:[::1]:5000");
+    }
+    if (host.empty())
+        return Failure("meter address " + quoted + " has no host" + Form);
+    if (std::any_of(host.begin(), host.end(), [](char c) {
+            return static_cast<unsigned char>(c) <= ' ' || c == '[' || c == ']' || c == '/';
+        }))
+        return Failure("meter address " + quoted + " has a host with characters no host name has" + Form);
+
+    TMeterAddressParse result;
+    if (!ParsePort(port, result.Address.Port))
+        return Failure("meter address " + quoted + " has no port from 1 to 65535" + Form);
+    result.Address.Host = std::string(host);
+    result.Ok = true;
+    return result;
+}
+
+TTcpMeterPlatform::TTcpMeterPlatform(TTcpMeterAddress address, std::u16string deviceName,
+                                     std::chrono::milliseconds connectTimeout)
+    : FAddress(std::move(address)), FDeviceName(std::move(deviceName)), FConnectTimeout(connectTimeout)
+{
+}
+
+TFindHandle TTcpMeterPlatform::FindFirstRadio(TRadioHandle &radio)
+{
+    radio = &FRadio;
+    return &FRadioFind;
+}
+
+bool TTcpMeterPlatform::FindNextRadio(TFindHandle, TRadioHandle &)
+{
+    return false;
+}
+
+void TTcpMeterPlatform::FindRadioClose(TFindHandle)
+{
+}
+
+void TTcpMeterPlatform::CloseRadio(TRadioHandle)
+{
+}
+
+TFindHandle TTcpMeterPlatform::FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device)
+{
+    // No inquiry: the one device is the configured host, listed at once.
+    device = TBluetoothDeviceInfo{};
+    const std::size_t length = std::min(FDeviceName.size(), device.Name.size() - 1);
+    std::copy_n(FDeviceName.begin(), length, device.Name.begin());
+    device.Address = DeviceAddress();
+    return &FDeviceFind;
+}
+
+bool TTcpMeterPlatform::FindNextDevice(TFindHandle, TBluetoothDeviceInfo &)
+{
+    return false;
+}
+
+void TTcpMeterPlatform::FindDeviceClose(TFindHandle)
+{
+}
+
+int TTcpMeterPlatform::Startup()
+{
+    return TcpSocket::Startup();
+}
+
+TSocketHandle TTcpMeterPlatform::OpenSocket()
+{
+    // A name that does not resolve still gets a socket, whose Connect then
+    // fails: to the link that is a meter out of reach, as on Bluetooth.
+    TcpSocket::TAddress target;
+    TcpSocket::Resolve(FAddress.Host, FAddress.Port, target);
+    const TSocketHandle socket = TcpSocket::Open(target);
+    if (socket != InvalidSocket) {
+        std::lock_guard lock(FLock);
+        FTargets[socket] = target;
+    }
+    return socket;
+}
+
+void TTcpMeterPlatform::SetReuseAddress(TSocketHandle socket)
+{
+    TcpSocket::SetReuseAddress(socket);
+}
+
+int TTcpMeterPlatform::Connect(TSocketHandle socket, std::uint64_t, const TServiceClassId &)
+{
+    TcpSocket::TAddress target;
+    {
+        std::lock_guard lock(FLock);
+        const auto found = FTargets.find(socket);
+        if (found == FTargets.end())
+            return -1;
+        target = found->second;
+    }
+    if (target.Length == 0)
+        return -1;
+    return TcpSocket::Connect(socket, target, FConnectTimeout);
+}
+
+void TTcpMeterPlatform::CloseSocket(TSocketHandle socket)
+{
+    {
+        std::lock_guard lock(FLock);
+        FTargets.erase(socket);
+    }
+    TcpSocket::Close(socket);
+}
+
+void TTcpMeterPlatform::Cleanup()
+{
+    TcpSocket::Cleanup();
+}

@@ -1,0 +1,101 @@
+// TCP sockets for the TCP meter transport on Windows (Winsock 2.2).
+#include "platform/tcp_meter_platform.h"
+
+#include <cstring>
+#include <string>
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace TcpSocket {
+
+int Startup()
+{
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+void Cleanup()
+{
+    WSACleanup();
+}
+
+bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
+{
+    address = TAddress{};
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *list = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0)
+        return false;
+    const addrinfo *chosen = list;
+    for (const addrinfo *entry = list; entry; entry = entry->ai_next)
+        if (entry->ai_family == AF_INET) {
+            chosen = entry;
+            break;
+        }
+    const bool ok = chosen && chosen->ai_addrlen <= address.Bytes.size();
+    if (ok) {
+        std::memcpy(address.Bytes.data(), chosen->ai_addr, chosen->ai_addrlen);
+        address.Length = static_cast<std::uint32_t>(chosen->ai_addrlen);
+        address.Family = chosen->ai_family;
+    }
+    freeaddrinfo(list);
+    return ok;
+}
+
+TSocketHandle Open(const TAddress &address)
+{
+    const int family = address.Length ? address.Family : AF_INET;
+    const SOCKET socket = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
+    if (socket == INVALID_SOCKET)
+        return InvalidSocket;
+    // The exchange writes single bytes and waits for the answer: send them now.
+    const BOOL on = TRUE;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&on), sizeof on);
+    return socket;
+}
+
+void SetReuseAddress(TSocketHandle socket)
+{
+    const int on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&on), sizeof on);
+}
+
+int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout)
+{
+    if (address.Length == 0)
+        return -1;
+    // Connect without blocking so that the wait has a bound, then go back to a
+    // blocking socket, which the exchange expects.
+    u_long nonBlocking = 1;
+    if (ioctlsocket(socket, FIONBIO, &nonBlocking) != 0)
+        return -1;
+    int result = ::connect(socket, reinterpret_cast<const sockaddr *>(address.Bytes.data()),
+                           static_cast<int>(address.Length));
+    if (result != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(socket, &writable);
+        FD_SET(socket, &failed);
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(timeout).count();
+        timeval wait{static_cast<long>(micros / 1000000), static_cast<long>(micros % 1000000)};
+        // Winsock reports a refused connection in the exception set.
+        if (select(0, nullptr, &writable, &failed, &wait) == 1 && FD_ISSET(socket, &writable))
+            result = 0;
+    }
+    u_long blocking = 0;
+    if (ioctlsocket(socket, FIONBIO, &blocking) != 0)
+        return -1;
+    return result == 0 ? 0 : -1;
+}
+
+void Close(TSocketHandle socket)
+{
+    closesocket(socket);
+}
+
+}  // namespace TcpSocket

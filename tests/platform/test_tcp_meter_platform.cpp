@@ -1,0 +1,207 @@
+// The TCP meter transport: its address syntax, its discovery of the one meter,
+// and real connections to a loopback listener.
+#include "link/meter_identity.h"
+#include "link/meter_link.h"
+#include "platform/tcp_meter_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+using TSocketLength = int;
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+using TSocketLength = socklen_t;
+#endif
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A listening socket on 127.0.0.1 with an ephemeral port; accepts one peer.
+class TLoopbackListener {
+public:
+    TLoopbackListener()
+    {
+        TcpSocket::Startup();
+        FSocket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        TSocketLength length = sizeof address;
+        if (::bind(FSocket, reinterpret_cast<sockaddr *>(&address), length) != 0 || ::listen(FSocket, 4) != 0 ||
+            ::getsockname(FSocket, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            ADD_FAILURE() << "no loopback listener";
+        Port = ntohs(address.sin_port);
+    }
+    ~TLoopbackListener()
+    {
+        Close();
+        if (FPeer != InvalidSocket)
+            TcpSocket::Close(FPeer);
+        TcpSocket::Cleanup();
+    }
+    void Close()
+    {
+        if (FSocket != InvalidSocket)
+            TcpSocket::Close(FSocket);
+        FSocket = InvalidSocket;
+    }
+    // The accepted peer's end, to talk to the platform's socket.
+    TSocketHandle Accept()
+    {
+        FPeer = ::accept(FSocket, nullptr, nullptr);
+        return FPeer;
+    }
+
+    std::uint16_t Port = 0;
+
+private:
+    TSocketHandle FSocket = InvalidSocket;
+    TSocketHandle FPeer = InvalidSocket;
+};
+
+bool SendByte(TSocketHandle socket, char byte)
+{
+    return ::send(socket, &byte, 1, 0) == 1;
+}
+
+int ReceiveByte(TSocketHandle socket)
+{
+    char byte = 0;
+    return ::recv(socket, &byte, 1, 0) == 1 ? static_cast<unsigned char>(byte) : -1;
+}
+
+struct TParseCase {
+    const char *Text;
+    bool Ok;
+    const char *Host;
+    std::uint16_t Port;
+};
+
+TEST(MeterAddress, AcceptsHostAndPortAndRejectsAnythingElseWithAReason)
+{
+    const std::vector<TParseCase> cases = {
+        {"tcp:localhost:5000", true, "localhost", 5000},
+        {"tcp:127.0.0.1:1", true, "127.0.0.1", 1},
+        {"tcp:lab-meter.example.org:65535", true, "lab-meter.example.org", 65535},
+        {"tcp:[::1]:5000", true, "::1", 5000},
+        {"tcp:[fe80::1%eth0]:7", true, "fe80::1%eth0", 7},
+        {"tcp:host:00080", true, "host", 80},
+        {"", false, "", 0},
+        {"localhost:5000", false, "", 0},
+        {"TCP:localhost:5000", false, "", 0},
+        {"tcp:", false, "", 0},
+        {"tcp:localhost", false, "", 0},
+        {"tcp:localhost:", false, "", 0},
+        {"tcp::5000", false, "", 0},
+        {"tcp:localhost:0", false, "", 0},
+        {"tcp:localhost:65536", false, "", 0},
+        {"tcp:localhost:123456", false, "", 0},
+        {"tcp:localhost:-1", false, "", 0},
+        {"tcp:localhost:50x", false, "", 0},
+        {"tcp:localhost: 50", false, "", 0},
+        {"tcp:::1:5000", false, "", 0},
+        {"tcp:[::1]5000", false, "", 0},
+        {"tcp:[::1:5000", false, "", 0},
+        {"tcp:[]:5000", false, "", 0},
+        {"tcp:bad host:5000", false, "", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Text);
+        const TMeterAddressParse parsed = ParseMeterAddress(c.Text);
+        EXPECT_EQ(static_cast<bool>(parsed), c.Ok);
+        if (c.Ok) {
+            EXPECT_EQ(parsed.Address.Host, c.Host);
+            EXPECT_EQ(parsed.Address.Port, c.Port);
+            EXPECT_TRUE(parsed.Error.empty());
+        } else {
+            // The message names what was typed, so the person can find it.
+            EXPECT_NE(parsed.Error.find(std::string("\"") + c.Text + "\""), std::string::npos) << parsed.Error;
+        }
+    }
+}
+
+TEST(TcpMeterPlatform, ListsOneRadioWithTheMeterAtOnce)
+{
+    TTcpMeterPlatform platform({"localhost", 5000}, MeterDeviceName);
+    TMeterLink link(&platform, [] {});
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(link.FindMeter());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    EXPECT_TRUE(link.HasRadio());
+    EXPECT_EQ(link.FDeviceAddress, 5000u);
+}
+
+TEST(TcpMeterPlatform, TheLinkIsAConnectedBlockingTcpStream)
+{
+    TLoopbackListener listener;
+    TTcpMeterPlatform platform({"127.0.0.1", listener.Port}, MeterDeviceName);
+    TMeterLink link(&platform, [] {});
+    ASSERT_TRUE(link.FindMeter());
+    ASSERT_TRUE(link.OpenLink());
+    const TSocketHandle meter = listener.Accept();
+    ASSERT_NE(meter, InvalidSocket);
+
+    EXPECT_TRUE(SendByte(link.FSocket, 0x14));
+    EXPECT_EQ(ReceiveByte(meter), 0x14);
+    // Blocking again after the bounded connect: the receive waits for the byte.
+    EXPECT_TRUE(SendByte(meter, 0x19));
+    EXPECT_EQ(ReceiveByte(link.FSocket), 0x19);
+
+    link.CloseLink();
+    EXPECT_EQ(link.FSocket, InvalidSocket);
+    EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
+}
+
+TEST(TcpMeterPlatform, AHostNamedByNameIsReached)
+{
+    TLoopbackListener listener;
+    TTcpMeterPlatform platform({"localhost", listener.Port}, MeterDeviceName);
+    TMeterLink link(&platform, [] {});
+    ASSERT_TRUE(link.FindMeter());
+    ASSERT_TRUE(link.OpenLink());
+    EXPECT_NE(listener.Accept(), InvalidSocket);
+    link.CloseLink();
+}
+
+struct TOutOfReachCase {
+    const char *Label;
+    std::string Host;
+    bool ClosedPort;
+};
+
+TEST(TcpMeterPlatform, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
+{
+    const std::vector<TOutOfReachCase> cases = {
+        {"nothing listens on the port", "127.0.0.1", true},
+        {"the name does not resolve", "no-such-meter.invalid", false},
+        // A documentation address: never answers, or has no route at all.
+        {"the host never answers", "192.0.2.1", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        std::uint16_t port = 9;
+        if (c.ClosedPort) {
+            TLoopbackListener listener;
+            port = listener.Port;
+        }
+        TTcpMeterPlatform platform({c.Host, port}, MeterDeviceName, 300ms);
+        TMeterLink link(&platform, [] {});
+        ASSERT_TRUE(link.FindMeter());
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_FALSE(link.OpenLink());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+        EXPECT_EQ(link.FSocket, InvalidSocket);
+    }
+}
+
+}  // namespace
