@@ -6,6 +6,8 @@
 
 #include "link/meter_link.h"
 #include "link/worker_host.h"
+#include "platform/event.h"
+#include "platform/recursive_lock.h"
 #include "platform/thread.h"
 
 #include <atomic>
@@ -13,22 +15,59 @@
 
 class TSynchronizer;
 
+// Run states (FState) and commands (FCommand).
+inline constexpr std::int32_t StateIdle = 0;
+inline constexpr std::int32_t StateSearching = 1;
+inline constexpr std::int32_t StateMeterFound = 2;
+inline constexpr std::int32_t CommandNone = 0;
+inline constexpr std::int32_t CommandStart = 1;
+inline constexpr std::int32_t CommandStop = 2;
+
+// Create with new on the interface thread (the synchronizer's), Start() it, and
+// end it with Shutdown(), which deletes it: the object must outlive its thread,
+// and only Shutdown knows when the thread has ended.
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
-    // Creates the thread suspended; Start() runs it.
+    // Creates the thread suspended; Start() runs it. `host` and `synchronizer`
+    // must outlive the worker.
     GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer);
+    // Only through Shutdown(): the thread has ended by then. Empties BTthr.
     ~GLAXBTthr() override;
 
+    // Interface thread. Each posts its command only when none is pending.
     void RequestStart();
     // Also calls the host's ShowStopOverlay, directly, when the stop is posted.
     void RequestStop();
     bool IsActive() const;
-    // Sets the stop event, waits for the thread's end running hand-offs
-    // meanwhile, then destroys this object (which empties BTthr).
+    // Interface thread: sets the stop event, waits for the thread's end running
+    // hand-offs meanwhile, then destroys this object (which empties BTthr).
     void Shutdown();
 
 protected:
     void Execute() override;
+
+private:
+    // Runs one of the hand-offs below on the interface thread and waits for it.
+    void HandOff(void (GLAXBTthr::*step)());
+    // The hand-offs; they run on the interface thread while the worker waits.
+    void ShowIndicator();
+    void ShowRunState();
+    void ShowNoRadioError();
+    void ProcessReading();
+
+    // Execute's parts.
+    void TakeUpCommand();
+    void DropStaleCommand();
+    void Search();
+    void ConnectAndExchange();
+    void SetIndicator(TColor color);
+
+    IWorkerHost &FHost;
+    TSynchronizer &FSynchronizer;
+    TEvent FStopEvent;  // auto-reset; set only by Shutdown
+    TRecursiveLock FLock;  // entered by the worker thread only
+    std::atomic<std::int32_t> FState{StateIdle};
+    std::atomic<std::int32_t> FCommand{CommandNone};
 };
 
 // The program-wide reference to the one worker.

@@ -32,6 +32,7 @@ public:
     void SetFreeOnTerminate(bool free);
     bool FreeOnTerminate() const;
 
+    bool Started() const { return FStarted.load(); }
     // True once the body has ended (Execute() returned or threw).
     bool Finished() const;
 

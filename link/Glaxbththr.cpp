@@ -1,0 +1,231 @@
+#include "link/Glaxbththr.h"
+
+#include "link/parse_reading.h"
+#include "platform/synchronize.h"
+
+#include <chrono>
+
+GLAXBTthr *BTthr = nullptr;
+
+namespace {
+
+constexpr std::uint32_t CommandPollMilliseconds = 10;
+constexpr std::uint32_t StopLookMilliseconds = 1;
+// Shutdown's wait for the thread's end or a pending hand-off, in slices.
+constexpr std::chrono::milliseconds ShutdownSlice{1000};
+
+// Closes the link however the exchange ends, a hand-off's error included.
+class TLinkCloser {
+public:
+    explicit TLinkCloser(TMeterLink &link) : FLink(link) {}
+    ~TLinkCloser() { FLink.CloseLink(); }
+    TLinkCloser(const TLinkCloser &) = delete;
+    TLinkCloser &operator=(const TLinkCloser &) = delete;
+
+private:
+    TMeterLink &FLink;
+};
+
+}  // namespace
+
+GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer)
+    : TThread(),  // suspended until Start()
+      TMeterLink(&platform, [this] { HandOff(&GLAXBTthr::ShowIndicator); }),
+      FHost(host),
+      FSynchronizer(synchronizer)
+{
+    // Shutdown frees the object, after the thread has ended.
+    SetFreeOnTerminate(false);
+    // FStopEvent (not signalled) and FLock are made with the object.
+    FIndicatorColor = IndicatorGrey;
+    FMessageSize = ReadingMessageSize;
+    // Shutdown waits for a hand-off or the thread's end, whichever comes first.
+    SetFinishedNotifier([&sync = FSynchronizer] { sync.Wake(); });
+}
+
+GLAXBTthr::~GLAXBTthr()
+{
+    if (BTthr == this)
+        BTthr = nullptr;
+}
+
+void GLAXBTthr::RequestStart()
+{
+    if (FCommand.load() != CommandNone)
+        return;
+    FCommand.store(CommandStart);
+}
+
+void GLAXBTthr::RequestStop()
+{
+    if (FCommand.load() != CommandNone)
+        return;
+    FCommand.store(CommandStop);
+    FHost.ShowStopOverlay();
+}
+
+bool GLAXBTthr::IsActive() const
+{
+    return FState.load() != StateIdle;
+}
+
+void GLAXBTthr::Shutdown()
+{
+    FStopEvent.SetEvent();
+    if (Started()) {
+        // The worker may be blocked in a hand-off (the grey indicator after the
+        // stop event, say): keep running them until the thread has ended. The
+        // thread's end wakes the wait too, so no slice is waited out in vain.
+        while (!Finished()) {
+            if (FSynchronizer.WaitForPending(ShutdownSlice))
+                FSynchronizer.CheckSynchronize();
+        }
+        WaitFor();
+    }
+    delete this;
+}
+
+void GLAXBTthr::HandOff(void (GLAXBTthr::*step)())
+{
+    FSynchronizer.Synchronize([this, step] { (this->*step)(); });
+}
+
+void GLAXBTthr::ShowIndicator()
+{
+    FHost.ShowIndicator(FIndicatorColor);
+}
+
+void GLAXBTthr::ShowRunState()
+{
+    FHost.ShowRunState(FState.load());
+}
+
+void GLAXBTthr::ShowNoRadioError()
+{
+    FHost.ShowNoRadioError();
+}
+
+void GLAXBTthr::ProcessReading()
+{
+    // A reading is accepted whole or dropped whole, silently: a message that
+    // does not parse, or a row that cannot be appended, ends here.
+    try {
+        TReading reading = ParseReading(FBuffer.data(), FMessageSize);
+        FHost.AddReading(reading);
+    } catch (...) {
+    }
+}
+
+void GLAXBTthr::SetIndicator(TColor color)
+{
+    FIndicatorColor = color;
+    HandOff(&GLAXBTthr::ShowIndicator);
+}
+
+void GLAXBTthr::Execute()
+{
+    SetIndicator(IndicatorGrey);
+    while (!Terminated()) {
+        if (FStopEvent.WaitFor(CommandPollMilliseconds) == TWaitResult::wrSignaled) {
+            Terminate();
+            continue;
+        }
+        TakeUpCommand();
+        if (FState.load() == StateIdle)
+            continue;
+        Search();
+        if (FState.load() == StateMeterFound)
+            ConnectAndExchange();
+    }
+}
+
+void GLAXBTthr::TakeUpCommand()
+{
+    TRecursiveLockGuard guard(FLock);
+    if (FCommand.load() == CommandStart && FState.load() == StateIdle) {
+        FCommand.store(CommandNone);
+        FState.store(StateSearching);
+        SetIndicator(IndicatorBlue);
+        HandOff(&GLAXBTthr::ShowRunState);
+    }
+    if (FCommand.load() == CommandStop && FState.load() == StateSearching) {
+        FState.store(StateIdle);
+        FCommand.store(CommandNone);
+        SetIndicator(IndicatorGrey);
+        HandOff(&GLAXBTthr::ShowRunState);
+    }
+    DropStaleCommand();
+}
+
+// A command whose state has passed before the worker looked at it would stay
+// pending for ever and block every later command (a stop posted just as the
+// worker fell back to idle because no radio exists would leave Start dead).
+// A stop that finds the worker idle, or a start that finds it searching, has
+// nothing left to do: it is cleared. Caller holds FLock.
+void GLAXBTthr::DropStaleCommand()
+{
+    const std::int32_t command = FCommand.load();
+    const std::int32_t state = FState.load();
+    if ((command == CommandStop && state == StateIdle) || (command == CommandStart && state == StateSearching))
+        FCommand.store(CommandNone);
+}
+
+void GLAXBTthr::Search()
+{
+    while (FState.load() == StateSearching) {
+        {
+            TRecursiveLockGuard guard(FLock);
+            if (FCommand.load() == CommandStop) {
+                FState.store(StateIdle);
+                FCommand.store(CommandNone);
+                SetIndicator(IndicatorGrey);
+                HandOff(&GLAXBTthr::ShowRunState);
+                break;
+            }
+            DropStaleCommand();
+        }
+        SetIndicator(IndicatorBlue);
+        if (FindMeter()) {
+            TRecursiveLockGuard guard(FLock);
+            SetIndicator(IndicatorBlue);
+            FState.store(StateMeterFound);
+            break;
+        }
+        if (!HasRadio()) {
+            FIndicatorColor = IndicatorGrey;
+            {
+                TRecursiveLockGuard guard(FLock);
+                FState.store(StateIdle);
+            }
+            HandOff(&GLAXBTthr::ShowIndicator);
+            HandOff(&GLAXBTthr::ShowRunState);
+            HandOff(&GLAXBTthr::ShowNoRadioError);
+            break;
+        }
+        if (FStopEvent.WaitFor(StopLookMilliseconds) == TWaitResult::wrSignaled) {
+            SetIndicator(IndicatorGrey);
+            {
+                TRecursiveLockGuard guard(FLock);
+                FState.store(StateIdle);
+            }
+            Terminate();
+            break;
+        }
+    }
+}
+
+void GLAXBTthr::ConnectAndExchange()
+{
+    SetIndicator(IndicatorBlue);
+    if (!OpenLink()) {
+        TRecursiveLockGuard guard(FLock);
+        FState.store(StateSearching);
+        return;
+    }
+    TLinkCloser closer(*this);
+    SetIndicator(IndicatorRed);
+    TRecursiveLockGuard guard(FLock);
+    if (ExchangeReading(FMessageSize))
+        HandOff(&GLAXBTthr::ProcessReading);
+    FState.store(StateSearching);
+}
