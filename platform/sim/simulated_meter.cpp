@@ -1,0 +1,329 @@
+#include "platform/sim/simulated_meter.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace {
+
+// How long a serving or accepting thread waits before it looks whether the
+// meter is being destroyed.
+constexpr TTimeout StopCheckInterval{0, 20'000};
+
+} // namespace
+
+struct TSimulatedMeter::TConnection {
+    std::size_t Index = 0;
+    TOwnedSocket Socket;
+    std::thread Thread;
+    std::atomic<bool> Done{false};
+};
+
+std::optional<TMeterBehaviour> ParseMeterBehaviour(const std::string &name)
+{
+    static const std::pair<const char *, TMeterBehaviour> names[] = {
+        {"answer", TMeterBehaviour::Answer},       {"silent", TMeterBehaviour::Silent},
+        {"pieces", TMeterBehaviour::Pieces},       {"short", TMeterBehaviour::StopShort},
+        {"close", TMeterBehaviour::CloseMidMessage}, {"extra", TMeterBehaviour::ExtraBytes},
+        {"refuse", TMeterBehaviour::Refuse},
+    };
+    for (const auto &[text, behaviour] : names)
+        if (name == text)
+            return behaviour;
+    return std::nullopt;
+}
+
+std::vector<TMeterMessage> LoadMessageFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot open the message file " + path);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        throw std::runtime_error("cannot read the message file " + path);
+    if (bytes.empty())
+        throw std::runtime_error("the message file " + path + " is empty; it must hold 136-byte messages");
+    if (bytes.size() % MeterMessageSize != 0)
+        throw std::runtime_error("the message file " + path + " holds " + std::to_string(bytes.size()) +
+                                 " bytes, which is not a whole number of 136-byte messages");
+    std::vector<TMeterMessage> messages(bytes.size() / MeterMessageSize);
+    for (std::size_t i = 0; i < messages.size(); ++i)
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * MeterMessageSize), MeterMessageSize,
+                    messages[i].begin());
+    return messages;
+}
+
+TSimulatedMeter::TSimulatedMeter(TMeterOptions options) : FOptions(std::move(options)), FGenerator(FOptions.Seed)
+{
+    if (FOptions.Messages && FOptions.Messages->empty())
+        throw std::runtime_error("the simulated meter was given no messages to serve");
+}
+
+TSimulatedMeter::~TSimulatedMeter()
+{
+    {
+        std::lock_guard lock(FStopLock);
+        FStopping = true;
+    }
+    FStopSignal.notify_all();
+    if (FAcceptThread.joinable())
+        FAcceptThread.join();
+    std::lock_guard lock(FConnectionsLock);
+    // Shutting down (not closing) wakes a thread blocked in a send while its
+    // socket stays valid until the thread has ended.
+    for (auto &connection : FConnections)
+        ShutdownSocket(connection->Socket.Get(), TShutdownHow::Both);
+    for (auto &connection : FConnections)
+        connection->Thread.join();
+}
+
+TSocketHandle TSimulatedMeter::Connect()
+{
+    if (FOptions.Behaviour == TMeterBehaviour::Refuse) {
+        std::lock_guard lock(FRecordLock);
+        ++FRefused;
+        return InvalidSocket;
+    }
+    TSocketHandle computerEnd = InvalidSocket;
+    TSocketHandle meterEnd = InvalidSocket;
+    if (!CreateSocketPair(computerEnd, meterEnd))
+        return InvalidSocket;
+    Start(TOwnedSocket(meterEnd));
+    return computerEnd;
+}
+
+std::uint16_t TSimulatedMeter::ListenTcp(std::uint16_t port)
+{
+    if (FListener.Valid())
+        throw std::runtime_error("the simulated meter already listens");
+    std::uint16_t boundPort = 0;
+    std::string error;
+    FListener.Reset(ListenLoopback(port, boundPort, error));
+    if (!FListener.Valid())
+        throw std::runtime_error("the simulated meter cannot listen: " + error);
+    FAcceptThread = std::thread(&TSimulatedMeter::Accept, this);
+    return boundPort;
+}
+
+void TSimulatedMeter::Accept()
+{
+    while (!FStopping) {
+        if (WaitReadable(FListener.Get(), StopCheckInterval) == 0)
+            continue;
+        TOwnedSocket connection(AcceptConnection(FListener.Get()));
+        if (!connection.Valid())
+            continue;
+        if (FOptions.Behaviour == TMeterBehaviour::Refuse) {
+            // A TCP listener cannot refuse one client; closing at once is the
+            // nearest a client can tell.
+            std::lock_guard lock(FRecordLock);
+            ++FRefused;
+            continue;
+        }
+        Start(std::move(connection));
+    }
+}
+
+void TSimulatedMeter::Start(TOwnedSocket meterEnd)
+{
+    std::lock_guard lock(FConnectionsLock);
+    // A long-running meter serves thousands of connections: let go of the
+    // ones that have ended.
+    for (auto it = FConnections.begin(); it != FConnections.end();) {
+        if ((*it)->Done) {
+            (*it)->Thread.join();
+            it = FConnections.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto connection = std::make_unique<TConnection>();
+    connection->Index = FConnectionCount++;
+    connection->Socket = std::move(meterEnd);
+    RecordEvent(TTrafficEvent::TKind::Connected, connection->Index);
+    TConnection &served = *connection;
+    FConnections.push_back(std::move(connection));
+    served.Thread = std::thread(&TSimulatedMeter::Serve, this, std::ref(served));
+}
+
+void TSimulatedMeter::Serve(TConnection &connection)
+{
+    const TSocketHandle socket = connection.Socket.Get();
+    std::uint8_t bytes[256];
+    bool open = true;
+    while (open && !FStopping) {
+        if (WaitReadable(socket, StopCheckInterval) == 0)
+            continue;
+        const int received = ReceiveBytes(socket, bytes, sizeof bytes);
+        if (received <= 0) {
+            RecordEvent(TTrafficEvent::TKind::PeerClosed, connection.Index);
+            break;
+        }
+        RecordEvent(TTrafficEvent::TKind::Received, connection.Index, bytes, static_cast<std::size_t>(received));
+        for (int i = 0; i < received && open; ++i)
+            if (bytes[i] == MeterRequestByte)
+                open = Answer(connection);
+    }
+    {
+        std::lock_guard lock(FRecordLock);
+        ++FEnded;
+    }
+    FRecordChanged.notify_all();
+    connection.Done = true;
+}
+
+bool TSimulatedMeter::Answer(TConnection &connection)
+{
+    if (FOptions.Behaviour == TMeterBehaviour::Silent)
+        return true;
+    const std::optional<TMeterMessage> message = NextMessage();
+    if (!message)
+        return true;  // nothing left to serve: stay silent
+    if (!SleepFor(FOptions.ReplyDelay))
+        return false;
+
+    const std::uint8_t *data = message->data();
+    const std::size_t shortLength = std::min(FOptions.ShortLength, MeterMessageSize);
+    switch (FOptions.Behaviour) {
+    case TMeterBehaviour::Answer:
+        return SendAll(connection, data, MeterMessageSize);
+    case TMeterBehaviour::Pieces: {
+        std::size_t offset = 0;
+        for (const std::size_t size : FOptions.PieceSizes) {
+            const std::size_t piece = std::min(size, MeterMessageSize - offset);
+            if (piece == 0)
+                break;
+            if (!SendAll(connection, data + offset, piece))
+                return false;
+            offset += piece;
+            if (offset < MeterMessageSize && !SleepFor(FOptions.PieceGap))
+                return false;
+        }
+        return offset == MeterMessageSize || SendAll(connection, data + offset, MeterMessageSize - offset);
+    }
+    case TMeterBehaviour::StopShort:
+        return SendAll(connection, data, shortLength);
+    case TMeterBehaviour::CloseMidMessage:
+        SendAll(connection, data, shortLength);
+        // Shut down rather than close: the socket is closed by its owner
+        // once this thread has ended, so no other thread can meet a reused
+        // descriptor.
+        ShutdownSocket(connection.Socket.Get(), TShutdownHow::Both);
+        RecordEvent(TTrafficEvent::TKind::MeterClosed, connection.Index);
+        return false;
+    case TMeterBehaviour::ExtraBytes: {
+        std::vector<std::uint8_t> answer(data, data + MeterMessageSize);
+        for (std::size_t i = 0; i < FOptions.ExtraLength; ++i)
+            answer.push_back(static_cast<std::uint8_t>('0' + i % 10));
+        return SendAll(connection, answer.data(), answer.size());
+    }
+    case TMeterBehaviour::Silent:
+    case TMeterBehaviour::Refuse:
+        break;
+    }
+    return true;
+}
+
+bool TSimulatedMeter::SendAll(TConnection &connection, const std::uint8_t *data, std::size_t count)
+{
+    while (count > 0) {
+        const int sent = SendBytes(connection.Socket.Get(), data, static_cast<std::int32_t>(count));
+        if (sent <= 0)
+            return false;
+        RecordEvent(TTrafficEvent::TKind::Sent, connection.Index, data, static_cast<std::size_t>(sent));
+        data += sent;
+        count -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+std::optional<TMeterMessage> TSimulatedMeter::NextMessage()
+{
+    std::lock_guard lock(FRecordLock);
+    TMeterMessage message;
+    if (FOptions.Messages) {
+        if (FNextMessage == FOptions.Messages->size())
+            return std::nullopt;
+        message = (*FOptions.Messages)[FNextMessage++];
+    } else {
+        message = TReadingGenerator::Format(FGenerator.Next());
+    }
+    ++FServedCount;
+    if (FOptions.Record)
+        FServed.push_back(message);
+    return message;
+}
+
+void TSimulatedMeter::RecordEvent(TTrafficEvent::TKind kind, std::size_t connection, const std::uint8_t *data,
+                                  std::size_t count)
+{
+    const auto now = TMeterClock::now();
+    if (!FOptions.Record)
+        return;
+    {
+        std::lock_guard lock(FRecordLock);
+        FTraffic.push_back({kind, connection, std::vector<std::uint8_t>(data, data + count), now});
+    }
+    FRecordChanged.notify_all();
+}
+
+bool TSimulatedMeter::SleepFor(std::chrono::microseconds duration)
+{
+    std::unique_lock lock(FStopLock);
+    if (duration > std::chrono::microseconds::zero())
+        FStopSignal.wait_for(lock, duration, [this] { return FStopping.load(); });
+    return !FStopping;
+}
+
+std::vector<TTrafficEvent> TSimulatedMeter::Traffic() const
+{
+    std::lock_guard lock(FRecordLock);
+    return FTraffic;
+}
+
+std::vector<std::uint8_t> TSimulatedMeter::ReceivedBytes(std::size_t connection) const
+{
+    std::lock_guard lock(FRecordLock);
+    std::vector<std::uint8_t> bytes;
+    for (const TTrafficEvent &event : FTraffic)
+        if (event.Kind == TTrafficEvent::TKind::Received && event.Connection == connection)
+            bytes.insert(bytes.end(), event.Bytes.begin(), event.Bytes.end());
+    return bytes;
+}
+
+std::vector<TMeterMessage> TSimulatedMeter::ServedMessages() const
+{
+    std::lock_guard lock(FRecordLock);
+    return FServed;
+}
+
+bool TSimulatedMeter::WaitForEndedConnections(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(FRecordLock);
+    return FRecordChanged.wait_for(lock, timeout, [&] { return FEnded >= count; });
+}
+
+std::size_t TSimulatedMeter::ConnectionCount() const
+{
+    std::lock_guard lock(FConnectionsLock);
+    return FConnectionCount;
+}
+
+std::size_t TSimulatedMeter::RefusedCount() const
+{
+    std::lock_guard lock(FRecordLock);
+    return FRefused;
+}
+
+std::size_t TSimulatedMeter::MessagesServed() const
+{
+    std::lock_guard lock(FRecordLock);
+    return FServedCount;
+}
+
+bool TSimulatedMeter::Exhausted() const
+{
+    std::lock_guard lock(FRecordLock);
+    return FOptions.Messages && FNextMessage == FOptions.Messages->size();
+}

@@ -1,0 +1,109 @@
+// A thin wrapper of the socket calls that the reading exchange makes (waits,
+// send, receive, the fixed pause), plus the few socket chores that the simulated
+// meter, the tools and the tests need (pairs of connected sockets, a loopback
+// listener, shutdown and close). One implementation per operating system:
+// posix/socket_io_posix.cpp and win32/socket_io_win32.cpp.
+//
+// Sockets stay in the platform's default blocking mode; nothing here changes it.
+#pragma once
+
+#include "platform/socket_handle.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+// A wait's timeout: whole seconds plus microseconds, taken exactly
+// (0 s + 500 us is 0.5 ms; 1 s + 500 us is 1.0005 s).
+struct TTimeout {
+    std::int32_t Seconds = 0;
+    std::int32_t Microseconds = 0;
+};
+
+// Waits until the socket accepts data without blocking / has data (or an end
+// of stream) to read. Returns 1 when ready, 0 when the timeout has passed, -1
+// on failure (e.g. not a socket). Never returns later than the timeout, also
+// when a signal interrupts the wait.
+int WaitWritable(TSocketHandle socket, TTimeout timeout);
+int WaitReadable(TSocketHandle socket, TTimeout timeout);
+
+// Sends `count` bytes in one call; returns what the platform's send returned
+// (the count sent, or -1 on failure). Never raises SIGPIPE.
+int SendBytes(TSocketHandle socket, const std::uint8_t *data, std::int32_t count);
+
+// Receives at most `count` bytes in one call: the count received, 0 when the
+// peer has closed the connection, -1 on failure.
+int ReceiveBytes(TSocketHandle socket, std::uint8_t *data, std::int32_t count);
+
+// The exchange's fixed pause, multiplied by the pause scale.
+void Pause(std::int32_t milliseconds);
+
+// Scale of the fixed pauses, 1 by default. Tests set 0 to run the exchange's
+// logic without its 400 ms of pauses; the waits are never scaled.
+void SetPauseScale(double scale);
+double PauseScale();
+
+// Sets the pause scale for as long as it lives, then restores the previous one.
+class TPauseScaleGuard {
+public:
+    explicit TPauseScaleGuard(double scale) : FPrevious(PauseScale()) { SetPauseScale(scale); }
+    ~TPauseScaleGuard() { SetPauseScale(FPrevious); }
+    TPauseScaleGuard(const TPauseScaleGuard &) = delete;
+    TPauseScaleGuard &operator=(const TPauseScaleGuard &) = delete;
+
+private:
+    double FPrevious;
+};
+
+// ---- Socket chores for the simulated meter, tools and tests ----
+
+enum class TShutdownHow { Receive, Send, Both };
+
+void CloseSocketHandle(TSocketHandle socket);
+void ShutdownSocket(TSocketHandle socket, TShutdownHow how);
+
+// Two connected stream sockets: a socketpair on POSIX, a loopback TCP pair on
+// Windows (which has no socketpair). Both ends have Nagle's delay switched off
+// so that small pieces leave at once. False on failure (nothing left open).
+bool CreateSocketPair(TSocketHandle &first, TSocketHandle &second);
+
+// A TCP listener on 127.0.0.1:port (0 picks a free port); `boundPort` gets the
+// port in use. InvalidSocket on failure, with a readable reason in `error`.
+TSocketHandle ListenLoopback(std::uint16_t port, std::uint16_t &boundPort, std::string &error);
+
+// Accepts one connection (Nagle's delay off); InvalidSocket on failure.
+TSocketHandle AcceptConnection(TSocketHandle listener);
+
+// A TCP connection to host:port (Nagle's delay off); InvalidSocket on failure,
+// with a readable reason in `error`.
+TSocketHandle ConnectTcp(const std::string &host, std::uint16_t port, std::string &error);
+
+// The one owner of a socket: closes it on destruction.
+class TOwnedSocket {
+public:
+    TOwnedSocket() = default;
+    explicit TOwnedSocket(TSocketHandle socket) : FSocket(socket) {}
+    ~TOwnedSocket() { Reset(); }
+    TOwnedSocket(TOwnedSocket &&other) noexcept : FSocket(other.Release()) {}
+    TOwnedSocket &operator=(TOwnedSocket &&other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+    TOwnedSocket(const TOwnedSocket &) = delete;
+    TOwnedSocket &operator=(const TOwnedSocket &) = delete;
+
+    TSocketHandle Get() const { return FSocket; }
+    bool Valid() const { return FSocket != InvalidSocket; }
+    TSocketHandle Release() { return std::exchange(FSocket, InvalidSocket); }
+    void Reset(TSocketHandle socket = InvalidSocket)
+    {
+        if (FSocket != InvalidSocket)
+            CloseSocketHandle(FSocket);
+        FSocket = socket;
+    }
+
+private:
+    TSocketHandle FSocket = InvalidSocket;
+};
