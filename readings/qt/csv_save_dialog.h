@@ -1,0 +1,40 @@
+// The save dialog of the CSV export: the main window keeps one for its whole
+// life, so that the path chosen last is offered again at the next Save.
+#pragma once
+
+#include <QFileDialog>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+class TCsvSaveDialog {
+public:
+    static const QString Title;       // "Save as CSV"
+    static const QString Filter;      // "CSV file (*.csv)"
+    static const QString Suffix;      // "csv", added to a name typed without one
+
+    // Shows the dialog modally. The chosen full path, after the dialog's own
+    // question where the file exists; nothing when the operator cancels.
+    std::optional<QString> Execute(QWidget *parent);
+
+    // The full path chosen last in this run; empty before the first choice.
+    QString LastPath() const { return FLastPath; }
+
+private:
+    QString FLastPath;
+};
+
+// The file dialog itself: a save dialog that, like the platform's, takes a name
+// only in a folder that exists.
+class TCsvFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    explicit TCsvFileDialog(QWidget *parent);
+
+    // True when the folder of the path exists.
+    static bool FolderExists(const QString &path);
+
+public slots:
+    void accept() override;
+};
