@@ -1,0 +1,119 @@
+#include "platform/report/banded_report.h"
+
+#include "platform/report/report_date_time.h"
+#include "platform/report/report_preparation.h"
+#include "platform/report/report_print_ui.h"
+#include "platform/report/report_renderer.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSaveFile>
+#include <stdexcept>
+
+namespace {
+
+// Fonts and painting need the GUI side of Qt; say so instead of crashing in it.
+void RequireGuiApplication()
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) == nullptr)
+        throw std::logic_error("The report engine needs a QGuiApplication (the offscreen platform will do)");
+}
+
+QPageLayout PaperLayout(const TPreparedPage &page)
+{
+    return QPageLayout(QPageSize(QSizeF(page.PaperWidth, page.PaperHeight), QPageSize::Millimeter),
+                       page.PaperWidth <= page.PaperHeight ? QPageLayout::Portrait : QPageLayout::Landscape,
+                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+} // namespace
+
+TBandedReport::TBandedReport()
+    : ProcessMessages([] { QCoreApplication::processEvents(); }),
+      Clock(LocalNowParts),
+      Settings(CurrentRegionalSettings),
+      MeasureTextMm([](const TReportFont &font, const std::string &text) {
+          RequireGuiApplication();
+          return ::MeasureTextMm(font, text);
+      })
+{
+}
+
+bool TBandedReport::PrepareReport(bool clearLastReport)
+{
+    if (clearLastReport)
+        FPreparedPages.clear();
+
+    TPreparationContext context;
+    const TDateTimeParts now = Clock();
+    const TRegionalSettings settings = Settings();
+    context.Expressions.Date = FormatReportDateTime(settings.ShortDateFormat, now, settings);
+    context.Expressions.Time = FormatReportDateTime(settings.LongTimeFormat, now, settings);
+    context.Expressions.DataSets = DataSets;
+    context.MeasureTextMm = MeasureTextMm;
+    context.ProcessMessages = ProcessMessages;
+
+    std::vector<TPreparedPage> pages = PrepareReportPass(Page, context);
+    if (TwoPasses)
+        pages = PrepareReportPass(Page, context);
+    FPreparedPages.insert(FPreparedPages.end(), std::make_move_iterator(pages.begin()),
+                          std::make_move_iterator(pages.end()));
+    return !FPreparedPages.empty();
+}
+
+void TBandedReport::Print(QWidget *parent)
+{
+    IReportPrintUi &ui = PrintUi != nullptr ? *PrintUi : PlatformReportPrintUi();
+    if (!ui.HasPrinters()) {
+        ui.ShowNoPrinters(parent);
+        return;
+    }
+    if (FPreparedPages.empty())
+        PrepareReport(true);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QString::fromStdString(ReportName));
+    printer.setFullPage(true);
+    printer.setPageLayout(PaperLayout(FPreparedPages.front()));
+    printer.setCopyCount(1);
+    printer.setCollateCopies(true);
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setFromTo(1, static_cast<int>(FPreparedPages.size()));
+    if (!ui.RunPrintDialog(printer, parent))
+        return;
+
+    std::size_t first = 0;
+    std::size_t last = FPreparedPages.size() - 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = static_cast<std::size_t>(printer.fromPage() - 1);
+        last = std::min(last, static_cast<std::size_t>(std::max(printer.toPage(), printer.fromPage()) - 1));
+        if (first > last)
+            return;  // the chosen pages lie beyond the report
+    }
+    RenderPreparedPages(printer, FPreparedPages, first, last);
+}
+
+void TBandedReport::ExportPdf(const std::string &path)
+{
+    RequireGuiApplication();
+    if (FPreparedPages.empty())
+        PrepareReport(true);
+
+    const QString fileName = QString::fromStdString(path);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error("Cannot write the report to " + path + ": " + file.errorString().toStdString());
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(QString::fromStdString(ReportName));
+        writer.setCreator(QCoreApplication::applicationName());
+        writer.setPageLayout(PaperLayout(FPreparedPages.front()));
+        RenderPreparedPages(writer, FPreparedPages, 0, FPreparedPages.size() - 1);
+    }
+    if (!file.commit())
+        throw std::runtime_error("Cannot write the report to " + path + ": " + file.errorString().toStdString());
+}
