@@ -7,7 +7,8 @@ namespace {
 // Days from 1 January of year 1 (proleptic Gregorian) to the given date.
 std::int64_t DaysFromCivil(int year, int month, int day)
 {
-    // Howard Hinnant's days_from_civil, shifted to count from 0000-03-01.
+    // Counts in 400-year eras of 146097 days, with years starting on 1 March so
+    // that the leap day comes last.
     year -= month <= 2;
     const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
     const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
@@ -38,7 +39,9 @@ TDateTimeParts DecodeDateTime(TDateTime value)
     std::int64_t ms = std::llround(std::fabs(value - whole) * kMillisecondsPerDay);
     if (ms >= kMillisecondsPerDay) {
         ms -= kMillisecondsPerDay;
-        days += value >= 0 ? 1 : -1;
+        // The time of day counts forwards on either side of the epoch, so a
+        // day's end rounds into the next day.
+        ++days;
     }
     // civil_from_days
     std::int64_t z = days + kEpochDays;

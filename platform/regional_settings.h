@@ -3,6 +3,7 @@
 // "h:mm:ss tt", "HH:mm:ss"); texts are UTF-8.
 #pragma once
 
+#include <array>
 #include <string>
 
 struct TRegionalSettings {
@@ -12,6 +13,15 @@ struct TRegionalSettings {
     std::string LongTimeFormat = "h:mm:ss tt";
     std::string TimeAMString = "AM";  // what "tt" shows before noon
     std::string TimePMString = "PM";  // and from noon on
+    // Names for the pictures "MMM", "MMMM", "ddd" and "dddd"; days from Sunday on.
+    std::array<std::string, 12> ShortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::array<std::string, 12> LongMonthNames{"January", "February", "March",     "April",
+                                               "May",     "June",     "July",      "August",
+                                               "September", "October", "November", "December"};
+    std::array<std::string, 7> ShortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    std::array<std::string, 7> LongDayNames{"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                            "Thursday", "Friday", "Saturday"};
 
     bool operator==(const TRegionalSettings &) const = default;
 };

@@ -1,0 +1,82 @@
+// The user's regional settings on Windows: the user's default locale.
+#include "platform/regional_settings.h"
+
+#include <string>
+#include <windows.h>
+
+namespace {
+
+std::string ToUtf8(const wchar_t *text, int length)
+{
+    if (length <= 0)
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+// One locale item in UTF-8; empty when the platform has none.
+std::string Item(LCTYPE type)
+{
+    wchar_t buffer[128];
+    const int written = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 128);
+    return written > 0 ? ToUtf8(buffer, written - 1) : std::string();
+}
+
+// The first character of a UTF-8 text as a code point.
+char32_t FirstCodePoint(const std::string &text, char32_t fallback)
+{
+    if (text.empty())
+        return fallback;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (static_cast<int>(text.size()) < length)
+        return fallback;
+    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
+    for (int i = 1; i < length; ++i)
+        code = (code << 6) | (static_cast<unsigned char>(text[static_cast<std::size_t>(i)]) & 0x3F);
+    return code;
+}
+
+void SetIfGiven(std::string &target, LCTYPE type)
+{
+    std::string value = Item(type);
+    if (!value.empty())
+        target = std::move(value);
+}
+
+} // namespace
+
+TRegionalSettings ReadUserRegionalSettings()
+{
+    TRegionalSettings settings;
+    settings.DecimalSeparator = FirstCodePoint(Item(LOCALE_SDECIMAL), U'.');
+
+    // Read with room for one UTF-16 unit: a list separator that does not fit,
+    // or none at all, means ",".
+    wchar_t list[2] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SLIST, list, 2) == 2)
+        settings.ListSeparator = ToUtf8(list, 1);
+    else
+        settings.ListSeparator = ",";
+
+    SetIfGiven(settings.ShortDateFormat, LOCALE_SSHORTDATE);
+    SetIfGiven(settings.LongTimeFormat, LOCALE_STIMEFORMAT);
+    // An empty AM/PM text is a valid setting (24-hour locales).
+    settings.TimeAMString = Item(LOCALE_S1159);
+    settings.TimePMString = Item(LOCALE_S2359);
+
+    for (int i = 0; i < 12; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        SetIfGiven(settings.ShortMonthNames[index], static_cast<LCTYPE>(LOCALE_SABBREVMONTHNAME1 + i));
+        SetIfGiven(settings.LongMonthNames[index], static_cast<LCTYPE>(LOCALE_SMONTHNAME1 + i));
+    }
+    // The platform counts the days from Monday; the settings from Sunday.
+    for (int i = 0; i < 7; ++i) {
+        const auto index = static_cast<std::size_t>((i + 1) % 7);
+        SetIfGiven(settings.ShortDayNames[index], static_cast<LCTYPE>(LOCALE_SABBREVDAYNAME1 + i));
+        SetIfGiven(settings.LongDayNames[index], static_cast<LCTYPE>(LOCALE_SDAYNAME1 + i));
+    }
+    return settings;
+}

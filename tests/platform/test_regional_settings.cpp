@@ -1,0 +1,123 @@
+#include "platform/regional_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <locale.h>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+#ifndef _WIN32
+// Points the environment at a locale for one test, and back afterwards.
+class TEnvironmentLocale {
+public:
+    explicit TEnvironmentLocale(const char *name)
+    {
+        for (const char *variable : {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG"}) {
+            const char *value = std::getenv(variable);
+            FSaved.emplace_back(variable, value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(variable);
+        }
+        setenv("LC_ALL", name, 1);
+    }
+    ~TEnvironmentLocale()
+    {
+        for (const auto &[variable, value] : FSaved) {
+            if (value)
+                setenv(variable, value->c_str(), 1);
+            else
+                unsetenv(variable);
+        }
+    }
+
+private:
+    std::vector<std::pair<const char *, std::optional<std::string>>> FSaved;
+};
+
+bool LocaleExists(const char *name)
+{
+    locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
+    if (locale == nullptr)
+        return false;
+    freelocale(locale);
+    return true;
+}
+#endif
+
+TEST(RegionalSettings, UsLocaleReadsPointCommaAndTwelveHourClock)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "reads the environment's locale, a Linux concern";
+#else
+    if (!LocaleExists("en_US.UTF-8"))
+        GTEST_SKIP() << "locale en_US.UTF-8 is not generated";
+    TEnvironmentLocale environment("en_US.UTF-8");
+    const TRegionalSettings settings = ReadUserRegionalSettings();
+    EXPECT_EQ(U'.', settings.DecimalSeparator);
+    EXPECT_EQ(",", settings.ListSeparator);
+    EXPECT_EQ("MM/dd/yyyy", settings.ShortDateFormat);
+    EXPECT_EQ("hh:mm:ss tt", settings.LongTimeFormat);
+    EXPECT_EQ("AM", settings.TimeAMString);
+    EXPECT_EQ("PM", settings.TimePMString);
+    EXPECT_EQ("Jan", settings.ShortMonthNames[0]);
+#endif
+}
+
+TEST(RegionalSettings, GermanLocaleReadsCommaSemicolonAndTwentyFourHourClock)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "reads the environment's locale, a Linux concern";
+#else
+    if (!LocaleExists("de_DE.UTF-8"))
+        GTEST_SKIP() << "locale de_DE.UTF-8 is not generated";
+    TEnvironmentLocale environment("de_DE.UTF-8");
+    const TRegionalSettings settings = ReadUserRegionalSettings();
+    EXPECT_EQ(U',', settings.DecimalSeparator);
+    EXPECT_EQ(";", settings.ListSeparator);
+    EXPECT_EQ("dd.MM.yyyy", settings.ShortDateFormat);
+    EXPECT_EQ("HH:mm:ss", settings.LongTimeFormat);
+    // Names come decoded into UTF-8: "März".
+    EXPECT_EQ("M\xC3\xA4rz", settings.LongMonthNames[2]);
+#endif
+}
+
+TEST(RegionalSettings, BareCLocaleKeepsWhatTheTranslationGives)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "reads the environment's locale, a Linux concern";
+#else
+    TEnvironmentLocale environment("C");
+    const TRegionalSettings settings = ReadUserRegionalSettings();
+    EXPECT_EQ(U'.', settings.DecimalSeparator);
+    EXPECT_EQ(",", settings.ListSeparator);
+    EXPECT_EQ("MM/dd/yy", settings.ShortDateFormat);
+    EXPECT_EQ("HH:mm:ss", settings.LongTimeFormat);
+#endif
+}
+
+TEST(RegionalSettings, UserSettingsAreComplete)
+{
+    // Whatever the platform's locale: every formatter relies on these.
+    const TRegionalSettings settings = ReadUserRegionalSettings();
+    EXPECT_NE(0u, static_cast<unsigned>(settings.DecimalSeparator));
+    EXPECT_FALSE(settings.ListSeparator.empty());
+    EXPECT_FALSE(settings.ShortDateFormat.empty());
+    EXPECT_FALSE(settings.LongTimeFormat.empty());
+}
+
+TEST(RegionalSettings, RefreshReplacesTheCurrentCopy)
+{
+    TRegionalSettings changed;
+    changed.DecimalSeparator = U'#';
+    SetCurrentRegionalSettings(changed);
+    EXPECT_EQ(U'#', CurrentRegionalSettings().DecimalSeparator);
+    RefreshRegionalSettings();
+    EXPECT_EQ(ReadUserRegionalSettings(), CurrentRegionalSettings());
+}
+
+} // namespace
