@@ -185,9 +185,12 @@ bool TSimulatedMeter::Answer(TConnection &connection)
 
     const std::uint8_t *data = message->data();
     const std::size_t shortLength = std::min(FOptions.ShortLength, MeterMessageSize);
+    // A send that fails (the computer has gone) ends the answer, not the
+    // connection: the read loop still records what the computer sent before.
     switch (FOptions.Behaviour) {
     case TMeterBehaviour::Answer:
-        return SendAll(connection, data, MeterMessageSize);
+        SendAll(connection, data, MeterMessageSize);
+        return true;
     case TMeterBehaviour::Pieces: {
         std::size_t offset = 0;
         for (const std::size_t size : FOptions.PieceSizes) {
@@ -195,15 +198,17 @@ bool TSimulatedMeter::Answer(TConnection &connection)
             if (piece == 0)
                 break;
             if (!SendAll(connection, data + offset, piece))
-                return false;
+                return true;
             offset += piece;
             if (offset < MeterMessageSize && !SleepFor(FOptions.PieceGap))
                 return false;
         }
-        return offset == MeterMessageSize || SendAll(connection, data + offset, MeterMessageSize - offset);
+        SendAll(connection, data + offset, MeterMessageSize - offset);
+        return true;
     }
     case TMeterBehaviour::StopShort:
-        return SendAll(connection, data, shortLength);
+        SendAll(connection, data, shortLength);
+        return true;
     case TMeterBehaviour::CloseMidMessage:
         SendAll(connection, data, shortLength);
         // Shut down rather than close: the socket is closed by its owner
@@ -216,7 +221,8 @@ bool TSimulatedMeter::Answer(TConnection &connection)
         std::vector<std::uint8_t> answer(data, data + MeterMessageSize);
         for (std::size_t i = 0; i < FOptions.ExtraLength; ++i)
             answer.push_back(static_cast<std::uint8_t>('0' + i % 10));
-        return SendAll(connection, answer.data(), answer.size());
+        SendAll(connection, answer.data(), answer.size());
+        return true;
     }
     case TMeterBehaviour::Silent:
     case TMeterBehaviour::Refuse:

@@ -132,7 +132,8 @@ private:
     void Start(TOwnedSocket meterEnd);
     void Serve(TConnection &connection);
     void Accept();
-    // Answers one request; false when the connection is over.
+    // Answers one request; false when the meter has closed the connection or
+    // is being destroyed.
     bool Answer(TConnection &connection);
     bool SendAll(TConnection &connection, const std::uint8_t *data, std::size_t count);
     std::optional<TMeterMessage> NextMessage();

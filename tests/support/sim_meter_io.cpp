@@ -1,0 +1,23 @@
+#include "tests/support/sim_meter_io.h"
+
+#include "platform/socket_io.h"
+
+#include <algorithm>
+
+TDrained DrainSocket(TSocketHandle socket, std::chrono::milliseconds quiet, std::size_t limit)
+{
+    TDrained drained;
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(quiet).count();
+    const TTimeout wait{static_cast<std::int32_t>(micros / 1'000'000), static_cast<std::int32_t>(micros % 1'000'000)};
+    std::uint8_t bytes[4096];
+    while (drained.Bytes.size() < limit && WaitReadable(socket, wait) != 0) {
+        const std::size_t want = std::min(sizeof bytes, limit - drained.Bytes.size());
+        const int received = ReceiveBytes(socket, bytes, static_cast<std::int32_t>(want));
+        if (received <= 0) {
+            drained.Closed = received == 0;
+            break;
+        }
+        drained.Bytes.insert(drained.Bytes.end(), bytes, bytes + received);
+    }
+    return drained;
+}
