@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,11 +14,13 @@
 #include "platform/atomic_file.h"
 #include "platform/code_page.h"
 #include "readings/reading_columns.h"
+#include "readings/reading_row.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// The header texts as an operator sees them in the file, independent of the table set-up.
 const std::vector<std::string> HeaderTexts = {
     "   No.",      "   Range",     "   Moisture [%]", "   Temp [°C]", "   Protein [%]", "   Oil [%]", "   Water [%]",
     "   Starch [%]", "   Ser. no.", "   Date/Time",    "IR1",          "IR2",            "IR3",        "IR4",
@@ -47,10 +49,8 @@ TRegionalSettings Germany()
 // The table as the main window sets it up: headers in row 0, then the rows given.
 TReadingsTable MakeTable(bool clbMode, const std::vector<std::vector<std::string>> &rows = {})
 {
-    const int columns = ColumnCountFor(clbMode);
-    TReadingsTable table(columns);
-    for (int column = 0; column < columns; ++column)
-        table.SetHeader(column, HeaderTexts[static_cast<std::size_t>(column)]);
+    TReadingsTable table(1);
+    SetUpReadingsTable(table, clbMode);
     for (const auto &row : rows)
         table.AppendRow(row);
     return table;
@@ -94,32 +94,42 @@ std::optional<std::string> InCodePage(const std::string &utf8)
     return std::nullopt;
 }
 
-// The code page follows the process locale: switch to a Western one where the
-// machine has it, and back to the bare C locale afterwards. On Windows the ANSI
-// code page is the system's (Western under Wine).
+// The code page follows the environment's locale: switch to a Western one where
+// the machine has it, and back afterwards. On Windows the ANSI code page is the
+// system's (Western under Wine).
 class TWesternCodePage {
 public:
     TWesternCodePage()
     {
 #ifndef _WIN32
-        for (const char *name : {"en_US.ISO-8859-1", "de_DE.ISO-8859-1", "en_US.ISO-8859-15", "de_DE@euro", "en_US", "de_DE"})
-            if (std::setlocale(LC_ALL, name) != nullptr) {
-                FSwitched = true;
+        if (const char *old = std::getenv("LC_ALL"))
+            FOld = old;
+        for (const char *name : {"en_US.ISO-8859-1", "de_DE.ISO-8859-1", "en_US.ISO-8859-15", "de_DE@euro", "en_US", "de_DE"}) {
+            setenv("LC_ALL", name, 1);
+            FSwitched = true;
+            if (IsWesternCodePage())
                 break;
-            }
+        }
 #endif
         FActive = IsWesternCodePage();
     }
     ~TWesternCodePage()
     {
-        if (FSwitched)
-            std::setlocale(LC_ALL, "C");
+#ifndef _WIN32
+        if (!FSwitched)
+            return;
+        if (FOld)
+            setenv("LC_ALL", FOld->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
+#endif
     }
     TWesternCodePage(const TWesternCodePage &) = delete;
     TWesternCodePage &operator=(const TWesternCodePage &) = delete;
     bool Active() const { return FActive; }
 
 private:
+    std::optional<std::string> FOld;
     bool FSwitched = false;
     bool FActive = false;
 };
