@@ -1,0 +1,380 @@
+// The BlueZ backend against a mock BlueZ on a private bus.
+#include "platform/bluez/bluez_platform.h"
+#include "private_bus.h"
+
+#include <QDBusArgument>
+#include <QDBusMetaType>
+#include <QVariantMap>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+const QString Adapter1 = QStringLiteral("org.bluez.Adapter1");
+
+struct TListedDevice {
+    std::u16string Name;
+    std::uint64_t Address = 0;
+    bool operator==(const TListedDevice &) const = default;
+};
+
+void PrintTo(const TListedDevice &device, std::ostream *out)
+{
+    *out << QString::fromStdU16String(device.Name).toStdString() << " @" << std::hex << device.Address;
+}
+
+TDeviceSearchParams SearchOf(TRadioHandle radio, bool inquiry = true)
+{
+    TDeviceSearchParams params;
+    params.Radio = radio;
+    params.IssueInquiry = inquiry;
+    return params;
+}
+
+// Every device the search lists, in order; the device-find handle is closed.
+std::vector<TListedDevice> ListDevices(TBluezPlatform &platform, const TDeviceSearchParams &params)
+{
+    std::vector<TListedDevice> listed;
+    TBluetoothDeviceInfo info;
+    const TFindHandle find = platform.FindFirstDevice(params, info);
+    if (find == nullptr)
+        return listed;
+    do
+        listed.push_back({std::u16string(info.Name.data()), info.Address});
+    while (platform.FindNextDevice(find, info));
+    platform.FindDeviceClose(find);
+    return listed;
+}
+
+// Every radio's devices, radio by radio in the order listed; every handle is closed.
+std::vector<std::vector<TListedDevice>> ListAll(TBluezPlatform &platform, bool inquiry = true)
+{
+    std::vector<std::vector<TListedDevice>> radios;
+    TRadioHandle radio = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(radio);
+    if (find == nullptr)
+        return radios;
+    do {
+        radios.push_back(ListDevices(platform, SearchOf(radio, inquiry)));
+        platform.CloseRadio(radio);
+    } while (platform.FindNextRadio(find, radio));
+    platform.FindRadioClose(find);
+    return radios;
+}
+
+TBluezOptions ShortInquiry()
+{
+    TBluezOptions options;
+    options.InquiryUnit = 20ms;
+    return options;
+}
+
+class BluezPlatformTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        if (!CanRunBusTests(why))
+            GTEST_SKIP() << why;
+        FHadAddress = qEnvironmentVariableIsSet("DBUS_SYSTEM_BUS_ADDRESS");
+        FSavedAddress = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        std::string error;
+        ASSERT_TRUE(FBus.Start(error)) << error;
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", FBus.Address().toUtf8());
+    }
+
+    void TearDown() override
+    {
+        if (FHadAddress)
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", FSavedAddress);
+        else
+            qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    }
+
+    void StartBluez()
+    {
+        std::string error;
+        ASSERT_TRUE(FBus.StartBluez(error)) << error;
+    }
+
+    void Add(const QString &adapter, const QString &address, const QString &name)
+    {
+        ASSERT_EQ(FBus.AddDevice(adapter, address, name), QString());
+    }
+
+    TPrivateBus FBus;
+    bool FHadAddress = false;
+    QByteArray FSavedAddress;
+};
+
+TEST_F(BluezPlatformTest, NoBusNoBluezOrNoAdapterMeansNoRadioAtOnce)
+{
+    enum class TSetting { NoBus, NoBluez, NoAdapter };
+    for (const TSetting setting : {TSetting::NoBus, TSetting::NoBluez, TSetting::NoAdapter}) {
+        SCOPED_TRACE(static_cast<int>(setting));
+        if (setting == TSetting::NoBus)
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
+        else
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", FBus.Address().toUtf8());
+        if (setting == TSetting::NoAdapter) {
+            ASSERT_NO_FATAL_FAILURE(StartBluez());
+        }
+
+        TBluezPlatform platform;  // the real call timeout: none of these may wait for it
+        TRadioHandle radio = reinterpret_cast<TRadioHandle>(1);
+        const auto start = TClock::now();
+        EXPECT_EQ(platform.FindFirstRadio(radio), nullptr);
+        EXPECT_LT(TClock::now() - start, 2s);
+        EXPECT_EQ(radio, nullptr);
+        EXPECT_EQ(platform.OpenHandleCount(), 0u);
+    }
+}
+
+TEST_F(BluezPlatformTest, OneAdapterListsItsDevicesInBluezOrderAfterAClassicDiscovery)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    // Added so that BlueZ's order differs from the order of the object paths.
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:AA:BB:CC", "Dravel-GLAX20k"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:33:44:55", "Phone"));
+
+    TBluezPlatform platform(ShortInquiry());
+    const std::vector<std::vector<TListedDevice>> expected = {
+        {{u"Dravel-GLAX20k", 0x001122AABBCCull}, {u"Phone", 0x001122334455ull}}};
+    EXPECT_EQ(ListAll(platform), expected);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+
+    const QString adapter = QStringLiteral("/org/bluez/hci0");
+    EXPECT_FALSE(FBus.Property(adapter, Adapter1, QStringLiteral("Discovering")).toBool())
+        << "the discovery was not stopped";
+    const auto filter = qdbus_cast<QVariantMap>(FBus.Property(adapter, Adapter1, QStringLiteral("DiscoveryFilter")));
+    EXPECT_EQ(filter.value(QStringLiteral("Transport")).toString(), QStringLiteral("bredr"));
+}
+
+TEST_F(BluezPlatformTest, TwoAdaptersComeInPathOrderEachWithOnlyItsOwnDevices)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci1")), QString());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci1", "11:00:00:00:00:01", "Dravel-GLAX20k"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:02", "Balance"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:01", "Dravel-GLAX20k"));
+
+    TBluezPlatform platform(ShortInquiry());
+    TRadioHandle first = nullptr;
+    TRadioHandle second = nullptr;
+    TRadioHandle none = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(first);
+    ASSERT_NE(find, nullptr);
+    ASSERT_TRUE(platform.FindNextRadio(find, second));
+    EXPECT_FALSE(platform.FindNextRadio(find, none));
+    EXPECT_EQ(platform.OpenHandleCount(), 3u);
+
+    const std::vector<TListedDevice> onFirst = {{u"Balance", 0x000000000002ull}, {u"Dravel-GLAX20k", 0x000000000001ull}};
+    const std::vector<TListedDevice> onSecond = {{u"Dravel-GLAX20k", 0x110000000001ull}};
+    EXPECT_EQ(ListDevices(platform, SearchOf(first)), onFirst);
+    EXPECT_EQ(ListDevices(platform, SearchOf(second)), onSecond);
+
+    platform.CloseRadio(first);
+    platform.CloseRadio(second);
+    platform.FindRadioClose(find);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(BluezPlatformTest, AnAdapterWithoutDevicesGivesNoDeviceFind)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci1")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci1", "11:00:00:00:00:01", "Balance"));
+
+    TBluezPlatform platform(ShortInquiry());
+    const std::vector<std::vector<TListedDevice>> expected = {{}, {{u"Balance", 0x110000000001ull}}};
+    EXPECT_EQ(ListAll(platform), expected);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(BluezPlatformTest, ADeviceThatAnswersDuringTheInquiryIsListed)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+
+    TBluezOptions options;
+    options.InquiryUnit = 700ms;
+    TBluezPlatform platform(options);
+    // As the worker does: the whole discovery on a thread of its own, without
+    // an event loop.
+    std::vector<std::vector<TListedDevice>> listed;
+    std::thread worker([&] { listed = ListAll(platform); });
+
+    const QString adapter = QStringLiteral("/org/bluez/hci0");
+    const auto deadline = TClock::now() + 20s;
+    while (!FBus.Property(adapter, Adapter1, QStringLiteral("Discovering")).toBool() && TClock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    const QString added = FBus.AddDevice(QStringLiteral("hci0"), QStringLiteral("00:11:22:AA:BB:CC"),
+                                         QStringLiteral("Dravel-GLAX20k"));
+    worker.join();
+
+    ASSERT_EQ(added, QString());
+    const std::vector<std::vector<TListedDevice>> expected = {{{u"Dravel-GLAX20k", 0x001122AABBCCull}}};
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(BluezPlatformTest, DeviceNamesArePassedOnExactlyAndCutAtTheNameField)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+
+    const std::u16string longName(300, u'x');
+    const std::u16string cutPair = std::u16string(246, u'x') + u"\U0001F33E";
+    const struct {
+        std::u16string Given;
+        std::u16string Listed;
+    } names[] = {
+        {u"Dravel-GLAX20k", u"Dravel-GLAX20k"},
+        {u"dravel-glax20k", u"dravel-glax20k"},
+        {u"Dravel-GLAX20k ", u"Dravel-GLAX20k "},
+        {u" Dravel-GLAX20k", u" Dravel-GLAX20k"},
+        {u"Dravel-GLAX20k2", u"Dravel-GLAX20k2"},
+        {u"Dravel\u2010GLAX20k", u"Dravel\u2010GLAX20k"},
+        {u"Dravel-GLAX20k \U0001F33E", u"Dravel-GLAX20k \U0001F33E"},
+        {u"", u""},
+        {longName, longName.substr(0, 247)},             // room for the terminating zero
+        {cutPair, std::u16string(246, u'x')},            // no half of a surrogate pair
+    };
+    std::vector<TListedDevice> expected;
+    std::uint64_t address = 0x000000000001ull;
+    for (const auto &name : names) {
+        const QString text = QStringLiteral("00:00:00:00:00:%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+        ASSERT_NO_FATAL_FAILURE(Add("hci0", text, QString::fromStdU16String(name.Given)));
+        expected.push_back({name.Listed, address++});
+    }
+    ASSERT_EQ(FBus.AddNamelessDevice(QStringLiteral("hci0"), QStringLiteral("00:00:00:00:00:FF")), QString());
+    expected.push_back({u"", 0xFF});
+
+    TBluezPlatform platform(ShortInquiry());
+    const auto listed = ListAll(platform, false);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0], expected);
+}
+
+TEST_F(BluezPlatformTest, PairedDevicesCountAsRememberedAndTheOthersAsUnknown)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:01", "Paired"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:02", "Seen"));
+    ASSERT_EQ(FBus.PairDevice(QStringLiteral("hci0"), QStringLiteral("00:00:00:00:00:01")), QString());
+
+    const TListedDevice paired{u"Paired", 1};
+    const TListedDevice seen{u"Seen", 2};
+    const struct {
+        bool Remembered;
+        bool Unknown;
+        std::vector<TListedDevice> Listed;
+    } cases[] = {
+        {true, true, {paired, seen}},
+        {true, false, {paired}},
+        {false, true, {seen}},
+        {false, false, {}},
+    };
+    TBluezPlatform platform(ShortInquiry());
+    TRadioHandle radio = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(radio);
+    ASSERT_NE(find, nullptr);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "remembered " << c.Remembered << ", unknown " << c.Unknown);
+        TDeviceSearchParams params = SearchOf(radio, false);
+        params.ReturnRemembered = c.Remembered;
+        params.ReturnUnknown = c.Unknown;
+        EXPECT_EQ(ListDevices(platform, params), c.Listed);
+    }
+    platform.CloseRadio(radio);
+    platform.FindRadioClose(find);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(BluezPlatformTest, AHungBluezEndsTheSearchWithinTheCallTimeout)
+{
+    const struct {
+        const char *Name;
+        QString Path, Interface, Method, OutSignature, Answer;
+        bool HangsRadioSearch;
+    } cases[] = {
+        // The slow method stays slow, so the case that needs the object list
+        // answered comes first.
+        {"discovery start", QStringLiteral("/org/bluez/hci0"), Adapter1, QStringLiteral("StartDiscovery"),
+         QString(), QString(), false},
+        {"object list", QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+         QStringLiteral("GetManagedObjects"), QStringLiteral("a{oa{sa{sv}}}"), QStringLiteral("{}"), true},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:AA:BB:CC", "Dravel-GLAX20k"));
+
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TBluezOptions options = ShortInquiry();
+        options.CallTimeout = 300ms;
+        TBluezPlatform platform(options);
+        TRadioHandle radio = nullptr;
+        TFindHandle find = nullptr;
+        if (!c.HangsRadioSearch) {
+            find = platform.FindFirstRadio(radio);
+            ASSERT_NE(find, nullptr);
+        }
+        ASSERT_EQ(FBus.MakeSlow(c.Path, c.Interface, c.Method, c.OutSignature, c.Answer, 3s), QString());
+
+        const auto start = TClock::now();
+        if (c.HangsRadioSearch) {
+            EXPECT_EQ(platform.FindFirstRadio(radio), nullptr);
+        } else {
+            TBluetoothDeviceInfo device;
+            EXPECT_EQ(platform.FindFirstDevice(SearchOf(radio), device), nullptr);
+            platform.CloseRadio(radio);
+            platform.FindRadioClose(find);
+        }
+        EXPECT_LT(TClock::now() - start, 2s);
+        EXPECT_EQ(platform.OpenHandleCount(), 0u);
+        // Let the mock finish the slow answer before the next case talks to it.
+        if (!c.HangsRadioSearch)
+            std::this_thread::sleep_for(3s);
+    }
+}
+
+TEST_F(BluezPlatformTest, HandlesOfOtherOriginOrClosedBeforeAreIgnored)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:AA:BB:CC", "Dravel-GLAX20k"));
+
+    TBluezPlatform platform(ShortInquiry());
+    TRadioHandle radio = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(radio);
+    ASSERT_NE(find, nullptr);
+    platform.CloseRadio(radio);
+    platform.FindRadioClose(find);
+
+    // A closed radio is no radio to search, and closing again does nothing.
+    TBluetoothDeviceInfo device;
+    EXPECT_EQ(platform.FindFirstDevice(SearchOf(radio, false), device), nullptr);
+    TRadioHandle next = nullptr;
+    EXPECT_FALSE(platform.FindNextRadio(find, next));
+    platform.CloseRadio(radio);
+    platform.FindRadioClose(find);
+    int foreign = 0;
+    platform.FindDeviceClose(&foreign);
+    EXPECT_FALSE(platform.FindNextDevice(&foreign, device));
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+} // namespace
