@@ -30,6 +30,10 @@ std::chrono::nanoseconds ToDuration(TTimeout timeout)
 // time that is left, so the wait neither ends early nor runs over.
 int WaitFor(TSocketHandle socket, short events, TTimeout timeout)
 {
+    // ppoll skips a negative descriptor and would just time out; select
+    // reports it as a failure, and so do we.
+    if (socket < 0)
+        return -1;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + ToDuration(timeout);
     for (;;) {

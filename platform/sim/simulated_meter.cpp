@@ -218,10 +218,25 @@ bool TSimulatedMeter::Answer(TConnection &connection)
         RecordEvent(TTrafficEvent::TKind::MeterClosed, connection.Index);
         return false;
     case TMeterBehaviour::ExtraBytes: {
+        // The message and the first extra bytes leave in one send, as a
+        // meter that runs on would send them; a large excess follows in
+        // blocks, so that a meter being destroyed stops between them.
+        constexpr std::size_t block = 4096;
         std::vector<std::uint8_t> answer(data, data + MeterMessageSize);
-        for (std::size_t i = 0; i < FOptions.ExtraLength; ++i)
+        std::size_t left = FOptions.ExtraLength;
+        for (std::size_t i = 0; left > 0 && answer.size() < block; ++i, --left)
             answer.push_back(static_cast<std::uint8_t>('0' + i % 10));
-        SendAll(connection, answer.data(), answer.size());
+        if (!SendAll(connection, answer.data(), answer.size()))
+            return true;
+        answer.resize(block);
+        for (std::size_t i = 0; i < block; ++i)
+            answer[i] = static_cast<std::uint8_t>('0' + i % 10);
+        while (left > 0 && !FStopping) {
+            const std::size_t count = std::min(left, block);
+            if (!SendAll(connection, answer.data(), count))
+                break;
+            left -= count;
+        }
         return true;
     }
     case TMeterBehaviour::Silent:
