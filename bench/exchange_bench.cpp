@@ -1,0 +1,97 @@
+// The reading exchange's own overhead: a full exchange with the simulated
+// meter, its two fixed 200 ms pauses scaled to zero, against a bare request and
+// 136-byte answer on the same kind of connection to the same meter.
+#include "link/meter_link.h"
+#include "platform/sim/simulated_meter.h"
+#include "platform/socket_io.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+TMeterOptions QuietMeter()
+{
+    TMeterOptions options;
+    options.Record = false;  // thousands of exchanges: keep no record
+    return options;
+}
+
+// Baseline: one request byte out, 136 bytes back, read as they come.
+void BM_BareRoundTrip(benchmark::State &state)
+{
+    TSimulatedMeter meter(QuietMeter());
+    TOwnedSocket socket(meter.Connect());
+    std::uint8_t buffer[ReceiveBufferSize];
+    for (auto _ : state) {
+        buffer[0] = RequestByte;
+        if (SendBytes(socket.Get(), buffer, 1) != 1) {
+            state.SkipWithError("send failed");
+            break;
+        }
+        std::int32_t received = 0;
+        while (received < ReadingMessageSize) {
+            const int piece = ReceiveBytes(socket.Get(), buffer + received, ReadingMessageSize - received);
+            if (piece <= 0)
+                break;
+            received += piece;
+        }
+        if (received != ReadingMessageSize) {
+            state.SkipWithError("short answer");
+            break;
+        }
+        benchmark::DoNotOptimize(buffer);
+    }
+}
+
+void BM_ExchangeReading(benchmark::State &state)
+{
+    TPauseScaleGuard noPauses(0);
+    TSimulatedMeter meter(QuietMeter());
+    TMeterLink link(nullptr, [] {});
+    TOwnedSocket socket(meter.Connect());
+    link.FSocket = socket.Get();
+    for (auto _ : state) {
+        if (!link.ExchangeReading(ReadingMessageSize)) {
+            state.SkipWithError("exchange failed");
+            break;
+        }
+        benchmark::DoNotOptimize(link.FBuffer);
+    }
+}
+
+BENCHMARK(BM_BareRoundTrip)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ExchangeReading)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+// Prints the runs as usual and keeps each benchmark's median for the ratio.
+class TMedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs)
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                Medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> Medians;  // in the benchmarks' time unit (us)
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    TMedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    const auto baseline = reporter.Medians.find("BM_BareRoundTrip");
+    const auto exchange = reporter.Medians.find("BM_ExchangeReading");
+    if (baseline != reporter.Medians.end() && exchange != reporter.Medians.end() && baseline->second > 0)
+        std::printf("\nexchange without pauses: median %.1f us = %.2f x the bare round trip (%.1f us); "
+                    "target under 1000 us\n",
+                    exchange->second, exchange->second / baseline->second, baseline->second);
+    return 0;
+}
