@@ -1,0 +1,54 @@
+#include "readings/qt/readings_model.h"
+
+#include "readings/reading_columns.h"
+#include "readings/reading_row.h"
+
+TReadingsModel::TReadingsModel(bool clbMode, QObject *parent)
+    : QAbstractTableModel(parent), FClbMode(clbMode), FTable(ColumnCountFor(clbMode))
+{
+    SetUpReadingsTable(FTable, clbMode);
+}
+
+int TReadingsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : FTable.RowCount();
+}
+
+int TReadingsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : FTable.ColumnCount();
+}
+
+QVariant TReadingsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || role != Qt::DisplayRole)
+        return {};
+    const std::string_view text = FTable.Cell(index.column(), index.row());
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Qt::ItemFlags TReadingsModel::flags(const QModelIndex &index) const
+{
+    // Cells can be selected, never edited.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+int TReadingsModel::AddReading(const TReading &reading, const TRegionalSettings &settings)
+{
+    const int row = FTable.RowCount();
+    // Formatting may fail; it happens before the views hear of a new row.
+    const std::vector<std::string> cells = ReadingRowCells(row, reading, FClbMode, settings);
+    beginInsertRows(QModelIndex(), row, row);
+    try {
+        FTable.AppendRow(cells);
+    } catch (...) {
+        // Out of memory: the table is unchanged; the views have been told of a
+        // row, so they are set straight by a reset before the error goes on.
+        endInsertRows();
+        beginResetModel();
+        endResetModel();
+        throw;
+    }
+    endInsertRows();
+    return row;
+}
