@@ -1,0 +1,168 @@
+#include "link/parse_reading.h"
+
+#include "platform/date_time.h"
+#include "platform/regional_settings.h"
+
+#include <array>
+#include <string_view>
+
+namespace {
+
+// Positions reach n + 9, which must not overflow for any n.
+using TPosition = std::int64_t;
+
+constexpr std::uint8_t CR = 0x0D;
+constexpr std::uint8_t LF = 0x0A;
+
+// The message in the buffer. Positions at and beyond n read as NUL: under the
+// buffer's layout they are NUL anyway, and this way no byte beyond the message is
+// ever read or written, whatever the buffer holds there.
+class TMessage {
+public:
+    TMessage(std::uint8_t *buffer, TPosition n) : FBytes(buffer), FSize(n) {}
+
+    std::uint8_t At(TPosition i) const { return i < FSize ? FBytes[i] : 0; }
+
+    void EndLines()
+    {
+        for (TPosition i = 0; i < FSize; ++i)
+            if (FBytes[i] == CR || FBytes[i] == LF)
+                FBytes[i] = 0;
+    }
+
+    // Where the value after the next colon begins, searching on from p; a search
+    // that finds none stops at n, so its value begins at n + 1.
+    TPosition AfterColon(TPosition p) const
+    {
+        while (p < FSize && FBytes[p] != ':')
+            ++p;
+        return p + 1;
+    }
+
+    // Where the number after the first of the letters at or after `from` begins;
+    // n + 1 (or beyond) when there is none.
+    TPosition AfterLetter(TPosition from, char letter, char otherLetter) const
+    {
+        TPosition q = from;
+        while (q < FSize && FBytes[q] != letter && FBytes[q] != otherLetter)
+            ++q;
+        return q + 1;
+    }
+
+    // Replaces the first byte that `wanted` accepts, scanning from start: below
+    // endBound the scan passes NULs, from endBound on it stops at the first NUL.
+    // So a number without its own mark or '%' lets its scan run on into the
+    // values after it.
+    template <typename TWanted>
+    void ScanAndReplace(TPosition start, TPosition endBound, TWanted wanted, std::uint8_t replacement)
+    {
+        // Beyond n everything is NUL and nothing is wanted, so the scan may stop at n.
+        for (TPosition i = start; i < FSize; ++i) {
+            if (FBytes[i] == 0 && i >= endBound)
+                return;
+            if (wanted(FBytes[i])) {
+                FBytes[i] = replacement;
+                return;
+            }
+        }
+    }
+
+    // The bytes from start up to the first NUL, without a length limit.
+    std::string_view TextAt(TPosition start) const
+    {
+        TPosition end = start;
+        while (At(end) != 0)
+            ++end;
+        if (start >= end)
+            return {};
+        return {reinterpret_cast<const char *>(FBytes + start), static_cast<std::size_t>(end - start)};
+    }
+
+    // The bytes from start up to the first NUL, at most the field's width; the rest
+    // of the field stays NUL.
+    template <std::size_t Width>
+    void CopyText(TTextField<Width> &field, TPosition start) const
+    {
+        for (std::size_t j = 0; j < Width; ++j) {
+            const std::uint8_t byte = At(start + static_cast<TPosition>(j));
+            if (byte == 0)
+                break;
+            field[j] = static_cast<char>(byte);
+        }
+    }
+
+private:
+    std::uint8_t *FBytes;
+    TPosition FSize;
+};
+
+bool IsDecimalMark(std::uint8_t byte)
+{
+    return byte == '.' || byte == ',';
+}
+
+bool IsPercent(std::uint8_t byte)
+{
+    return byte == '%';
+}
+
+} // namespace
+
+TReading ParseReading(std::uint8_t *buffer, std::int32_t n)
+{
+    return ParseReading(buffer, n, CurrentRegionalSettings().DecimalSeparator);
+}
+
+TReading ParseReading(std::uint8_t *buffer, std::int32_t n, char32_t decimalSeparator)
+{
+    TMessage message(buffer, n);
+    const TPosition size = n;
+
+    message.EndLines();
+
+    // Values 1 to 8, each found by the next colon after the previous one.
+    std::array<TPosition, 9> v{}; // v[1] to v[8]
+    TPosition p = 0;
+    for (int k = 1; k <= 8; ++k) {
+        p = message.AfterColon(p);
+        v[k] = p;
+    }
+
+    // The analysis results, each letter searched for by itself from value 8 on,
+    // so they may come in any order.
+    const TPosition protein = message.AfterLetter(v[8], 'B', 'P');
+    const TPosition oil = message.AfterLetter(v[8], 'T', 'O');
+    const TPosition water = message.AfterLetter(v[8], 'W', 'W');
+    const TPosition starch = message.AfterLetter(v[8], 'S', 'S');
+
+    // Either mark in the message becomes the locale's separator (its low byte).
+    const auto separator = static_cast<std::uint8_t>(decimalSeparator & 0xFF);
+    message.ScanAndReplace(v[3], v[4], IsDecimalMark, separator);
+    message.ScanAndReplace(v[4], v[5], IsDecimalMark, separator);
+    message.ScanAndReplace(protein, oil, IsDecimalMark, separator);
+    message.ScanAndReplace(oil, water, IsDecimalMark, separator);
+    message.ScanAndReplace(water, starch, IsDecimalMark, separator);
+    message.ScanAndReplace(starch, size, IsDecimalMark, separator);
+
+    message.ScanAndReplace(protein, oil, IsPercent, 0);
+    message.ScanAndReplace(oil, water, IsPercent, 0);
+    message.ScanAndReplace(water, starch, IsPercent, 0);
+    message.ScanAndReplace(starch, size, IsPercent, 0);
+
+    TReading reading;
+    message.CopyText(reading.Serial, v[1]);
+    message.CopyText(reading.Range, v[2]);
+    for (std::size_t i = 0; i < reading.IR.size(); ++i)
+        message.CopyText(reading.IR[i], v[5 + i]);
+
+    // In this order: the first number that does not convert ends the parse.
+    reading.Moisture = TextToFloat(message.TextAt(v[3]), decimalSeparator);
+    reading.Temperature = TextToFloat(message.TextAt(v[4]), decimalSeparator);
+    reading.Protein = TextToFloat(message.TextAt(protein), decimalSeparator);
+    reading.Oil = TextToFloat(message.TextAt(oil), decimalSeparator);
+    reading.Water = TextToFloat(message.TextAt(water), decimalSeparator);
+    reading.Starch = TextToFloat(message.TextAt(starch), decimalSeparator);
+
+    reading.Timestamp = NowLocal();
+    return reading;
+}

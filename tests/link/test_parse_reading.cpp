@@ -1,0 +1,277 @@
+#include "link/parse_reading.h"
+
+#include "link/meter_link.h"
+#include "platform/date_time.h"
+#include "platform/regional_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using TBuffer = std::array<std::uint8_t, ReceiveBufferSize>;
+
+// The receive buffer as the exchange leaves it: the message from position 0 on,
+// position 0 overwritten by the acknowledgement, zero from 136 on.
+TBuffer BufferWith(const std::string &message)
+{
+    TBuffer buffer{};
+    std::copy_n(message.begin(), std::min<std::size_t>(message.size(), ReadingMessageSize), buffer.begin());
+    buffer[0] = AckByte;
+    return buffer;
+}
+
+// A message with the eight values on lines of their own, each after a label
+// "x:", then the analysis line.
+std::string Message(const std::vector<std::string> &values, const std::string &analysis,
+                    const std::string &lineEnd = "\r\n")
+{
+    std::string message;
+    for (const std::string &value : values)
+        message += "x:" + value + lineEnd;
+    return message + analysis + lineEnd;
+}
+
+const std::vector<std::string> baseValues{"123456", "AB1", "14.5", "21.3", "101", "102", "103", "104"};
+const std::string baseAnalysis = "B12.3%T4.5%W13.0%S60.1%";
+
+std::vector<std::string> BaseWith(std::size_t index, const std::string &value)
+{
+    std::vector<std::string> values = baseValues;
+    values[index] = value;
+    return values;
+}
+
+struct TExpected {
+    std::string Serial = "123456";
+    std::string Range = "AB1";
+    double Moisture = 14.5;
+    double Temperature = 21.3;
+    std::array<std::string, 4> IR{"101", "102", "103", "104"};
+    double Protein = 12.3;
+    double Oil = 4.5;
+    double Water = 13.0;
+    double Starch = 60.1;
+};
+
+void ExpectReading(const TReading &reading, const TExpected &expected)
+{
+    EXPECT_EQ(FieldText(reading.Serial), expected.Serial);
+    EXPECT_EQ(FieldText(reading.Range), expected.Range);
+    EXPECT_EQ(reading.Moisture, expected.Moisture);
+    EXPECT_EQ(reading.Temperature, expected.Temperature);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(FieldText(reading.IR[i]), expected.IR[i]) << "IR" << i + 1;
+    EXPECT_EQ(reading.Protein, expected.Protein);
+    EXPECT_EQ(reading.Oil, expected.Oil);
+    EXPECT_EQ(reading.Water, expected.Water);
+    EXPECT_EQ(reading.Starch, expected.Starch);
+}
+
+struct TMessageCase {
+    const char *name;
+    std::string message;
+    std::optional<TExpected> expected; // nothing: the reading is dropped
+};
+
+const TExpected base;
+const std::optional<TExpected> dropped;
+
+TExpected With(void (*change)(TExpected &))
+{
+    TExpected expected = base;
+    change(expected);
+    return expected;
+}
+
+std::vector<TMessageCase> MessageCases()
+{
+    return {
+        {"Base", Message(baseValues, baseAnalysis), base},
+        {"CommaMarks", Message(BaseWith(3, "21,3"), "B12,3%T4,5%W13,0%S60,1%"), base},
+        {"CommaInMoisture", Message(BaseWith(2, "14,5"), baseAnalysis), base},
+        {"LineFeedsOnly", Message(baseValues, baseAnalysis, "\n"), base},
+        {"CarriageReturnsOnly", Message(baseValues, baseAnalysis, "\r"), base},
+        {"AnalysisInReverseOrder", Message(baseValues, "S60.1%W13.0%T4.5%B12.3%"), base},
+        {"LettersPAndO", Message(baseValues, "P12.3%O4.5%W13.0%S60.1%"), base},
+        {"SpacesAroundNumbers",
+         Message({" 123456", "AB1", " 14.5 ", "  21.3", "101", "102", "103", "104"},
+                 "B 12.3 %T 4.5 %W  13.0%S 60.1  %"),
+         With([](TExpected &e) { e.Serial = " 12345"; })},
+        {"LastPercentMissing", Message(baseValues, "B12.3%T4.5%W13.0%S60.1"), base},
+        {"LetterInsideValue8Counts", Message(BaseWith(7, "P12"), "T4.5%W13.0%S60.1%"),
+         With([](TExpected &e) {
+             e.IR[3] = "P12";
+             e.Protein = 12.0;
+         })},
+        {"ExponentInMoisture", Message(BaseWith(2, "1.45E1"), baseAnalysis), base},
+        {"NegativeTemperature", Message(BaseWith(3, "-2.5"), baseAnalysis),
+         With([](TExpected &e) { e.Temperature = -2.5; })},
+        {"EmptyRangeAndFirstIR", Message({"123456", "", "14.5", "21.3", "", "102", "103", "104"}, baseAnalysis),
+         With([](TExpected &e) {
+             e.Range = "";
+             e.IR[0] = "";
+         })},
+        {"TextsCutToTheirWidths",
+         Message({"1234567", "ABCDE", "14.5", "21.3", "12345678", "102", "103", "104"}, baseAnalysis),
+         With([](TExpected &e) {
+             e.Serial = "123456";
+             e.Range = "ABCD";
+             e.IR[0] = "1234567";
+         })},
+        {"TabBeforeMoisture", Message(BaseWith(2, "\t14.5"), baseAnalysis), dropped},
+        {"ProteinPercentMissing", Message(baseValues, "B12.3T4.5%W13.0%S60.1%"), dropped},
+        {"WaterMissing", Message(baseValues, "B12.3%T4.5%S60.1%"), dropped},
+        {"LowerCaseLetter", Message(baseValues, "B12.3%T4.5%w13.0%S60.1%"), dropped},
+        {"SevenColons",
+         Message({"123456", "AB1", "14.5", "21.3", "101", "102", "103"}, "x104\r\n" + baseAnalysis), dropped},
+        {"OneLine", "x:123456:AB1:14.5:21.3:101:102:103:104:B12.3%T4.5%W13.0%S60.1%\r\n", dropped},
+        {"FirstByteIsAColon", ":123456\r\n:AB1\r\n:14.5\r\n:21.3\r\n:101\r\n:102\r\n:103\r\n:104\r\n" + baseAnalysis,
+         dropped},
+        {"PercentAfterMoisture", Message(BaseWith(2, "14.5%"), baseAnalysis), dropped},
+        {"UnitAfterTemperature", Message(BaseWith(3, "21.3C"), baseAnalysis), dropped},
+        {"ThousandsSeparator", Message(BaseWith(2, "1,234.5"), baseAnalysis), dropped},
+        {"EmptyMoisture", Message(BaseWith(2, ""), baseAnalysis), dropped},
+        {"MoistureBeyondADouble", Message(BaseWith(2, "1E309"), baseAnalysis), dropped},
+        {"StarchCutOffAtTheMessageEnd", Message(baseValues, "B12.3%T4.5%W13.0%S") , dropped},
+        {"Empty", "", dropped},
+    };
+}
+
+class ParseMessage : public testing::TestWithParam<std::tuple<TMessageCase, char32_t>> {};
+
+TEST_P(ParseMessage, AcceptsTheRecordOrDropsTheReading)
+{
+    const auto &[c, separator] = GetParam();
+    TBuffer buffer = BufferWith(c.message);
+    if (!c.expected) {
+        EXPECT_THROW(ParseReading(buffer.data(), ReadingMessageSize, separator), EConvertError);
+        return;
+    }
+    const TDateTime before = NowLocal();
+    const TReading reading = ParseReading(buffer.data(), ReadingMessageSize, separator);
+    const TDateTime after = NowLocal();
+    ExpectReading(reading, *c.expected);
+    EXPECT_GE(reading.Timestamp, before);
+    EXPECT_LE(reading.Timestamp, after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InEitherLocale, ParseMessage, testing::Combine(testing::ValuesIn(MessageCases()), testing::Values(U'.', U',')),
+    [](const testing::TestParamInfo<ParseMessage::ParamType> &info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) == U'.' ? "_Point" : "_Comma");
+    });
+
+TEST(ParseReadingTexts, AFullFieldHasNoNulAfterIt)
+{
+    TBuffer buffer = BufferWith(Message({"1234567", "ABCD", "14.5", "21.3", "1234567", "102", "103", "104"},
+                                        baseAnalysis));
+    const TReading reading = ParseReading(buffer.data(), ReadingMessageSize, U'.');
+    EXPECT_EQ(std::string(reading.Range.begin(), reading.Range.end()), "ABCD");
+    EXPECT_EQ(std::string(reading.Serial.begin(), reading.Serial.end()), "123456");
+    EXPECT_EQ(std::string(reading.IR[0].begin(), reading.IR[0].end()), "1234567");
+    // A shorter text is followed by NULs only.
+    EXPECT_EQ(std::string(reading.IR[1].begin(), reading.IR[1].end()), std::string("102\0\0\0\0", 7));
+}
+
+// Moisture and temperature without a decimal mark: their scans run on into the
+// first IR text and give it the locale's separator.
+TEST(ParseReadingRunOn, AMarkMissingFromANumberRewritesTheNextMarkFurtherOn)
+{
+    const std::string message = Message({"123456", "AB1", "14", "21", "1.5", "102", "103", "104"}, baseAnalysis);
+    for (const auto &[separator, ir1] : {std::pair{U',', "1,5"}, std::pair{U'.', "1.5"}}) {
+        TBuffer buffer = BufferWith(message);
+        const TReading reading = ParseReading(buffer.data(), ReadingMessageSize, separator);
+        EXPECT_EQ(reading.Moisture, 14.0);
+        EXPECT_EQ(reading.Temperature, 21.0);
+        EXPECT_EQ(FieldText(reading.IR[0]), ir1);
+        EXPECT_EQ(FieldText(reading.IR[1]), "102");
+        EXPECT_EQ(reading.Protein, 12.3);
+    }
+}
+
+TEST(ParseReadingRunOn, AMissingPercentLetsTheScanCutTheNextOne)
+{
+    // Protein without its '%' runs on and cuts oil's; oil's scan then cuts water's,
+    // and so on, but each number still ends at the first NUL after it.
+    const std::string message = Message(baseValues, "B12.3 \rT4.5%W13.0%S60.1%");
+    TBuffer buffer = BufferWith(message);
+    const TReading reading = ParseReading(buffer.data(), ReadingMessageSize, U',');
+    ExpectReading(reading, base);
+    const std::string analysis(reinterpret_cast<const char *>(&buffer[message.find("B12")]), 26);
+    EXPECT_EQ(analysis, std::string("B12,3 \0T4,5\0W13,0\0S60,1\0\0\0", 26));
+}
+
+TEST(ParseReadingBuffer, RewritesOnlyLineEndsPercentSignsAndMarksInPlace)
+{
+    const std::string message = Message(baseValues, baseAnalysis);
+    TBuffer buffer = BufferWith(message);
+    ParseReading(buffer.data(), ReadingMessageSize, U',');
+
+    std::string expected = message;
+    expected[0] = static_cast<char>(AckByte);
+    for (char &c : expected) {
+        if (c == '\r' || c == '\n' || c == '%')
+            c = '\0';
+        if (c == '.')
+            c = ',';
+    }
+    expected.resize(ReceiveBufferSize, '\0');
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), expected);
+}
+
+TEST(ParseReadingBuffer, NeitherReadsNorWritesFromTheMessageSizeOn)
+{
+    // Everything from n on is taken as NUL: bytes that would change the parse, or
+    // be changed by it, are left alone.
+    std::string message = Message(baseValues, "B12.3%T4.5%W13.0%S60.1");
+    message.resize(message.size() - 2); // the message ends right after the starch number
+    const auto n = static_cast<std::int32_t>(message.size());
+    TBuffer buffer = BufferWith(message);
+    const std::string beyond = "5.0%\r\n:,.%BTWS:7,0\n";
+    for (std::size_t i = static_cast<std::size_t>(n); i < buffer.size(); ++i)
+        buffer[i] = static_cast<std::uint8_t>(beyond[i % beyond.size()]);
+    const TBuffer before = buffer;
+
+    const TReading reading = ParseReading(buffer.data(), n, U',');
+
+    ExpectReading(reading, base);
+    EXPECT_TRUE(std::equal(before.begin() + n, before.end(), buffer.begin() + n));
+}
+
+TEST(ParseReadingBuffer, ShortOrEmptyMessagesFailWithoutTouchingTheBuffer)
+{
+    for (const std::int32_t n : {-1, 0, 1, 20}) {
+        TBuffer buffer = BufferWith(Message(baseValues, baseAnalysis));
+        const TBuffer before = buffer;
+        EXPECT_THROW(ParseReading(buffer.data(), n, U'.'), EConvertError) << n;
+        const auto kept = static_cast<std::size_t>(std::max(n, 0));
+        EXPECT_TRUE(std::equal(before.begin() + kept, before.end(), buffer.begin() + kept)) << n;
+    }
+}
+
+class ParseReadingSettings : public testing::Test {
+protected:
+    void TearDown() override { SetCurrentRegionalSettings(FSaved); }
+    TRegionalSettings FSaved = CurrentRegionalSettings();
+};
+
+TEST_F(ParseReadingSettings, TakesTheSeparatorFromTheCurrentSettingsAtEveryCall)
+{
+    const std::string message = Message({"123456", "AB1", "14", "21", "1.5", "102", "103", "104"}, baseAnalysis);
+    TRegionalSettings settings;
+    for (const auto &[separator, ir1] : {std::pair{U',', "1,5"}, std::pair{U'.', "1.5"}, std::pair{U',', "1,5"}}) {
+        settings.DecimalSeparator = separator;
+        SetCurrentRegionalSettings(settings);
+        TBuffer buffer = BufferWith(message);
+        EXPECT_EQ(FieldText(ParseReading(buffer.data(), ReadingMessageSize).IR[0]), ir1);
+    }
+}
+
+} // namespace
