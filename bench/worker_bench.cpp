@@ -1,0 +1,172 @@
+// What the acquisition worker costs and how fast a reading reaches the table.
+//
+// IdleWorkerCpu: process CPU time over 10 s with an idle worker (it wakes every
+// 10 ms by design to look at its command), against a baseline thread that
+// just sleeps 10 s in the same run. Reported as percent of one core.
+//
+// ReadingLatency: from the moment the simulated meter sends a message to the
+// host's AddReading, against the exchange's own fixed pause that lies in that
+// stretch (200 ms between the reply wait and the first receive).
+#include "link/Glaxbththr.h"
+#include "platform/bluetooth_platform.h"
+#include "platform/sim/simulated_meter.h"
+#include "platform/socket_io.h"
+#include "platform/synchronize.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+namespace {
+
+// One radio that lists the meter; each link is a new connection to the simulated meter.
+class TBenchPlatform : public IBluetoothPlatform {
+public:
+    explicit TBenchPlatform(TSimulatedMeter &meter) : FMeter(meter) {}
+    TFindHandle FindFirstRadio(TRadioHandle &radio) override
+    {
+        radio = &FToken;
+        return &FToken;
+    }
+    bool FindNextRadio(TFindHandle, TRadioHandle &) override { return false; }
+    void FindRadioClose(TFindHandle) override {}
+    void CloseRadio(TRadioHandle) override {}
+    TFindHandle FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device) override
+    {
+        const std::u16string_view name = u"Dravel-GLAX20k";
+        device = TBluetoothDeviceInfo{};
+        name.copy(device.Name.data(), name.size());
+        device.Address = 1;
+        return &FToken;
+    }
+    bool FindNextDevice(TFindHandle, TBluetoothDeviceInfo &) override { return false; }
+    void FindDeviceClose(TFindHandle) override {}
+    int Startup() override { return 0; }
+    TSocketHandle OpenSocket() override { return FMeter.Connect(); }
+    void SetReuseAddress(TSocketHandle) override {}
+    int Connect(TSocketHandle, std::uint64_t, const TServiceClassId &) override { return 0; }
+    void CloseSocket(TSocketHandle socket) override { CloseSocketHandle(socket); }
+    void Cleanup() override {}
+
+private:
+    TSimulatedMeter &FMeter;
+    int FToken = 0;
+};
+
+class TBenchHost : public IWorkerHost {
+public:
+    void ShowIndicator(TColor) override {}
+    void ShowRunState(std::int32_t) override {}
+    void ShowNoRadioError() override {}
+    void ShowStopOverlay() override {}
+    void AddReading(const TReading &) override
+    {
+        std::lock_guard lock(FMutex);
+        FReadingTimes.push_back(TClock::now());
+    }
+    std::vector<TClock::time_point> ReadingTimes()
+    {
+        std::lock_guard lock(FMutex);
+        return FReadingTimes;
+    }
+
+private:
+    std::mutex FMutex;
+    std::vector<TClock::time_point> FReadingTimes;
+};
+
+double CpuSeconds()
+{
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// Serves hand-offs on this (the interface) thread for `duration`.
+void Serve(TSynchronizer &sync, TClock::duration duration)
+{
+    const auto end = TClock::now() + duration;
+    while (TClock::now() < end) {
+        if (sync.WaitForPending(std::chrono::duration_cast<std::chrono::milliseconds>(end - TClock::now()) + 1ms))
+            sync.CheckSynchronize();
+    }
+}
+
+constexpr auto Window = 10s;
+
+void IdleWorkerCpu(benchmark::State &state)
+{
+    for (auto _ : state) {
+        // Baseline: a thread that just sleeps through the window.
+        double begin = CpuSeconds();
+        std::thread sleeper([] { std::this_thread::sleep_for(Window); });
+        sleeper.join();
+        const double baselineCpu = CpuSeconds() - begin;
+
+        TSynchronizer sync;
+        TSimulatedMeter meter;
+        TBenchPlatform platform(meter);
+        TBenchHost host;
+        auto *worker = new GLAXBTthr(host, platform, sync);
+        worker->Start();
+        Serve(sync, 100ms);  // its first hand-off, then it idles
+        begin = CpuSeconds();
+        Serve(sync, Window);
+        const double workerCpu = CpuSeconds() - begin;
+        worker->Shutdown();
+
+        const double window = std::chrono::duration<double>(Window).count();
+        state.counters["idle_worker_cpu_percent_of_core"] = 100.0 * workerCpu / window;
+        state.counters["sleeping_thread_cpu_percent_of_core"] = 100.0 * baselineCpu / window;
+        state.counters["idle_minus_baseline_percent"] = 100.0 * (workerCpu - baselineCpu) / window;
+    }
+}
+BENCHMARK(IdleWorkerCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+void ReadingLatency(benchmark::State &state)
+{
+    constexpr std::size_t Readings = 5;
+    constexpr double FixedPauseMs = 200.0;  // the pause between the reply and the first receive
+    for (auto _ : state) {
+        TSynchronizer sync;
+        TSimulatedMeter meter;
+        TBenchPlatform platform(meter);
+        TBenchHost host;
+        auto *worker = new GLAXBTthr(host, platform, sync);
+        worker->Start();
+        worker->RequestStart();
+        const auto deadline = TClock::now() + 60s;
+        while (host.ReadingTimes().size() < Readings && TClock::now() < deadline)
+            Serve(sync, 10ms);
+        worker->Shutdown();
+
+        std::vector<TClock::time_point> sent;
+        for (const TTrafficEvent &event : meter.Traffic())
+            if (event.Kind == TTrafficEvent::TKind::Sent && event.Bytes.size() == MeterMessageSize)
+                sent.push_back(event.Time);
+        const std::vector<TClock::time_point> added = host.ReadingTimes();
+        const std::size_t n = std::min(sent.size(), added.size());
+        double total = 0, worst = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double ms = std::chrono::duration<double, std::milli>(added[i] - sent[i]).count();
+            total += ms;
+            worst = std::max(worst, ms);
+        }
+        const double mean = n > 0 ? total / static_cast<double>(n) : 0;
+        state.counters["readings"] = static_cast<double>(n);
+        state.counters["latency_mean_ms"] = mean;
+        state.counters["latency_worst_ms"] = worst;
+        state.counters["fixed_pause_ms"] = FixedPauseMs;
+        state.counters["latency_over_fixed_pause"] = mean / FixedPauseMs;
+    }
+}
+BENCHMARK(ReadingLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
