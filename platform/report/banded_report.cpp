@@ -57,9 +57,11 @@ bool TBandedReport::PrepareReport(bool clearLastReport)
     context.MeasureTextMm = MeasureTextMm;
     context.ProcessMessages = ProcessMessages;
 
-    std::vector<TPreparedPage> pages = PrepareReportPass(Page, context);
+    // The first of two passes is dropped at once, so only one pass's pages are
+    // ever held.
     if (TwoPasses)
-        pages = PrepareReportPass(Page, context);
+        PrepareReportPass(Page, context);
+    std::vector<TPreparedPage> pages = PrepareReportPass(Page, context);
     FPreparedPages.insert(FPreparedPages.end(), std::make_move_iterator(pages.begin()),
                           std::make_move_iterator(pages.end()));
     return !FPreparedPages.empty();

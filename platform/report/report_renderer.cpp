@@ -29,36 +29,63 @@ QRectF ToDevice(const TReportBox &box, double x0, double y0, double sx, double s
     return QRectF((x0 + box.Left) * sx, (y0 + box.Top) * sy, box.Width * sx, box.Height * sy);
 }
 
-void DrawText(QPainter &painter, const TPreparedText &text, double x0, double y0, double sx, double sy)
-{
-    const QRectF box = ToDevice(text.Box, x0, y0, sx, sy);
-    QRectF inner = box.adjusted(TextGapMm * sx, 0, -TextGapMm * sx, 0);
-    if (inner.width() < 0)
-        inner.setWidth(0);
-    int flags = AlignmentFlags(text.Align) | Qt::AlignTop;
-    if (text.WordWrap)
-        flags |= Qt::TextWordWrap;
-    painter.save();
-    painter.setClipRect(box, Qt::IntersectClip);
-    painter.setFont(ToQFont(text.Font));
-    painter.setPen(Qt::black);
-    // An unwrapped line may reach beyond the inner box; the clip still holds it.
-    painter.drawText(inner, flags | Qt::TextDontClip, QString::fromUtf8(text.Text.data(),
-                                                                         static_cast<qsizetype>(text.Text.size())));
-    painter.restore();
-}
+// Draws one object after another, changing font and pen only when they change:
+// a long report has a hundred thousand texts in a few fonts.
+class TPagePainter {
+public:
+    TPagePainter(QPainter &painter, const TPreparedPage &page, double sx, double sy)
+        : FPainter(painter), FX0(page.MarginLeft), FY0(page.MarginTop), FSx(sx), FSy(sy)
+    {
+        FLinePen.setWidthF(kLineWidthMm * sx);
+        FLinePen.setCapStyle(Qt::FlatCap);
+    }
 
-void DrawLine(QPainter &painter, const TPreparedLine &line, double x0, double y0, double sx, double sy)
-{
-    const QRectF box = ToDevice(line.Box, x0, y0, sx, sy);
-    painter.save();
-    QPen pen(Qt::black);
-    pen.setWidthF(kLineWidthMm * sx);
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    painter.drawLine(box.topLeft(), box.bottomRight());
-    painter.restore();
-}
+    void Draw(const TPreparedText &text)
+    {
+        const QRectF box = ToDevice(text.Box, FX0, FY0, FSx, FSy);
+        QRectF inner = box.adjusted(TextGapMm * FSx, 0, -TextGapMm * FSx, 0);
+        if (inner.width() < 0)
+            inner.setWidth(0);
+        int flags = AlignmentFlags(text.Align) | Qt::AlignTop | Qt::TextDontClip;
+        if (text.WordWrap)
+            flags |= Qt::TextWordWrap;
+        if (!FHaveFont || !(text.Font == FFont)) {
+            FPainter.setFont(ToQFont(text.Font));
+            FFont = text.Font;
+            FHaveFont = true;
+        }
+        UsePen(FTextPen);
+        // The clip holds the text in its box, an unwrapped line included.
+        FPainter.setClipRect(box);
+        FPainter.drawText(inner, flags,
+                          QString::fromUtf8(text.Text.data(), static_cast<qsizetype>(text.Text.size())));
+        FPainter.setClipping(false);
+    }
+
+    void Draw(const TPreparedLine &line)
+    {
+        const QRectF box = ToDevice(line.Box, FX0, FY0, FSx, FSy);
+        UsePen(FLinePen);
+        FPainter.drawLine(box.topLeft(), box.bottomRight());
+    }
+
+private:
+    QPainter &FPainter;
+    double FX0, FY0, FSx, FSy;
+    QPen FTextPen{Qt::black};
+    QPen FLinePen{Qt::black};
+    const QPen *FCurrentPen = nullptr;
+    TReportFont FFont;
+    bool FHaveFont = false;
+
+    void UsePen(const QPen &pen)
+    {
+        if (FCurrentPen != &pen) {
+            FPainter.setPen(pen);
+            FCurrentPen = &pen;
+        }
+    }
+};
 
 } // namespace
 
@@ -92,13 +119,9 @@ void RenderPreparedPage(QPainter &painter, const TPreparedPage &page, double uni
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    for (const TPreparedObject &object : page.Objects) {
-        if (const auto *text = std::get_if<TPreparedText>(&object))
-            DrawText(painter, *text, page.MarginLeft, page.MarginTop, unitsPerMmX, unitsPerMmY);
-        else
-            DrawLine(painter, std::get<TPreparedLine>(object), page.MarginLeft, page.MarginTop,
-                     unitsPerMmX, unitsPerMmY);
-    }
+    TPagePainter pagePainter(painter, page, unitsPerMmX, unitsPerMmY);
+    for (const TPreparedObject &object : page.Objects)
+        std::visit([&pagePainter](const auto &item) { pagePainter.Draw(item); }, object);
     painter.restore();
 }
 
