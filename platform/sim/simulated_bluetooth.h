@@ -1,0 +1,125 @@
+// The simulated Bluetooth platform: scripted radios and device lists, and a
+// link that leads to the simulated meter (or anything else that hands out the
+// computer's end of a connection). Discovery and link run over it unchanged, so
+// the program and its tests work on any machine.
+//
+// Its sockets are born connected: OpenSocket asks the connector for a new
+// connection at once (the platform has no way to give a socket a new identity
+// later), and Connect then tells whether the device at the address is reachable
+// and the meter took the connection. When the meter refuses, OpenSocket hands
+// out an unconnected socket, whose Connect fails, as a real refusal does.
+#pragma once
+
+#include "platform/bluetooth_platform.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TSimulatedMeter;
+
+struct TSimulatedDevice {
+    std::u16string Name;
+    std::uint64_t Address = 0;
+    // Remembered devices are listed without an inquiry; others only when a
+    // search issues one and asks for unknown devices.
+    bool Remembered = true;
+    // A device that is listed but out of reach (a remembered meter switched off).
+    bool Reachable = true;
+};
+
+// One entry per radio, in the platform's order, each with its devices in order.
+using TSimulatedRadios = std::vector<std::vector<TSimulatedDevice>>;
+
+// Returns the computer's end of a new connection, or InvalidSocket to refuse.
+using TMeterConnector = std::function<TSocketHandle()>;
+
+class TSimulatedBluetooth : public IBluetoothPlatform {
+public:
+    static constexpr std::uint64_t MeterAddress = 0x00A4C1380F2Bu;
+    static constexpr std::chrono::milliseconds DefaultInquiry{100};
+
+    // Ready-made scripts; meterName is the name the meter's device goes by.
+    static TSimulatedRadios NoRadio();
+    static TSimulatedRadios RadiosWithoutDevices(std::size_t radios = 2);
+    static TSimulatedRadios MeterOnFirstRadio(std::u16string_view meterName);
+    // The first radio lists no device, the second a look-alike, a phone and the meter.
+    static TSimulatedRadios MeterOnSecondRadio(std::u16string_view meterName);
+    // Names that differ from the meter's in case, by a trailing space, by going
+    // on after it, by stopping short, and an empty one.
+    static TSimulatedRadios LookAlikesOnly(std::u16string_view meterName);
+    // The meter is remembered and listed, but switched off: connecting fails.
+    static TSimulatedRadios MeterSwitchedOff(std::u16string_view meterName);
+
+    TSimulatedBluetooth(TSimulatedRadios radios, TMeterConnector connector,
+                        std::chrono::milliseconds inquiry = DefaultInquiry);
+    // Connections go to the meter, which must outlive this platform.
+    TSimulatedBluetooth(TSimulatedRadios radios, TSimulatedMeter &meter,
+                        std::chrono::milliseconds inquiry = DefaultInquiry);
+    ~TSimulatedBluetooth() override;
+    TSimulatedBluetooth(const TSimulatedBluetooth &) = delete;
+    TSimulatedBluetooth &operator=(const TSimulatedBluetooth &) = delete;
+
+    // Changes the script between discoveries (a meter switched on later, ...).
+    void SetRadios(TSimulatedRadios radios);
+
+    struct TCounts {
+        int Startups = 0;           // successful start-ups
+        int Cleanups = 0;
+        int SocketsOpened = 0;
+        int SocketsClosed = 0;
+        int Searches = 0;           // device searches, one per radio searched
+        int Connects = 0;           // successful connects
+        int FailedConnects = 0;
+        int OpenHandles = 0;        // discovery handles not closed yet
+    };
+    TCounts Counts() const;
+    // Calls this platform's contract forbids: a handle or socket used when it
+    // is not open, a clean-up without a start-up. Empty when the caller is sound.
+    std::vector<std::string> Misuses() const;
+
+    TFindHandle FindFirstRadio(TRadioHandle &radio) override;
+    bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
+    void FindRadioClose(TFindHandle find) override;
+    void CloseRadio(TRadioHandle radio) override;
+    TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
+    bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
+    void FindDeviceClose(TFindHandle find) override;
+
+    int Startup() override;
+    TSocketHandle OpenSocket() override;
+    void SetReuseAddress(TSocketHandle socket) override;
+    int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
+    void CloseSocket(TSocketHandle socket) override;
+    void Cleanup() override;
+
+private:
+    enum class TKind { RadioFind, Radio, DeviceFind };
+    struct THandle {
+        TKind Kind;
+        std::size_t Index = 0;                 // RadioFind: next radio; Radio: its index
+        std::vector<TSimulatedDevice> Listed;  // DeviceFind: what the search found
+        std::size_t Next = 0;                  // DeviceFind: next device to hand out
+    };
+
+    THandle *NewHandle(TKind kind, std::size_t index);
+    THandle *Find(const void *handle, TKind kind, const char *call);
+    void Close(const void *handle, TKind kind, const char *call);
+    void Misuse(std::string what);
+
+    mutable std::mutex FLock;
+    TSimulatedRadios FRadios;
+    TMeterConnector FConnector;
+    std::chrono::milliseconds FInquiry;
+    std::map<const void *, std::unique_ptr<THandle>> FHandles;
+    std::map<TSocketHandle, bool> FSockets;  // open sockets: true when connected to the meter
+    int FOutstandingStartups = 0;
+    TCounts FCounts;
+    std::vector<std::string> FMisuses;
+};
