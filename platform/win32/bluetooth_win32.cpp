@@ -1,0 +1,143 @@
+#include "platform/win32/bluetooth_win32.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <ws2bth.h>
+#include <bluetoothapis.h>
+
+#include <algorithm>
+#include <cstring>
+
+// The records as the platform lays them out. The device search record holds a
+// handle, so it is 32 bytes in a 32-bit build and 40 in a 64-bit one: its
+// dwSize must be its own size, or every search of a 64-bit build fails.
+static_assert(sizeof(BLUETOOTH_FIND_RADIO_PARAMS) == 4);
+static_assert(sizeof(BLUETOOTH_DEVICE_SEARCH_PARAMS) == (sizeof(void *) == 8 ? 40 : 32));
+static_assert(sizeof(BLUETOOTH_DEVICE_INFO) == 560);
+static_assert(sizeof(SOCKADDR_BTH) == 30);
+static_assert(sizeof(GUID) == std::tuple_size_v<TServiceClassId>);
+static_assert(sizeof(TSocketHandle) == sizeof(SOCKET));
+static_assert(std::tuple_size_v<decltype(TBluetoothDeviceInfo::Name)> == BLUETOOTH_MAX_NAME_SIZE);
+
+namespace {
+
+BLUETOOTH_DEVICE_INFO EmptyDeviceInfo()
+{
+    BLUETOOTH_DEVICE_INFO info;
+    std::memset(&info, 0, sizeof info);
+    info.dwSize = sizeof info;
+    return info;
+}
+
+void CopyDevice(const BLUETOOTH_DEVICE_INFO &info, TBluetoothDeviceInfo &device)
+{
+    device = TBluetoothDeviceInfo{};
+    std::copy(std::begin(info.szName), std::end(info.szName), device.Name.begin());
+    // Keep the copy zero-terminated even if the platform filled every unit.
+    device.Name.back() = u'\0';
+    device.Address = info.Address.ullLong;
+}
+
+}  // namespace
+
+TFindHandle TWin32Bluetooth::FindFirstRadio(TRadioHandle &radio)
+{
+    BLUETOOTH_FIND_RADIO_PARAMS params;
+    params.dwSize = sizeof params;
+    HANDLE first = nullptr;
+    const HBLUETOOTH_RADIO_FIND find = BluetoothFindFirstRadio(&params, &first);
+    radio = first;
+    return find;
+}
+
+bool TWin32Bluetooth::FindNextRadio(TFindHandle find, TRadioHandle &radio)
+{
+    HANDLE next = nullptr;
+    if (!BluetoothFindNextRadio(static_cast<HBLUETOOTH_RADIO_FIND>(find), &next))
+        return false;
+    radio = next;
+    return true;
+}
+
+void TWin32Bluetooth::FindRadioClose(TFindHandle find)
+{
+    BluetoothFindRadioClose(static_cast<HBLUETOOTH_RADIO_FIND>(find));
+}
+
+void TWin32Bluetooth::CloseRadio(TRadioHandle radio)
+{
+    CloseHandle(radio);
+}
+
+TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
+{
+    BLUETOOTH_DEVICE_SEARCH_PARAMS search;
+    std::memset(&search, 0, sizeof search);
+    search.dwSize = sizeof search;
+    search.fReturnAuthenticated = params.ReturnAuthenticated;
+    search.fReturnRemembered = params.ReturnRemembered;
+    search.fReturnUnknown = params.ReturnUnknown;
+    search.fReturnConnected = params.ReturnConnected;
+    search.fIssueInquiry = params.IssueInquiry;
+    search.cTimeoutMultiplier = params.TimeoutMultiplier;
+    search.hRadio = params.Radio;
+
+    BLUETOOTH_DEVICE_INFO info = EmptyDeviceInfo();
+    const HBLUETOOTH_DEVICE_FIND find = BluetoothFindFirstDevice(&search, &info);
+    if (find != nullptr)
+        CopyDevice(info, device);
+    return find;
+}
+
+bool TWin32Bluetooth::FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device)
+{
+    BLUETOOTH_DEVICE_INFO info = EmptyDeviceInfo();
+    if (!BluetoothFindNextDevice(static_cast<HBLUETOOTH_DEVICE_FIND>(find), &info))
+        return false;
+    CopyDevice(info, device);
+    return true;
+}
+
+void TWin32Bluetooth::FindDeviceClose(TFindHandle find)
+{
+    BluetoothFindDeviceClose(static_cast<HBLUETOOTH_DEVICE_FIND>(find));
+}
+
+int TWin32Bluetooth::Startup()
+{
+    WSADATA data;
+    return WSAStartup(0x0202, &data);
+}
+
+TSocketHandle TWin32Bluetooth::OpenSocket()
+{
+    const SOCKET socket = ::socket(AF_BTH, SOCK_STREAM, BTHPROTO_RFCOMM);
+    return socket == INVALID_SOCKET ? InvalidSocket : socket;
+}
+
+void TWin32Bluetooth::SetReuseAddress(TSocketHandle socket)
+{
+    const std::int32_t on = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&on), sizeof on);
+}
+
+int TWin32Bluetooth::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
+{
+    SOCKADDR_BTH target;
+    std::memset(&target, 0, sizeof target);
+    target.addressFamily = AF_BTH;
+    target.btAddr = address;
+    std::memcpy(&target.serviceClassId, serviceClass.data(), serviceClass.size());
+    target.port = 0;  // the platform finds the service's RFCOMM channel itself
+    return ::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == SOCKET_ERROR ? -1 : 0;
+}
+
+void TWin32Bluetooth::CloseSocket(TSocketHandle socket)
+{
+    closesocket(socket);
+}
+
+void TWin32Bluetooth::Cleanup()
+{
+    WSACleanup();
+}
