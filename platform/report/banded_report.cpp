@@ -1,6 +1,6 @@
 #include "platform/report/banded_report.h"
 
-#include "platform/report/report_date_time.h"
+#include "platform/date_time_format.h"
 #include "platform/report/report_preparation.h"
 #include "platform/report/report_print_ui.h"
 #include "platform/report/report_renderer.h"
@@ -49,10 +49,10 @@ bool TBandedReport::PrepareReport(bool clearLastReport)
         FPreparedPages.clear();
 
     TPreparationContext context;
-    const TDateTimeParts now = Clock();
+    const TDateTime now = EncodeDateTime(Clock());
     const TRegionalSettings settings = Settings();
-    context.Expressions.Date = FormatReportDateTime(settings.ShortDateFormat, now, settings);
-    context.Expressions.Time = FormatReportDateTime(settings.LongTimeFormat, now, settings);
+    context.Expressions.Date = FormatDateTimePicture(now, settings.ShortDateFormat, settings);
+    context.Expressions.Time = FormatDateTimePicture(now, settings.LongTimeFormat, settings);
     context.Expressions.DataSets = DataSets;
     context.MeasureTextMm = MeasureTextMm;
     context.ProcessMessages = ProcessMessages;

@@ -1,7 +1,6 @@
 // The banded report engine: layout of bands and pages, expressions, the stamp box,
 // the two passes, the record-source protocol, drawing and printing.
 #include "platform/report/banded_report.h"
-#include "platform/report/report_date_time.h"
 #include "platform/report/report_print_ui.h"
 #include "platform/report/report_renderer.h"
 
@@ -243,27 +242,6 @@ TEST(ReportEngine, StampBoxKeepsItsRightEdgeWhileItsWidthFollowsItsText)
         EXPECT_NEAR(stamps[0]->Box.Width, 2.0 * c.Expected.size() + 2 * TextGapMm, 1e-9);
         EXPECT_FALSE(stamps[0]->WordWrap);
     }
-}
-
-TEST(ReportEngine, DateAndTimePicturesFollowTheRegionalSettings)
-{
-    TRegionalSettings settings;
-    settings.TimeAMString = "vorm.";
-    settings.TimePMString = "nachm.";
-    struct Case {
-        std::string Picture;
-        TDateTimeParts Parts;
-        std::string Expected;
-    };
-    const Case cases[] = {
-        {"h:mm:ss tt", {2024, 1, 1, 0, 5, 0, 0}, "12:05:00 vorm."},
-        {"hh:mm t", {2024, 1, 1, 12, 0, 0, 0}, "12:00 n"},
-        {"HH 'h' mm ''", {2024, 1, 1, 9, 3, 0, 0}, "09 h 03 "},
-        {"'it''s' yy/M/d", {2009, 7, 4, 0, 0, 0, 0}, "it's 09/7/4"},
-        {"ddd d MMM yyyy", {2000, 2, 29, 0, 0, 0, 0}, "Tue 29 Feb 2000"},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(FormatReportDateTime(c.Picture, c.Parts, settings), c.Expected) << c.Picture;
 }
 
 TEST(ReportEngine, TwoPassesWalkTheSourceTwiceAndKeepTheSecond)
