@@ -66,3 +66,11 @@ int TReadingsTable::AppendRow(const std::vector<std::string> &cells)
     FRowStart.push_back(rowStart);
     return RowCount() - 1;
 }
+
+void TReadingsTable::Reserve(int readingCount)
+{
+    if (readingCount <= 0)
+        return;
+    FRowStart.reserve(static_cast<std::size_t>(readingCount));
+    FCellEnd.reserve(static_cast<std::size_t>(readingCount) * static_cast<std::size_t>(FColumnCount));
+}

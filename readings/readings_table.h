@@ -25,6 +25,9 @@ public:
     // Appends one row; missing cells are empty, extra cells are ignored.
     // Returns the new row's index.
     int AppendRow(const std::vector<std::string> &cells);
+    // Makes room for this many readings in all, so that appending up to that
+    // count allocates no more row bookkeeping.
+    void Reserve(int readingCount);
 
 private:
     int FColumnCount;
