@@ -62,6 +62,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             flag(result.Simulate);
         else if (name == "--headless")
             flag(result.Headless);
+        else if (name == "--sim-no-radio")
+            flag(result.SimulateNoRadio);
         else if (name == "--help")
             flag(result.Help);
         else if (name == "--sim-messages")
@@ -78,7 +80,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             throw ECommandLineError("unknown option " + name + " (see --help)");
     }
 
-    if (!result.SimMessagesPath.empty())
+    if (!result.SimMessagesPath.empty() || result.SimulateNoRadio)
         result.Simulate = true;
     if (result.Simulate && !result.MeterAddress.empty())
         throw ECommandLineError("--meter cannot be combined with --simulate or --sim-messages");
@@ -103,6 +105,7 @@ std::string CommandLineHelp()
            "  --simulate            use the simulated radio and meter instead of Bluetooth\n"
            "  --sim-messages FILE   the simulated meter serves these raw 136-byte records,\n"
            "                        one per connection, once through the file (implies --simulate)\n"
+           "  --sim-no-radio        simulate a computer without a Bluetooth radio (implies --simulate)\n"
            "  --meter tcp:HOST:PORT reach the meter through a serial-to-network bridge\n"
            "  --headless            no window: start at once and print each accepted row\n"
            "  --count N             headless: stop after N accepted readings\n"

@@ -1,0 +1,23 @@
+// The unattended run: the same worker and table as the window, without windows.
+// Acquisition starts at once; each accepted row goes to standard output exactly
+// as Save would write it, and with --csv to a file, on the disk before the next
+// exchange begins. The run ends after --count readings, when a --sim-messages
+// file is used up, or on SIGINT/SIGTERM, always through the worker's orderly
+// Shutdown.
+#pragma once
+
+#include "app/command_line.h"
+#include "app/meter_backend.h"
+
+#include <cstdio>
+
+// Exit statuses of the headless run (2 is a bad command line).
+inline constexpr int HeadlessDone = 0;
+inline constexpr int HeadlessFileFailed = 1;
+inline constexpr int HeadlessBadCommandLine = 2;
+inline constexpr int HeadlessNoRadio = 3;
+
+// Runs on the calling thread, which becomes the interface thread; returns the
+// exit status. Rows go to `rows`, messages to `messages`. --report-pdf needs a
+// QGuiApplication to exist.
+int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages);

@@ -1,0 +1,64 @@
+#include "app/meter_backend.h"
+
+#include "link/meter_identity.h"
+#include "platform/sim/simulated_bluetooth.h"
+#include "platform/tcp_meter_platform.h"
+
+#include <QtGlobal>
+
+#if defined(Q_OS_WIN)
+#include "platform/win32/bluetooth_win32.h"
+#else
+#include "platform/bluez/bluez_platform.h"
+#endif
+
+#include <chrono>
+#include <stdexcept>
+
+namespace {
+
+std::unique_ptr<IBluetoothPlatform> SystemBluetooth()
+{
+#if defined(Q_OS_WIN)
+    return std::make_unique<TWin32Bluetooth>();
+#else
+    return std::make_unique<TBluezPlatform>();
+#endif
+}
+
+} // namespace
+
+bool TMeterBackend::MessagesDone() const
+{
+    if (!Meter || !Meter->Exhausted())
+        return false;
+    return Meter->WaitForEndedConnections(Meter->ConnectionCount(), std::chrono::milliseconds(0));
+}
+
+TMeterBackend MakeMeterBackend(const TCommandLine &line)
+{
+    TMeterBackend backend;
+    if (line.Simulate) {
+        TMeterOptions options;
+        options.Record = false;  // a demo may run for days
+        if (!line.SimMessagesPath.empty()) {
+            try {
+                options.Messages = LoadMessageFile(line.SimMessagesPath);
+            } catch (const std::runtime_error &error) {
+                throw ECommandLineError("--sim-messages: " + std::string(error.what()));
+            }
+        }
+        backend.Meter = std::make_unique<TSimulatedMeter>(options);
+        TSimulatedRadios radios = line.SimulateNoRadio ? TSimulatedBluetooth::NoRadio()
+                                                       : TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView);
+        backend.Platform = std::make_unique<TSimulatedBluetooth>(std::move(radios), *backend.Meter);
+    } else if (!line.MeterAddress.empty()) {
+        const TMeterAddressParse parsed = ParseMeterAddress(line.MeterAddress);
+        if (!parsed)
+            throw ECommandLineError("--meter: " + parsed.Error);
+        backend.Platform = std::make_unique<TTcpMeterPlatform>(parsed.Address, std::u16string(MeterDeviceNameView));
+    } else {
+        backend.Platform = SystemBluetooth();
+    }
+    return backend;
+}

@@ -1,0 +1,23 @@
+// Where the program looks for the meter, as the command line chooses: the
+// simulated radio and meter, a meter behind a TCP bridge, or the platform's
+// Bluetooth (BlueZ on Linux, the Windows Bluetooth API on Windows).
+#pragma once
+
+#include "app/command_line.h"
+#include "platform/bluetooth_platform.h"
+#include "platform/sim/simulated_meter.h"
+
+#include <memory>
+
+struct TMeterBackend {
+    std::unique_ptr<TSimulatedMeter> Meter;  // with --simulate; outlives Platform
+    std::unique_ptr<IBluetoothPlatform> Platform;
+
+    // With --sim-messages: every record has been served and the connection that
+    // carried the last one has ended.
+    bool MessagesDone() const;
+};
+
+// Throws ECommandLineError for a bad --meter address or an unusable
+// --sim-messages file, before anything has started.
+TMeterBackend MakeMeterBackend(const TCommandLine &line);
