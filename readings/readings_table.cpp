@@ -1,5 +1,6 @@
 #include "readings/readings_table.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -40,6 +41,20 @@ void TReadingsTable::SetHeader(int column, std::string_view text)
     FHeaders[static_cast<std::size_t>(column)] = std::string(text);
 }
 
+namespace {
+
+// Makes room for extra more elements, growing geometrically: reserving the exact
+// size at every row would copy the whole table each time.
+template <typename Container>
+void ReserveMore(Container &container, std::size_t extra)
+{
+    const std::size_t needed = container.size() + extra;
+    if (needed > container.capacity())
+        container.reserve(std::max(needed, container.capacity() * 2));
+}
+
+} // namespace
+
 int TReadingsTable::AppendRow(const std::vector<std::string> &cells)
 {
     std::size_t rowLength = 0;
@@ -49,9 +64,9 @@ int TReadingsTable::AppendRow(const std::vector<std::string> &cells)
         throw std::length_error("a table row's text is too long");
 
     // Reserve first, so a failed allocation leaves the table as it was.
-    FRowStart.reserve(FRowStart.size() + 1);
-    FCellEnd.reserve(FCellEnd.size() + static_cast<std::size_t>(FColumnCount));
-    FText.reserve(FText.size() + rowLength);
+    ReserveMore(FRowStart, 1);
+    ReserveMore(FCellEnd, static_cast<std::size_t>(FColumnCount));
+    ReserveMore(FText, rowLength);
 
     const std::size_t rowStart = FText.size();
     std::size_t end = 0;
