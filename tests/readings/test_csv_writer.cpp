@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/atomic_file.h"
 #include "platform/code_page.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
@@ -324,17 +323,4 @@ TEST(CsvWriter, LargeTableArrivesInFewPiecesThatEndAtLineEnds)
         joined += piece;
     }
     EXPECT_EQ(joined, expected);
-}
-
-TEST(CsvWriter, SaveIntoAMissingFolderRaisesTheCreateError)
-{
-    TScratchFolder folder;
-    const std::string path = (folder.Path() / "gone" / "readings.csv").string();
-    try {
-        SaveCsv(MakeTable(false), false, path, UnitedStates());
-        FAIL() << "no error";
-    } catch (const EFileError &error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"" + path + "\". ", 0), 0u) << error.what();
-    }
-    EXPECT_TRUE(fs::is_empty(folder.Path()));
 }

@@ -185,26 +185,3 @@ TEST(CsvSaveDialog, NameInAMissingFolderIsRefusedAndTheDialogStaysOpen)
     EXPECT_TRUE(message.contains(QStringLiteral("does not exist"))) << message.toStdString();
     EXPECT_TRUE(stillOpen);
 }
-
-TEST(CsvSaveDialog, ExistingFileIsChosenOnlyAfterTheOperatorAgreesToReplaceIt)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString existing = Join(dir, QStringLiteral("old.csv"));
-    {
-        QFile file(existing);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("kept\r\n");
-    }
-    TCsvSaveDialog saveDialog;
-    QString firstQuestion, secondQuestion;
-    TOperator player({TypeAndSave(existing), Answer(QMessageBox::No, &firstQuestion), TypeAndSave(existing),
-                      Answer(QMessageBox::Yes, &secondQuestion)});
-
-    const auto chosen = saveDialog.Execute(nullptr);
-
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(QDir::cleanPath(*chosen), QDir::cleanPath(existing));
-    EXPECT_FALSE(firstQuestion.isEmpty());
-    EXPECT_FALSE(secondQuestion.isEmpty());
-}
