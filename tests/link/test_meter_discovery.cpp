@@ -250,6 +250,15 @@ TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
     EXPECT_FALSE(link.FindMeter());
     EXPECT_FALSE(link.HasRadio());
 }
+
+// Wine has no AF_BTH sockets; on Windows nothing answers at address 0.
+TEST(WindowsBluetooth, ALinkNobodyAnswersFailsCleanly)
+{
+    TWin32Bluetooth platform;
+    TMeterLink link(&platform, [] {});
+    EXPECT_FALSE(link.OpenLink());
+    EXPECT_EQ(link.FSocket, InvalidSocket);
+}
 #else
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
 {

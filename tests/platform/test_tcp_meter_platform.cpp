@@ -2,6 +2,7 @@
 // and real connections to a loopback listener.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
+#include "platform/socket_io.h"
 #include "platform/tcp_meter_platform.h"
 
 #include <gtest/gtest.h>
@@ -10,74 +11,43 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-using TSocketLength = int;
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-using TSocketLength = socklen_t;
-#endif
-
 namespace {
 
 using namespace std::chrono_literals;
 
-// A listening socket on 127.0.0.1 with an ephemeral port; accepts one peer.
+// A listening socket on 127.0.0.1 with a free port.
 class TLoopbackListener {
 public:
     TLoopbackListener()
     {
-        TcpSocket::Startup();
-        FSocket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        TSocketLength length = sizeof address;
-        if (::bind(FSocket, reinterpret_cast<sockaddr *>(&address), length) != 0 || ::listen(FSocket, 4) != 0 ||
-            ::getsockname(FSocket, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-            ADD_FAILURE() << "no loopback listener";
-        Port = ntohs(address.sin_port);
-    }
-    ~TLoopbackListener()
-    {
-        Close();
-        if (FPeer != InvalidSocket)
-            TcpSocket::Close(FPeer);
-        TcpSocket::Cleanup();
-    }
-    void Close()
-    {
-        if (FSocket != InvalidSocket)
-            TcpSocket::Close(FSocket);
-        FSocket = InvalidSocket;
+        std::string error;
+        FSocket.Reset(ListenLoopback(0, Port, error));
+        if (!FSocket.Valid())
+            ADD_FAILURE() << "no loopback listener: " << error;
     }
     // The accepted peer's end, to talk to the platform's socket.
     TSocketHandle Accept()
     {
-        FPeer = ::accept(FSocket, nullptr, nullptr);
-        return FPeer;
+        FPeer.Reset(AcceptConnection(FSocket.Get()));
+        return FPeer.Get();
     }
 
     std::uint16_t Port = 0;
 
 private:
-    TSocketHandle FSocket = InvalidSocket;
-    TSocketHandle FPeer = InvalidSocket;
+    TOwnedSocket FSocket;
+    TOwnedSocket FPeer;
 };
 
-bool SendByte(TSocketHandle socket, char byte)
+bool SendByte(TSocketHandle socket, std::uint8_t byte)
 {
-    return ::send(socket, &byte, 1, 0) == 1;
+    return SendBytes(socket, &byte, 1) == 1;
 }
 
 int ReceiveByte(TSocketHandle socket)
 {
-    char byte = 0;
-    return ::recv(socket, &byte, 1, 0) == 1 ? static_cast<unsigned char>(byte) : -1;
+    std::uint8_t byte = 0;
+    return ReceiveBytes(socket, &byte, 1) == 1 ? byte : -1;
 }
 
 struct TParseCase {
