@@ -39,10 +39,15 @@ std::string NonEmpty(const std::string &name, const std::string &value)
 
 } // namespace
 
+bool ClbModeOf(const std::vector<std::string> &args)
+{
+    return !args.empty() && args.front() == "clb";
+}
+
 TCommandLine ParseCommandLine(const std::vector<std::string> &args)
 {
     TCommandLine result;
-    result.ClbMode = !args.empty() && args.front() == "clb";
+    result.ClbMode = ClbModeOf(args);
 
     TOptionReader reader{args};
     for (; reader.index < args.size(); ++reader.index) {

@@ -26,6 +26,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The "clb" rule: the first argument, as the platform split the command line,
+// is exactly "clb" (no other case, no dash or slash, nothing more).
+bool ClbModeOf(const std::vector<std::string> &args);
+
 // args are the arguments after the program name, as the platform split them.
 // Arguments that are none of the options are left alone (Qt's own options among
 // them); an unknown option that begins with "--" is an error.

@@ -1,4 +1,5 @@
 // Program entry: the command line first, then the window or the headless run.
+#include "app/application.h"
 #include "app/command_line.h"
 #include "app/headless_runner.h"
 #include "app/meter_backend.h"
@@ -10,13 +11,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string>
+#include <vector>
 
 #if defined(Q_OS_WIN)
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 namespace {
+
+// The program is a windowed one and gets no console of its own; messages and a
+// headless run's rows go to the console it was started from, unless its output
+// is redirected already.
+void UseParentConsole()
+{
+#if defined(Q_OS_WIN)
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
 
 int RunWithoutWindows(int argc, char **argv, const TCommandLine &line, TMeterBackend &backend)
 {
@@ -40,10 +57,13 @@ int RunWithoutWindows(int argc, char **argv, const TCommandLine &line, TMeterBac
 
 int main(int argc, char **argv)
 {
+    UseParentConsole();
+    // The arguments as the platform splits them, before Qt takes its own out.
+    const std::vector<std::string> args = ProgramArguments(argc, argv);
     TCommandLine line;
     TMeterBackend backend;
     try {
-        line = ParseCommandLine(ProgramArguments(argc, argv));
+        line = ParseCommandLine(args);
         if (line.Help) {
             std::fputs(CommandLineHelp().c_str(), stdout);
             return 0;
@@ -57,6 +77,5 @@ int main(int argc, char **argv)
     if (line.Headless)
         return RunWithoutWindows(argc, argv, line, backend);
 
-    std::fputs("meter-readout: the window is not built yet; use --headless\n", stderr);
-    return 0;
+    return RunWindowProgram(argc, argv, args, *backend.Platform);
 }

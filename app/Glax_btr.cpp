@@ -1,0 +1,273 @@
+#include "app/Glax_btr.h"
+
+#include "app/application.h"
+#include "app/command_line.h"
+#include "app/window_font.h"
+#include "link/Glaxbththr.h"
+#include "platform/regional_settings.h"
+#include "readings/csv_writer.h"
+#include "readings/qt/readings_view.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
+namespace {
+
+// The design's places (left, top, width, height) at the client size 394 x 317.
+constexpr int GridLeft = 8, GridTop = 8, GridRightMargin = 9, GridBottomMargin = 40;
+constexpr int BottomMargin = 9, ControlHeight = 25;
+constexpr int ShapeLeft = 8, ShapeWidth = 23;
+constexpr int Button1Left = 65, Button1Width = 48;
+constexpr int Button3Left = 158, Button3Width = 51;
+constexpr int Button4Left = 215, Button4Width = 50;
+constexpr int Button5RightMargin = 9, Button5Width = 57;
+
+// How long a newly shown overlay may take to reach the screen before it is
+// painted anyway.
+constexpr int OverlayExposeWaitMs = 500;
+
+QPushButton *MakeButton(const QString &caption, const char *name, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
+               IBluetoothPlatform &platform, QWidget *parent)
+    : QWidget(parent), FClbMode(ClbModeOf(args)), Form12(overlay), FSynchronizer(synchronizer),
+      FPlatform(platform)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setFont(WindowFont());
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    resize(Form4ClientWidth, Form4ClientHeight);
+
+    Shape1 = new TShape(this);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    StringGrid1 = new QTableView(this);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    Button1 = MakeButton(QStringLiteral("Start"), "Button1", this);
+    Button3 = MakeButton(QStringLiteral("Save"), "Button3", this);
+    Button4 = MakeButton(QStringLiteral("Print"), "Button4", this);
+    Button5 = MakeButton(QStringLiteral("Exit"), "Button5", this);
+    setTabOrder(StringGrid1, Button1);
+    setTabOrder(Button1, Button3);
+    setTabOrder(Button3, Button4);
+    setTabOrder(Button4, Button5);
+    PlaceControls();
+
+    connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button3Click(); }); });
+    connect(Button4, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button4Click(); }); });
+    connect(Button5, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button5Click(); }); });
+
+    FormCreate();
+}
+
+TForm4::~TForm4()
+{
+    if (BTthr != nullptr)
+        BTthr->Shutdown();
+}
+
+void TForm4::FormCreate()
+{
+    FReadings = new TReadingsModel(FClbMode, this);  // the grid's column count
+    SetOuterWidth(FClbMode ? Form4ClbOuterWidth : Form4OuterWidth);
+    SetUpReadingsView(*StringGrid1, *FReadings);
+    FReport = std::make_unique<TReadingsReport>(FReadings->Table());
+
+    try {
+        auto *worker = new GLAXBTthr(*this, FPlatform, FSynchronizer);
+        BTthr = worker;
+        worker->Start();
+    } catch (...) {
+        // Without a worker there is nothing to command and nothing to shut down;
+        // the window still opens.
+        ShowCurrentError();
+    }
+
+    SetApplicationTitle(ProgramTitle);
+    setWindowTitle(ApplicationTitle());
+}
+
+void TForm4::SetOuterWidth(int width)
+{
+    FOuterWidth = width;
+    // The frame's width is known once the window system has framed the window.
+    const int frame = frameGeometry().width() - geometry().width();
+    resize(width - frame, height());
+}
+
+void TForm4::PlaceControls()
+{
+    const int w = width();
+    const int h = height();
+    const int bottomRow = h - BottomMargin - ControlHeight;
+    StringGrid1->setGeometry(GridLeft, GridTop, w - GridLeft - GridRightMargin, h - GridTop - GridBottomMargin);
+    Shape1->setGeometry(ShapeLeft, bottomRow, ShapeWidth, ControlHeight);
+    Button1->setGeometry(Button1Left, bottomRow, Button1Width, ControlHeight);
+    Button3->setGeometry(Button3Left, bottomRow, Button3Width, ControlHeight);
+    Button4->setGeometry(Button4Left, bottomRow, Button4Width, ControlHeight);
+    Button5->setGeometry(w - Button5RightMargin - Button5Width, bottomRow, Button5Width, ControlHeight);
+}
+
+void TForm4::resizeEvent(QResizeEvent *event)
+{
+    PlaceControls();
+    QWidget::resizeEvent(event);
+}
+
+void TForm4::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!FShownBefore) {
+        FShownBefore = true;
+        SetOuterWidth(FOuterWidth);
+    }
+}
+
+void TForm4::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LocaleChange)
+        RefreshRegionalSettings();
+    QWidget::changeEvent(event);
+}
+
+bool TForm4::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+#if defined(Q_OS_WIN)
+    // WM_WININICHANGE and WM_SETTINGCHANGE are one message.
+    if (eventType == "windows_generic_MSG" && static_cast<MSG *>(message)->message == WM_SETTINGCHANGE)
+        RefreshRegionalSettings();
+#endif
+    return QWidget::nativeEvent(eventType, message, result);
+}
+
+void TForm4::ShowIndicator(TColor color)
+{
+    Shape1->SetBrushColor(color);
+}
+
+void TForm4::ShowRunState(std::int32_t state)
+{
+    Button1->setText(state == 0 ? QStringLiteral("Start") : QStringLiteral("Stop"));
+    // The overlay may still be on its way up (ShowStopOverlay paints it before
+    // it disables this window); it is released all the same.
+    if (isEnabled() && !FStopOverlayUp)
+        return;
+    FStopOverlayUp = false;
+    Form12.hide();
+    setEnabled(true);
+    raise();
+    activateWindow();
+}
+
+void TForm4::ShowNoRadioError()
+{
+    // No parent: this window may be disabled, and the box would be with it.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
+                    QStringLiteral("BT module not enabled or not installed"), QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void TForm4::ShowStopOverlay()
+{
+    FStopOverlayUp = true;
+    const QRect mainFrame = frameGeometry();
+    const QSize overlayFrame = Form12.frameGeometry().size();
+    if (FOverlayShownBefore) {
+        Form12.move(StopOverlayPosition(mainFrame, overlayFrame));
+    } else {
+        FOverlayShownBefore = true;
+        const QScreen *desktop = screen();
+        Form12.move(FirstShowOverlayPosition(mainFrame, overlayFrame,
+                                             desktop != nullptr ? desktop->availableGeometry() : QRect()));
+    }
+    Form12.show();
+
+    // Paint it now, so its text is on the screen before the wait begins. A new
+    // window paints only once the window system has exposed it.
+    FPaintingOverlay = true;
+    QElapsedTimer waited;
+    waited.start();
+    while (Form12.windowHandle() != nullptr && !Form12.windowHandle()->isExposed() &&
+           waited.elapsed() < OverlayExposeWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    Form12.repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    FPaintingOverlay = false;
+
+    // A ShowRunState that ran meanwhile has released the overlay already.
+    if (FStopOverlayUp)
+        setEnabled(false);
+}
+
+void TForm4::AddReading(const TReading &reading)
+{
+    FReadings->AddReading(reading, CurrentRegionalSettings());
+}
+
+void TForm4::Button1Click()
+{
+    if (BTthr == nullptr)
+        return;
+    if (BTthr->IsActive())
+        BTthr->RequestStop();
+    else
+        BTthr->RequestStart();
+}
+
+void TForm4::Button3Click()
+{
+    const std::optional<QString> path = SaveDialog1.Execute(this);
+    if (!path)
+        return;
+    SaveCsv(FReadings->Table(), FClbMode, path->toStdString(), CurrentRegionalSettings());
+}
+
+void TForm4::Button4Click()
+{
+    FReport->Button4Click(this);
+}
+
+void TForm4::Button5Click()
+{
+    close();
+}
+
+void TForm4::closeEvent(QCloseEvent *event)
+{
+    if (FPaintingOverlay) {
+        // A close that arrives while the overlay is being painted waits until
+        // the step under way has finished.
+        event->ignore();
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    if (FClosing) {
+        event->ignore();  // already waiting for the worker
+        return;
+    }
+    FClosing = true;
+    ShowStopOverlay();
+    if (BTthr != nullptr)
+        BTthr->Shutdown();
+    Form12.hide();
+    event->accept();  // the program ends; FClosing stays set
+}

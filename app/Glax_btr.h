@@ -1,0 +1,95 @@
+// The main window Form4: the readings table, the link indicator, Start/Stop,
+// Save, Print and Exit. It is the worker's host on the interface thread, and it
+// owns the worker from FormCreate until its close ends it through Shutdown.
+#pragma once
+
+#include "app/indicator_shape.h"
+#include "app/Unit12.h"
+#include "link/worker_host.h"
+#include "platform/bluetooth_platform.h"
+#include "readings/qt/csv_save_dialog.h"
+#include "readings/qt/readings_model.h"
+#include "readings/qt/readings_report.h"
+
+#include <QPushButton>
+#include <QTableView>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TSynchronizer;
+
+// The window's design: client area and outer widths at 96 dpi.
+inline constexpr int Form4ClientWidth = 394;
+inline constexpr int Form4ClientHeight = 317;
+inline constexpr int Form4OuterWidth = 700;
+inline constexpr int Form4ClbOuterWidth = 950;
+
+class TForm4 : public QWidget, public IWorkerHost {
+    Q_OBJECT
+public:
+    // Builds the window from its design, reads the "clb" rule from `args` (the
+    // arguments after the program's name, as the platform split them), then runs
+    // FormCreate: the table, the width, the worker on `platform` (started, in
+    // BTthr) and the caption. `overlay` and `synchronizer` must outlive the window.
+    TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
+           IBluetoothPlatform &platform, QWidget *parent = nullptr);
+    // Ends a worker still running, should the window go without being closed.
+    ~TForm4() override;
+
+    // The worker's host operations, on the interface thread.
+    void ShowIndicator(TColor color) override;
+    void ShowRunState(std::int32_t state) override;
+    void ShowNoRadioError() override;
+    void ShowStopOverlay() override;
+    void AddReading(const TReading &reading) override;
+
+    // The click handlers. Errors leave them (the connections show them in the
+    // error box).
+    void Button1Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+
+    TReadingsModel &Readings() { return *FReadings; }
+
+    // The controls, in the design's order.
+    TShape *Shape1;
+    QTableView *StringGrid1;
+    QPushButton *Button1;
+    QPushButton *Button3;
+    QPushButton *Button4;
+    QPushButton *Button5;
+    TCsvSaveDialog SaveDialog1;
+    const bool FClbMode;
+
+protected:
+    // FormClose: the overlay, the worker's Shutdown, the overlay hidden; the
+    // close always goes on.
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
+
+private:
+    void FormCreate();
+    // Keeps the design's margins: the grid grows with the window, the indicator
+    // and Start, Save, Print stay at the lower left, Exit at the lower right.
+    void PlaceControls();
+    void SetOuterWidth(int width);
+
+    TForm12 &Form12;
+    TSynchronizer &FSynchronizer;
+    IBluetoothPlatform &FPlatform;
+    TReadingsModel *FReadings = nullptr;
+    std::unique_ptr<TReadingsReport> FReport;  // frxReport1 and frxUserDataSet1
+    int FOuterWidth = Form4OuterWidth;         // applied again once the frame is known
+    bool FShownBefore = false;
+    bool FOverlayShownBefore = false;
+    bool FStopOverlayUp = false;  // from ShowStopOverlay until ShowRunState releases it
+    bool FPaintingOverlay = false;
+    bool FClosing = false;
+};

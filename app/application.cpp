@@ -1,0 +1,92 @@
+#include "app/application.h"
+
+#include "app/Glax_btr.h"
+#include "app/Unit12.h"
+#include "link/Glaxbththr.h"
+#include "platform/qt/qt_synchronize_waker.h"
+#include "platform/regional_settings.h"
+#include "platform/synchronize.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+namespace {
+
+QString &StoredTitle()
+{
+    static QString title;
+    return title;
+}
+
+} // namespace
+
+QString ApplicationTitle()
+{
+    return StoredTitle().isEmpty() ? QCoreApplication::applicationName() : StoredTitle();
+}
+
+void SetApplicationTitle(const QString &title)
+{
+    StoredTitle() = title;
+}
+
+QString ErrorBoxText(const QString &message)
+{
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void ShowErrorBox(const QString &message)
+{
+    // No parent: the main window may be disabled under the stop overlay, and a
+    // box owned by it would be disabled too.
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), ErrorBoxText(message), QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+void ShowCurrentError()
+{
+    try {
+        throw;
+    } catch (const std::exception &error) {
+        ShowErrorBox(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ShowErrorBox(QString());
+    }
+}
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowCurrentError();
+        return false;
+    }
+}
+
+int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, IBluetoothPlatform &platform)
+{
+    TApplication application(argc, argv);
+    try {
+        RefreshRegionalSettings();
+        TSynchronizer synchronizer;
+        TQtSynchronizeWaker waker(synchronizer);
+        TForm12 form12;
+        TForm4 form4(args, form12, synchronizer, platform);
+        form4.show();
+        application.exec();
+        // A quit that did not come through the main window's close still ends
+        // the worker in order.
+        if (BTthr != nullptr)
+            BTthr->Shutdown();
+    } catch (...) {
+        ShowCurrentError();
+    }
+    return 0;
+}

@@ -1,0 +1,57 @@
+// The application object's share of the program: its title, the error box for
+// errors that leave an event handler or start-up, and the window start-up.
+#pragma once
+
+#include "platform/bluetooth_platform.h"
+
+#include <QApplication>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+// The title FormCreate gives the application and the main window.
+inline const QString ProgramTitle = QStringLiteral("Moisture Meter BT readout 1.3.0");
+
+// The application title: the caption of the error box. Until it is set, the
+// program's name.
+QString ApplicationTitle();
+void SetApplicationTitle(const QString &title);
+
+// The error box's text: the message, with a full stop added when it is not empty
+// and its last character's code is above that of the full stop.
+QString ErrorBoxText(const QString &message);
+
+// The error box: modal, the text as above, the application title as caption,
+// the critical icon and OK. Returns when the operator has closed it.
+void ShowErrorBox(const QString &message);
+
+// Inside a catch block: shows the error in flight in the error box. A thrown
+// value that is no std::exception shows as an error with an empty text.
+void ShowCurrentError();
+
+// Runs an event handler's work; an error that leaves it goes to the error box
+// and the program carries on.
+template <typename TWork>
+void RunGuarded(TWork &&work)
+{
+    try {
+        work();
+    } catch (...) {
+        ShowCurrentError();
+    }
+}
+
+// The application object: errors that leave an event handler reach the error box
+// here, and the message loop carries on.
+class TApplication : public QApplication {
+public:
+    TApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// The program with its windows: the main window and the hidden overlay, the
+// worker on `platform`, the message loop until the main window has closed.
+// `args` are the arguments as the platform split them. An error that leaves
+// start-up is shown in the error box. Returns 0.
+int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, IBluetoothPlatform &platform);
