@@ -183,9 +183,3 @@ void TFakeBluetooth::Cleanup()
     }
     --FStartups;
 }
-
-std::u16string NameOf(const TBluetoothDeviceInfo &device)
-{
-    const auto end = std::find(device.Name.begin(), device.Name.end(), u'\0');
-    return std::u16string(device.Name.begin(), end);
-}

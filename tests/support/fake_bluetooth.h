@@ -75,6 +75,3 @@ private:
     void Release(const char *call, const void *handle);
     static void Fill(const TFakeDevice &source, TBluetoothDeviceInfo &device);
 };
-
-// The name as the platform's record holds it; longer names are cut at the record.
-std::u16string NameOf(const TBluetoothDeviceInfo &device);
