@@ -1,0 +1,327 @@
+#include "app/application.h"
+#include "link/Glaxbththr.h"
+#include "readings/reading_columns.h"
+#include "tests/app/window_rig.h"
+#include "tests/support/worker_test_host.h"
+
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int WaitMs = 10000;
+
+// ---- the window's design ---------------------------------------------------
+
+struct TClbCase {
+    std::vector<std::string> args;
+    int outerWidth;
+    int columns;
+};
+
+class ClbStartUp : public testing::TestWithParam<TClbCase> {};
+
+TEST_P(ClbStartUp, OnlyExactlyClbFirstOpensTheWideWindowWithRawColumns)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig(GetParam().args, radios);
+    rig.form4.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
+    EXPECT_EQ(rig.form4.frameGeometry().width(), GetParam().outerWidth);
+    EXPECT_EQ(rig.form4.Readings().columnCount(), GetParam().columns);
+    EXPECT_EQ(rig.form4.height(), Form4ClientHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, ClbStartUp,
+                         testing::Values(TClbCase{{"clb"}, 950, 14}, TClbCase{{"clb", "x"}, 950, 14},
+                                         TClbCase{{}, 700, 10}, TClbCase{{"CLB"}, 700, 10},
+                                         TClbCase{{"-clb"}, 700, 10}, TClbCase{{"/clb"}, 700, 10},
+                                         TClbCase{{"clbx"}, 700, 10}, TClbCase{{"x", "clb"}, 700, 10}));
+
+class ControlPlaces : public testing::TestWithParam<QSize> {};
+
+TEST_P(ControlPlaces, KeepTheDesignsMarginsAtAnySize)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    rig.form4.show();
+    rig.form4.resize(GetParam());
+    const int w = GetParam().width();
+    const int h = GetParam().height();
+    EXPECT_EQ(rig.form4.StringGrid1->geometry(), QRect(8, 8, w - 17, h - 48));
+    EXPECT_EQ(rig.form4.Shape1->geometry(), QRect(8, h - 34, 23, 25));
+    EXPECT_EQ(rig.form4.Button1->geometry(), QRect(65, h - 34, 48, 25));
+    EXPECT_EQ(rig.form4.Button3->geometry(), QRect(158, h - 34, 51, 25));
+    EXPECT_EQ(rig.form4.Button4->geometry(), QRect(215, h - 34, 50, 25));
+    EXPECT_EQ(rig.form4.Button5->geometry(), QRect(w - 66, h - 34, 57, 25));
+}
+
+// The designed client size, the widths the window is created with, and sizes
+// the operator may drag it to.
+INSTANTIATE_TEST_SUITE_P(Sizes, ControlPlaces,
+                         testing::Values(QSize(394, 317), QSize(700, 317), QSize(950, 317), QSize(820, 560),
+                                         QSize(300, 200)));
+
+TEST(MainWindow, DesignedTitleCaptionsTabOrderAndGreyIndicator)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    EXPECT_EQ(rig.form4.windowTitle(), QStringLiteral("Moisture Meter BT readout 1.3.0"));
+    EXPECT_EQ(ApplicationTitle(), rig.form4.windowTitle());
+    EXPECT_EQ(rig.form4.Button1->text(), "Start");
+    EXPECT_EQ(rig.form4.Button3->text(), "Save");
+    EXPECT_EQ(rig.form4.Button4->text(), "Print");
+    EXPECT_EQ(rig.form4.Button5->text(), "Exit");
+    EXPECT_EQ(rig.form4.Shape1->BrushColor(), SystemGrayText);
+    EXPECT_EQ(rig.form12.Panel1->text(), "Shuting down.... please wait");
+    EXPECT_EQ(rig.form12.size(), QSize(189, 56));
+    EXPECT_FALSE(rig.form12.isVisible());
+
+    std::vector<QWidget *> order;
+    QWidget *widget = rig.form4.StringGrid1;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order.push_back(widget);
+        widget = widget->nextInFocusChain();
+    } while (widget != rig.form4.StringGrid1 && order.size() < 10);
+    EXPECT_EQ(order, (std::vector<QWidget *>{rig.form4.StringGrid1, rig.form4.Button1, rig.form4.Button3,
+                                             rig.form4.Button4, rig.form4.Button5}));
+}
+
+// ---- acquisition from the window ---------------------------------------------
+
+TEST(MainWindow, StartTurnsTheCaptionToStopAndTheIndicatorBlue)
+{
+    // Radios without the meter: the worker searches and stays blue.
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::RadiosWithoutDevices());
+    TWindowRig rig({}, radios);
+    rig.form4.show();
+    rig.form4.Button1->click();
+    EXPECT_EQ(rig.form4.Button1->text(), "Start") << "the caption follows the worker, not the click";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form4.Button1->text() == "Stop"; }, WaitMs));
+    EXPECT_EQ(rig.form4.Shape1->BrushColor(), IndicatorBlue);
+}
+
+TEST(MainWindow, StopShowsTheOverlayCentredOverTheDisabledWindowUntilTheWorkerStops)
+{
+    TWorkerTestPlatform platform(nullptr);
+    platform.ListsMeter = false;
+    platform.SetHold(true);  // each discovery waits for the test
+    TWindowRig rig({}, platform);
+    rig.form4.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
+    rig.form4.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+
+    rig.form4.Button1->click();  // Stop, while the discovery is under way
+    EXPECT_TRUE(rig.form12.isVisible());
+    EXPECT_FALSE(rig.form4.isEnabled());
+    EXPECT_EQ(rig.form4.Button1->text(), "Stop");
+    const QPoint overlayCentre = rig.form12.frameGeometry().center();
+    const QPoint windowCentre = rig.form4.frameGeometry().center();
+    EXPECT_LE(std::abs(overlayCentre.x() - windowCentre.x()), 1);
+    EXPECT_LE(std::abs(overlayCentre.y() - windowCentre.y()), 1);
+
+    platform.SetHold(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form4.isEnabled(); }, WaitMs));
+    EXPECT_FALSE(rig.form12.isVisible());
+    EXPECT_EQ(rig.form4.Button1->text(), "Start");
+    EXPECT_EQ(rig.form4.Shape1->BrushColor(), IndicatorGrey);
+    EXPECT_TRUE(rig.form4.isVisible()) << "a stop does not end the program";
+    EXPECT_NE(BTthr, nullptr);
+}
+
+TEST(MainWindow, NoRadioShowsTheErrorBoxOnceAndTheButtonReadsStart)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    TBoxCloser closer;
+    rig.form4.show();
+    rig.form4.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen.empty(); }, WaitMs));
+    QTest::qWait(300);  // time for a second box, should one come
+    ASSERT_EQ(closer.seen.size(), 1u);
+    EXPECT_EQ(closer.seen[0].title, "Error");
+    EXPECT_EQ(closer.seen[0].text, "BT module not enabled or not installed");
+    EXPECT_EQ(closer.seen[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(rig.form4.Button1->text(), "Start");
+    EXPECT_EQ(rig.form4.Shape1->BrushColor(), IndicatorGrey);
+}
+
+// ---- the end ---------------------------------------------------------------
+
+enum class TCloseBy { ExitButton, CloseBox };
+
+class Closing : public testing::TestWithParam<TCloseBy> {
+protected:
+    static void Close(TForm4 &form)
+    {
+        if (GetParam() == TCloseBy::ExitButton)
+            form.Button5->click();
+        else
+            form.close();  // the close box and the system's close command send the same close
+    }
+};
+
+TEST_P(Closing, WhileIdleEndsTheWorkerPromptlyAndClosesTheWindow)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    rig.form4.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
+    ASSERT_NE(BTthr, nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    Close(rig.form4);
+    EXPECT_LT(timer.elapsed(), 3000) << "the idle worker sees its stop event within about 10 ms";
+    EXPECT_EQ(BTthr, nullptr);
+    EXPECT_FALSE(rig.form4.isVisible());
+    EXPECT_FALSE(rig.form12.isVisible());
+}
+
+// Notes, at each indicator change, whether the overlay was up over a disabled window.
+class TObservedForm4 : public TForm4 {
+public:
+    TObservedForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
+                   IBluetoothPlatform &platform)
+        : TForm4(args, overlay, synchronizer, platform), FOverlay(overlay)
+    {
+    }
+    void ShowIndicator(TColor color) override
+    {
+        if (color == IndicatorGrey)
+            greyWhileOverlayUp.push_back(FOverlay.isVisible() && !isEnabled());
+        TForm4::ShowIndicator(color);
+    }
+    std::vector<bool> greyWhileOverlayUp;
+
+private:
+    TForm12 &FOverlay;
+};
+
+TEST_P(Closing, DuringADiscoveryKeepsTheOverlayUpUntilTheWorkerHasEnded)
+{
+    TWorkerTestPlatform platform(nullptr);
+    platform.ListsMeter = false;
+    platform.SetHold(true);
+    TWindowRig<TObservedForm4> rig({}, platform);
+    rig.form4.show();
+    rig.form4.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    rig.form4.greyWhileOverlayUp.clear();
+
+    std::thread release([&] {
+        std::this_thread::sleep_for(200ms);
+        platform.SetHold(false);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    Close(rig.form4);
+    const qint64 closing = timer.elapsed();
+    release.join();
+
+    EXPECT_GE(closing, 150) << "the close waits for the discovery under way";
+    EXPECT_EQ(BTthr, nullptr);
+    EXPECT_EQ(rig.form4.greyWhileOverlayUp, std::vector<bool>{true})
+        << "the worker's last indicator change came while the overlay covered the disabled window";
+    EXPECT_FALSE(rig.form12.isVisible());
+    EXPECT_FALSE(rig.form4.isVisible());
+    EXPECT_EQ(rig.form4.Button1->text(), "Stop") << "the shutdown leaves the caption alone";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, Closing, testing::Values(TCloseBy::ExitButton, TCloseBy::CloseBox));
+
+// ---- the error box and the overlay's placement -------------------------------
+
+struct TTextCase {
+    QString message;
+    QString shown;
+};
+
+class ErrorBoxFullStop : public testing::TestWithParam<TTextCase> {};
+
+TEST_P(ErrorBoxFullStop, IsAddedOnlyAfterACharacterAboveTheFullStop)
+{
+    EXPECT_EQ(ErrorBoxText(GetParam().message), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ErrorBoxFullStop,
+    testing::Values(TTextCase{"", ""}, TTextCase{"Cannot create file", "Cannot create file."},
+                    TTextCase{"Done.", "Done."}, TTextCase{"Why?", "Why?."}, TTextCase{"code 42", "code 42."},
+                    TTextCase{"(see above)", "(see above)"}, TTextCase{"a-", "a-"}, TTextCase{"a/", "a/."},
+                    TTextCase{"trailing ", "trailing "}, TTextCase{"Ende \u00B0", "Ende \u00B0."},
+                    TTextCase{"Wert!", "Wert!"}));
+
+struct TThrowCase {
+    std::function<void()> work;
+    QString shown;
+};
+
+class HandlerErrors : public testing::TestWithParam<TThrowCase> {};
+
+TEST_P(HandlerErrors, ReachTheErrorBoxAndTheProgramCarriesOn)
+{
+    SetApplicationTitle(QStringLiteral("Readout title"));
+    TBoxCloser closer;
+    RunGuarded(GetParam().work);  // returns: the error stops here
+    ASSERT_EQ(closer.seen.size(), 1u);
+    EXPECT_EQ(closer.seen[0].title, "Readout title");
+    EXPECT_EQ(closer.seen[0].text, GetParam().shown);
+    EXPECT_EQ(closer.seen[0].icon, QMessageBox::Critical);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Thrown, HandlerErrors,
+    testing::Values(TThrowCase{[] { throw std::runtime_error("Cannot create file x.csv"); },
+                               "Cannot create file x.csv."},
+                    TThrowCase{[] { throw std::runtime_error("Cannot create file \"x.csv\""); },
+                               "Cannot create file \"x.csv\""},
+                    TThrowCase{[] { throw 42; }, ""}));
+
+struct TPlacementCase {
+    QRect mainFrame;
+    QSize overlay;
+    QRect desktop;
+    QPoint everyShow;  // by the shift
+    QPoint firstShow;  // by the stored placement
+};
+
+class OverlayPlacement : public testing::TestWithParam<TPlacementCase> {};
+
+TEST_P(OverlayPlacement, CentresByShiftAndFirstShowKeepsToTheDesktop)
+{
+    const TPlacementCase &c = GetParam();
+    EXPECT_EQ(StopOverlayPosition(c.mainFrame, c.overlay), c.everyShow);
+    EXPECT_EQ(FirstShowOverlayPosition(c.mainFrame, c.overlay, c.desktop), c.firstShow);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, OverlayPlacement,
+    testing::Values(
+        // 700 x 356 at (100, 50): (511 >> 1) = 255, (300 >> 1) = 150.
+        TPlacementCase{{100, 50, 700, 356}, {189, 56}, {0, 0, 1920, 1080}, {355, 200}, {355, 200}},
+        // Smaller than the overlay: the shift rounds down, the division towards zero.
+        TPlacementCase{{300, 300, 100, 40}, {189, 56}, {0, 0, 1920, 1080}, {255, 292}, {256, 292}},
+        // Near the desktop's corner the first showing stays on it.
+        TPlacementCase{{-5, -3, 100, 40}, {189, 56}, {0, 0, 1920, 1080}, {-50, -11}, {0, 0}}));
+
+TEST(Indicator, ColoursComeFromBlueGreenRedOrTheGreyedTextColour)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(1, 2, 3));
+    EXPECT_EQ(ColorToQColor(IndicatorGrey, palette), QColor(1, 2, 3));
+    EXPECT_EQ(ColorToQColor(IndicatorBlue, palette), QColor(0, 0, 255));
+    EXPECT_EQ(ColorToQColor(IndicatorRed, palette), QColor(255, 0, 0));
+    EXPECT_EQ(ColorToQColor(IndicatorYellow, palette), QColor(255, 255, 0));
+    EXPECT_EQ(ColorToQColor(0x00123456, palette), QColor(0x56, 0x34, 0x12));
+}
+
+} // namespace
