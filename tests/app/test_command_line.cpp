@@ -2,7 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 namespace {
+
+// Test names from the arguments, so a failure names its case.
+std::string CaseName(const std::vector<std::string> &args, std::size_t index)
+{
+    std::string name = "case" + std::to_string(index);
+    for (const std::string &arg : args) {
+        name += '_';
+        for (const char c : arg)
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : 'x';
+    }
+    return name;
+}
 
 struct TClbCase {
     std::vector<std::string> args;
@@ -21,7 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(TClbCase{{"clb"}, true}, TClbCase{{"clb", "--simulate"}, true},
                     TClbCase{{}, false}, TClbCase{{"CLB"}, false}, TClbCase{{"-clb"}, false},
                     TClbCase{{"/clb"}, false}, TClbCase{{"clbx"}, false}, TClbCase{{"clb "}, false},
-                    TClbCase{{"--simulate", "clb"}, false}, TClbCase{{"x", "clb"}, false}));
+                    TClbCase{{"--simulate", "clb"}, false}, TClbCase{{"x", "clb"}, false}),
+    [](const testing::TestParamInfo<TClbCase> &info) { return CaseName(info.param.args, info.index); });
 
 TEST(CommandLine, ReadsEveryOptionInBothForms)
 {
@@ -68,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--headless", "--count", "-1"}, "--count"},
                     TBadCase{{"--headless", "--csv="}, "--csv"}, TBadCase{{"--csv", "a.csv"}, "--headless"},
                     TBadCase{{"--simulate=yes"}, "--simulate"},
-                    TBadCase{{"--simulate", "--meter", "tcp:h:1"}, "--meter"}));
+                    TBadCase{{"--simulate", "--meter", "tcp:h:1"}, "--meter"}),
+    [](const testing::TestParamInfo<TBadCase> &info) { return CaseName(info.param.args, info.index); });
 
 TEST(CommandLine, SplitsAsThePlatformDoes)
 {
