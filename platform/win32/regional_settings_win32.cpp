@@ -1,5 +1,6 @@
 // The user's regional settings on Windows: the user's default locale.
 #include "platform/regional_settings.h"
+#include "platform/utf8.h"
 
 #include <string>
 #include <windows.h>
@@ -24,20 +25,6 @@ std::string Item(LCTYPE type)
     return written > 0 ? ToUtf8(buffer, written - 1) : std::string();
 }
 
-// The first character of a UTF-8 text as a code point.
-char32_t FirstCodePoint(const std::string &text, char32_t fallback)
-{
-    if (text.empty())
-        return fallback;
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (static_cast<int>(text.size()) < length)
-        return fallback;
-    char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (int i = 1; i < length; ++i)
-        code = (code << 6) | (static_cast<unsigned char>(text[static_cast<std::size_t>(i)]) & 0x3F);
-    return code;
-}
 
 void SetIfGiven(std::string &target, LCTYPE type)
 {
