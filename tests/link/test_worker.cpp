@@ -315,24 +315,6 @@ TEST_F(Worker, StopOvertakenByTheNoRadioFallbackDoesNotBlockTheNextStart)
     EXPECT_TRUE(IsActive());
 }
 
-TEST_F(Worker, BoxStillOpenDoesNotStopTheInterfaceFromShuttingDown)
-{
-    StartWorker();
-    platform->HasRadio = false;
-    std::atomic<bool> boxOpen{false}, closeBox{false};
-    host.OnNoRadioError = [&] {
-        boxOpen = true;
-        while (!closeBox)
-            std::this_thread::sleep_for(1ms);
-    };
-    PressStart();
-    while (!boxOpen)
-        std::this_thread::sleep_for(1ms);
-    closeBox = true;
-    Shutdown();
-    EXPECT_EQ(BTthr, nullptr);
-}
-
 TEST_F(Worker, ShutdownWhileIdleEndsPromptlyAndEmptiesTheReference)
 {
     StartWorker();

@@ -137,28 +137,6 @@ TEST(Synchronize, WakerIsCalledFromTheIssuingThreadForEachPendingStep)
     EXPECT_EQ(wakes[1], workerId);
 }
 
-TEST(Synchronize, StepIssuedBeforeAnyWakerStillRunsOnceTheInterfaceThreadLooks)
-{
-    TSynchronizer sync;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        sync.Synchronize([] {});
-        done = true;
-    });
-    std::this_thread::sleep_for(20ms);
-    ServeUntil(sync, [&] { return done.load(); });
-    worker.join();
-    EXPECT_TRUE(done);
-}
-
-TEST(Synchronize, WaitForPendingTimesOutWhenNothingIsPending)
-{
-    TSynchronizer sync;
-    const auto begin = std::chrono::steady_clock::now();
-    EXPECT_FALSE(sync.WaitForPending(20ms));
-    EXPECT_GE(std::chrono::steady_clock::now() - begin, 19ms);
-}
-
 TEST(Synchronize, WakeEndsTheWaitEarlyEvenWhenItCameFirst)
 {
     TSynchronizer sync;

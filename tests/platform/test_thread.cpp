@@ -50,16 +50,6 @@ TEST(Thread, BodyDoesNotRunBeforeStart)
     EXPECT_FALSE(thread.FinishedSeenAtEnd) << "the end notification runs before the thread counts as finished";
 }
 
-TEST(Thread, SecondStartDoesNotRunTheBodyAgain)
-{
-    std::atomic<int> runs{0};
-    TLambdaThread thread([&](TLambdaThread &) { ++runs; });
-    thread.Start();
-    thread.Start();
-    thread.WaitFor();
-    EXPECT_EQ(runs, 1);
-}
-
 TEST(Thread, TerminateEndsABodyThatPollsTheFlag)
 {
     TLambdaThread thread([](TLambdaThread &self) {

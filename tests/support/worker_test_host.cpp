@@ -76,8 +76,9 @@ void TTestInterfaceThread::Run(std::function<void()> call)
 
 void TTestInterfaceThread::SetServing(bool serving)
 {
-    FServing = serving;
-    FSynchronizer->Wake();
+    // Set on the loop's own thread: once this returns, no CheckSynchronize that
+    // began before is still draining the queue.
+    Run([this, serving] { FServing = serving; });
 }
 
 // ---- TWorkerTestHost ----
