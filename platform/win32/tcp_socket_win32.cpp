@@ -20,32 +20,6 @@ void Cleanup()
     WSACleanup();
 }
 
-bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
-{
-    address = TAddress{};
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo *list = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0)
-        return false;
-    const addrinfo *chosen = list;
-    for (const addrinfo *entry = list; entry; entry = entry->ai_next)
-        if (entry->ai_family == AF_INET) {
-            chosen = entry;
-            break;
-        }
-    const bool ok = chosen && chosen->ai_addrlen <= address.Bytes.size();
-    if (ok) {
-        std::memcpy(address.Bytes.data(), chosen->ai_addr, chosen->ai_addrlen);
-        address.Length = static_cast<std::uint32_t>(chosen->ai_addrlen);
-        address.Family = chosen->ai_family;
-    }
-    freeaddrinfo(list);
-    return ok;
-}
-
 TSocketHandle Open(const TAddress &address)
 {
     const int family = address.Length ? address.Family : AF_INET;
