@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "platform/win32/wide_text.h"
 
 #include <atomic>
 #include <string>
@@ -6,18 +7,6 @@
 #include <windows.h>
 
 namespace {
-
-std::wstring Wide(const std::string &utf8)
-{
-    if (utf8.empty())
-        return std::wstring();
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
 
 std::string Utf8(const wchar_t *wide, int length)
 {
@@ -106,7 +95,7 @@ void TAtomicFile::Open(const std::string &targetUtf8)
         throw std::logic_error("TAtomicFile::Open called twice");
     auto state = std::make_unique<TState>();
     state->Target = targetUtf8;
-    state->TargetWide = Wide(targetUtf8);
+    state->TargetWide = WideFromUtf8(targetUtf8);
     if (state->TargetWide.empty())
         Throw(TFileStep::Create, targetUtf8, ERROR_INVALID_NAME);
 
