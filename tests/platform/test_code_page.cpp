@@ -1,5 +1,7 @@
 #include "platform/code_page.h"
 
+#include "tests/support/environment_locale.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,38 +24,6 @@ TEST(CodePage, NameIsNeverEmpty)
 {
     EXPECT_FALSE(AnsiCodePageName().empty());
 }
-
-#ifndef _WIN32
-// Points LC_ALL at a locale for one test, and back afterwards.
-class TEnvironmentLocale {
-public:
-    explicit TEnvironmentLocale(const char *name)
-    {
-        if (const char *value = std::getenv("LC_ALL"))
-            FSaved = value;
-        setenv("LC_ALL", name, 1);
-    }
-    ~TEnvironmentLocale()
-    {
-        if (FSaved)
-            setenv("LC_ALL", FSaved->c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-    }
-
-private:
-    std::optional<std::string> FSaved;
-};
-
-bool LocaleExists(const char *name)
-{
-    locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
-    if (locale == nullptr)
-        return false;
-    freelocale(locale);
-    return true;
-}
-#endif
 
 TEST(CodePage, BareCLocaleWorksInUtf8)
 {

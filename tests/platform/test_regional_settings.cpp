@@ -1,5 +1,7 @@
 #include "platform/regional_settings.h"
 
+#include "tests/support/environment_locale.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -11,43 +13,6 @@
 #include <vector>
 
 namespace {
-
-#ifndef _WIN32
-// Points the environment at a locale for one test, and back afterwards.
-class TEnvironmentLocale {
-public:
-    explicit TEnvironmentLocale(const char *name)
-    {
-        for (const char *variable : {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG"}) {
-            const char *value = std::getenv(variable);
-            FSaved.emplace_back(variable, value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(variable);
-        }
-        setenv("LC_ALL", name, 1);
-    }
-    ~TEnvironmentLocale()
-    {
-        for (const auto &[variable, value] : FSaved) {
-            if (value)
-                setenv(variable, value->c_str(), 1);
-            else
-                unsetenv(variable);
-        }
-    }
-
-private:
-    std::vector<std::pair<const char *, std::optional<std::string>>> FSaved;
-};
-
-bool LocaleExists(const char *name)
-{
-    locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
-    if (locale == nullptr)
-        return false;
-    freelocale(locale);
-    return true;
-}
-#endif
 
 TEST(RegionalSettings, UsLocaleReadsPointCommaAndTwelveHourClock)
 {
