@@ -110,7 +110,7 @@ bool IsPercent(std::uint8_t byte)
 
 TReading ParseReading(std::uint8_t *buffer, std::int32_t n)
 {
-    return ParseReading(buffer, n, CurrentRegionalSettings().DecimalSeparator);
+    return ParseReading(buffer, n, CurrentDecimalSeparator());
 }
 
 TReading ParseReading(std::uint8_t *buffer, std::int32_t n, char32_t decimalSeparator)

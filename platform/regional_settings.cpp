@@ -13,6 +13,12 @@ TRegionalSettings CurrentRegionalSettings()
     return current;
 }
 
+char32_t CurrentDecimalSeparator()
+{
+    std::lock_guard lock(currentMutex);
+    return current.DecimalSeparator;
+}
+
 void SetCurrentRegionalSettings(const TRegionalSettings &settings)
 {
     std::lock_guard lock(currentMutex);

@@ -33,6 +33,9 @@ TRegionalSettings ReadUserRegionalSettings();
 // The program's one current copy. Taken at start-up and again whenever the
 // platform announces a change; every formatter reads it when it runs.
 TRegionalSettings CurrentRegionalSettings();
+// Its decimal separator alone, without copying the rest (the parser asks for it
+// with every reading).
+char32_t CurrentDecimalSeparator();
 void SetCurrentRegionalSettings(const TRegionalSettings &settings);
 // Takes the current copy anew from the platform.
 void RefreshRegionalSettings();
