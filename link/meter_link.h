@@ -3,6 +3,7 @@
 // that runs these on its thread.
 #pragma once
 
+#include "platform/meter_wire.h"
 #include "platform/socket_handle.h"
 #include "link/worker_host.h"
 
@@ -12,9 +13,6 @@
 
 class IBluetoothPlatform;
 
-inline constexpr std::uint8_t RequestByte = 0x14;
-inline constexpr std::uint8_t AckByte = 0x19;
-inline constexpr std::int32_t ReadingMessageSize = 136;
 inline constexpr std::size_t ReceiveBufferSize = 1024;
 
 class TMeterLink {

@@ -3,13 +3,15 @@
 // their own, then the analysis line, padded with NUL bytes.
 #pragma once
 
+#include "platform/meter_wire.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <random>
 #include <string>
 
-inline constexpr std::size_t MeterMessageSize = 136;
+inline constexpr std::size_t MeterMessageSize = ReadingMessageSize;
 using TMeterMessage = std::array<std::uint8_t, MeterMessageSize>;
 
 // The values of one reading as the meter would report them; the numbers carry

@@ -162,7 +162,7 @@ void TSimulatedMeter::Serve(TConnection &connection)
         }
         RecordEvent(TTrafficEvent::TKind::Received, connection.Index, bytes, static_cast<std::size_t>(received));
         for (int i = 0; i < received && open; ++i)
-            if (bytes[i] == MeterRequestByte)
+            if (bytes[i] == RequestByte)
                 open = Answer(connection);
     }
     {

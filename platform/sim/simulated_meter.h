@@ -26,10 +26,6 @@
 #include <thread>
 #include <vector>
 
-// The meter's side of the wire.
-inline constexpr std::uint8_t MeterRequestByte = 0x14;
-inline constexpr std::uint8_t MeterAckByte = 0x19;
-
 enum class TMeterBehaviour {
     Answer,           // the whole message in one send
     Silent,           // never answers (reads and records all the same)

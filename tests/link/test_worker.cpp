@@ -184,7 +184,7 @@ TEST_P(WorkerCycle, IndicatorReadingsAndLinkFollowTheMeter)
     if (meter->ConnectionCount() > 0) {
         ASSERT_TRUE(meter->WaitForEndedConnections(1, 5000ms)) << "the link is closed after the exchange";
         const std::vector<std::uint8_t> received = meter->ReceivedBytes(0);
-        const bool acked = std::find(received.begin(), received.end(), MeterAckByte) != received.end();
+        const bool acked = std::find(received.begin(), received.end(), AckByte) != received.end();
         EXPECT_EQ(acked, c.acknowledged);
     }
     EXPECT_TRUE(IsActive());

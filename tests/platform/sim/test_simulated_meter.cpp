@@ -27,8 +27,8 @@ using namespace std::chrono_literals;
 using TBytes = std::vector<std::uint8_t>;
 using TClock = std::chrono::steady_clock;
 
-const std::uint8_t Request[] = {MeterRequestByte};
-const std::uint8_t Ack[] = {MeterAckByte};
+const std::uint8_t Request[] = {RequestByte};
+const std::uint8_t Ack[] = {AckByte};
 
 // A connection to the meter, over a socket pair or over its TCP port.
 TOwnedSocket Dial(TSimulatedMeter &meter, bool viaTcp)
@@ -211,7 +211,7 @@ TEST(SimulatedMeter, RecordsRequestsAndAcknowledgementsWithTheirTimes)
     socket.Reset();
     ASSERT_TRUE(meter.WaitForEndedConnections(1, 5s));
 
-    EXPECT_EQ(meter.ReceivedBytes(0), (TBytes{MeterRequestByte, MeterAckByte}));
+    EXPECT_EQ(meter.ReceivedBytes(0), (TBytes{RequestByte, AckByte}));
     using K = TTrafficEvent::TKind;
     std::vector<K> kinds;
     const std::vector<TTrafficEvent> traffic = meter.Traffic();
@@ -263,7 +263,7 @@ TEST(SimulatedMeter, ServesFileMessagesOnceThroughAndThenStaysSilent)
     EXPECT_EQ(meter.MessagesServed(), 2u);
     late.Reset();
     ASSERT_TRUE(meter.WaitForEndedConnections(3, 5s));
-    EXPECT_EQ(meter.ReceivedBytes(2), TBytes{MeterRequestByte}) << "the unanswered request is on record";
+    EXPECT_EQ(meter.ReceivedBytes(2), TBytes{RequestByte}) << "the unanswered request is on record";
 
     options.Messages = std::vector<TMeterMessage>{};
     EXPECT_THROW(TSimulatedMeter{options}, std::runtime_error);
