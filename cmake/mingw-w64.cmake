@@ -14,6 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# One self-contained .exe per program: no libstdc++, libgcc or winpthread DLLs
-# to copy next to it or into a Wine prefix.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The C++ runtime is linked as DLLs (libstdc++-6, libgcc_s_seh-1,
+# libwinpthread-1), as Qt's DLLs link it: one runtime per process. The package
+# and the Wine runs put those DLLs beside the programs.

@@ -1,0 +1,41 @@
+# What `scripts/package` builds through CPack: on Windows a portable zip of the
+# program folder and an NSIS installer.
+set(CPACK_PACKAGE_NAME meter-readout)
+set(CPACK_PACKAGE_VENDOR "Meter readout developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Reads a grain analyser over Bluetooth into a table, CSV and a printed report")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_INSTALL_DIRECTORY "Moisture Meter BT readout")
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/dist)
+
+if(WIN32)
+  set(readout_windows_files ${PROJECT_SOURCE_DIR}/packaging/windows)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${readout_windows_files}/NOTICE.txt DESTINATION .)
+  # Qt's licence texts, kept in the Qt prefix by scripts/build-qt-windows.
+  get_target_property(readout_qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
+  get_filename_component(readout_qt_prefix "${readout_qt_core_dll}/../.." ABSOLUTE)
+  if(EXISTS ${readout_qt_prefix}/licenses)
+    install(DIRECTORY ${readout_qt_prefix}/licenses/ DESTINATION licenses/qt)
+  endif()
+  # The C++ runtime's licences, as the compiler's Debian packages give them.
+  install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright DESTINATION licenses RENAME gcc-runtime.txt)
+  install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licenses RENAME mingw-w64.txt)
+
+  set(CPACK_GENERATOR ZIP NSIS)
+  # The zip unpacks into one folder named like the zip.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package-names.cmake)
+  set(CPACK_RESOURCE_FILE_LICENSE ${readout_windows_files}/NOTICE.txt)
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_DISPLAY_NAME "Moisture Meter BT readout")
+  set(CPACK_NSIS_PACKAGE_NAME "Moisture Meter BT readout ${PROJECT_VERSION}")
+  set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/app/meter-readout.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/app/meter-readout.ico)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME meter-readout.exe)
+  set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+  set(CPACK_PACKAGE_EXECUTABLES meter-readout "Moisture Meter BT readout")
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+endif()
+
+include(CPack)
