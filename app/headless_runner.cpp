@@ -1,5 +1,7 @@
 #include "app/headless_runner.h"
 
+#include "app/console_output.h"
+
 #include "link/Glaxbththr.h"
 #include "platform/durable_append_file.h"
 #include "platform/regional_settings.h"
@@ -17,6 +19,10 @@
 #include <stdexcept>
 #include <string>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace {
 
 volatile std::sig_atomic_t StopSignalled = 0;
@@ -26,6 +32,24 @@ extern "C" void OnStopSignal(int)
     StopSignalled = 1;
 }
 
+#if defined(_WIN32)
+// Set once the run has ended in order, so a console that is being closed can
+// wait for it. One for the process, reset by each run.
+const HANDLE RunEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+// Ctrl+C, Ctrl+Break, the console's close box, logoff and shutdown all end the
+// run in order. Windows ends the process as soon as the handler returns from a
+// close, logoff or shutdown (and after about five seconds anyway), so for those
+// the handler waits until the reading under way is in and the worker has ended.
+BOOL WINAPI OnConsoleControl(DWORD event)
+{
+    StopSignalled = 1;
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        WaitForSingleObject(RunEnded, 4500);
+    return TRUE;
+}
+#endif
+
 // Installs the stop handlers for the run and puts the old ones back after it.
 class TStopSignals {
 public:
@@ -34,9 +58,17 @@ public:
         StopSignalled = 0;
         FOldInterrupt = std::signal(SIGINT, OnStopSignal);
         FOldTerminate = std::signal(SIGTERM, OnStopSignal);
+#if defined(_WIN32)
+        ResetEvent(RunEnded);
+        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#endif
     }
     ~TStopSignals()
     {
+#if defined(_WIN32)
+        SetEvent(RunEnded);
+        SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+#endif
         std::signal(SIGINT, FOldInterrupt);
         std::signal(SIGTERM, FOldTerminate);
     }
@@ -47,6 +79,11 @@ private:
     void (*FOldInterrupt)(int);
     void (*FOldTerminate)(int);
 };
+
+void Report(std::FILE *messages, const std::string &text)
+{
+    WriteOutput(messages, text + "\n", TTextEncoding::Utf8);
+}
 
 class THeadlessHost : public IWorkerHost {
 public:
@@ -77,8 +114,7 @@ public:
         const int row = AddReadingToTable(FTable, reading, FLine.ClbMode, CurrentRegionalSettings());
         ++FAccepted;
         const std::string line = Line(row);
-        std::fwrite(line.data(), 1, line.size(), FRows);
-        std::fflush(FRows);
+        WriteOutput(FRows, line, TTextEncoding::Ansi);
         if (FCsv && !FFileError) {
             try {
                 FCsv->Append(line);
@@ -117,7 +153,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
         try {
             csv = std::make_unique<TDurableAppendFile>(line.CsvPath);
         } catch (const EFileError &error) {
-            std::fprintf(messages, "meter-readout: --csv: %s\n", error.what());
+            Report(messages, std::string("meter-readout: --csv: ") + error.what());
             return HeadlessBadCommandLine;
         }
     }
@@ -128,7 +164,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
         try {
             csv->Append(host.HeaderLine());
         } catch (const EFileError &error) {
-            std::fprintf(messages, "meter-readout: --csv: %s\n", error.what());
+            Report(messages, std::string("meter-readout: --csv: ") + error.what());
             return HeadlessBadCommandLine;
         }
     }
@@ -144,18 +180,18 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     BTthr->Shutdown();
 
     if (host.NoRadio()) {
-        std::fprintf(messages, "BT module not enabled or not installed\n");
+        Report(messages, "BT module not enabled or not installed");
         return HeadlessNoRadio;
     }
     if (host.FileError()) {
-        std::fprintf(messages, "meter-readout: %s\n", host.FileError()->c_str());
+        Report(messages, "meter-readout: " + *host.FileError());
         return HeadlessFileFailed;
     }
     if (!line.ReportPdfPath.empty()) {
         try {
             WriteReportPdf(host.Table(), line.ReportPdfPath);
         } catch (const std::runtime_error &error) {
-            std::fprintf(messages, "meter-readout: --report-pdf: %s\n", error.what());
+            Report(messages, std::string("meter-readout: --report-pdf: ") + error.what());
             return HeadlessFileFailed;
         }
     }

@@ -1,6 +1,14 @@
 // Program entry: the command line first, then the window or the headless run.
+//
+// On Windows the same entry builds two programs: meter-readout.exe, a windowed
+// program, and the console launcher meter-readout.com
+// (READOUT_CONSOLE_LAUNCHER), which a console finds first for
+// "meter-readout": it runs the headless code itself, so the console waits for
+// it and sees its exit status, and hands everything else to the windowed
+// program, which then has nothing to do with the console.
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/console_output.h"
 #include "app/headless_runner.h"
 #include "app/meter_backend.h"
 #include "app/program_arguments.h"
@@ -22,19 +30,6 @@
 
 namespace {
 
-// The program is a windowed one and gets no console of its own; messages and a
-// headless run's rows go to the console it was started from, unless its output
-// is redirected already.
-void UseParentConsole()
-{
-#if defined(Q_OS_WIN)
-    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
-    }
-#endif
-}
-
 int RunWithoutWindows(int argc, char **argv, const TCommandLine &line, TMeterBackend &backend)
 {
 #if defined(Q_OS_WIN)
@@ -45,19 +40,53 @@ int RunWithoutWindows(int argc, char **argv, const TCommandLine &line, TMeterBac
     // needs no screen.
     std::optional<QGuiApplication> application;
     if (!line.ReportPdfPath.empty()) {
+#if !defined(Q_OS_WIN)
         if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
             std::getenv("QT_QPA_PLATFORM") == nullptr)
             qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         application.emplace(argc, argv);
     }
     return RunHeadless(line, backend, stdout, stderr);
 }
 
+#if defined(READOUT_CONSOLE_LAUNCHER)
+// Starts meter-readout.exe beside this launcher with the same command line and
+// returns at once: the window must not belong to the console.
+int StartWindowProgram()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size())
+        path.resize(path.size() * 2);
+    path.resize(length);
+    path.replace(path.size() - 4, 4, L".exe");  // meter-readout.com -> meter-readout.exe
+    std::wstring commandLine = GetCommandLineW();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                        &startup, &process)) {
+        const std::string message = "meter-readout: cannot start the window program (error " +
+                                    std::to_string(GetLastError()) + ")\n";
+        WriteOutput(stderr, message, TTextEncoding::Utf8);
+        return 1;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    UseParentConsole();
+#if defined(Q_OS_WIN)
+    // Qt's offscreen platform finds no fonts on Windows and would draw a report
+    // without text: the program always uses the Windows one, display or not.
+    qputenv("QT_QPA_PLATFORM", "windows");
+#endif
     // The arguments as the platform splits them, before Qt takes its own out.
     const std::vector<std::string> args = ProgramArguments(argc, argv);
     TCommandLine line;
@@ -65,12 +94,22 @@ int main(int argc, char **argv)
     try {
         line = ParseCommandLine(args);
         if (line.Help) {
-            std::fputs(CommandLineHelp().c_str(), stdout);
+            UseParentConsole();
+            WriteOutput(stdout, CommandLineHelp(), TTextEncoding::Utf8);
             return 0;
         }
+        if (line.Headless)
+            UseParentConsole();
         backend = MakeMeterBackend(line);
+#if defined(READOUT_CONSOLE_LAUNCHER)
+        // Handed over only once the whole command line is known to be good, so
+        // that its errors reach this console.
+        if (!line.Headless)
+            return StartWindowProgram();
+#endif
     } catch (const ECommandLineError &error) {
-        std::fprintf(stderr, "meter-readout: %s\n", error.what());
+        UseParentConsole();
+        WriteOutput(stderr, std::string("meter-readout: ") + error.what() + "\n", TTextEncoding::Utf8);
         return HeadlessBadCommandLine;
     }
 

@@ -41,7 +41,7 @@ foreach(entry IN LISTS readout_qt_plugins)
 endforeach()
 add_custom_command(TARGET meter-readout POST_BUILD ${deploy_commands} VERBATIM)
 
-install(TARGETS meter-readout RUNTIME DESTINATION .)
+install(TARGETS meter-readout meter-readout-console RUNTIME DESTINATION .)
 foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls)
   install(FILES ${dll} DESTINATION .)
 endforeach()

@@ -163,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, MessagesToCsv, testing::Values(false, true));
 
 TEST(HeadlessProgram, StopSignalMidRunLeavesACompleteFile)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "a Windows headless run stops on its console's Ctrl+C or close, which a test cannot send to a "
+                    "child that shares no console with it; QProcess::terminate only closes windows";
+#endif
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString csvPath = dir.filePath("run.csv");
