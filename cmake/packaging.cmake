@@ -7,7 +7,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Moisture Meter BT readout")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/dist)
 
-if(WIN32)
+if(WIN32 AND READOUT_BUILD_GUI)
   set(readout_windows_files ${PROJECT_SOURCE_DIR}/packaging/windows)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
   install(FILES ${readout_windows_files}/NOTICE.txt DESTINATION .)
