@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "platform/win32/system_error_text.h"
 #include "platform/win32/wide_text.h"
 
 #include <atomic>
@@ -8,33 +9,9 @@
 
 namespace {
 
-std::string Utf8(const wchar_t *wide, int length)
-{
-    if (length <= 0)
-        return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
-
-std::string Describe(DWORD error)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    if (length == 0 || text == nullptr)
-        return "Error " + std::to_string(error);
-    std::string result = Utf8(text, static_cast<int>(length));
-    LocalFree(text);
-    return result;
-}
-
 [[noreturn]] void Throw(TFileStep step, const std::string &path, DWORD error)
 {
-    throw EFileError(FileErrorText(step, path, Describe(error)));
+    throw EFileError(FileErrorText(step, path, SystemErrorText(error)));
 }
 
 std::wstring FolderOf(const std::wstring &path)
@@ -167,5 +144,5 @@ std::string TAtomicFile::TemporaryPath() const
 {
     if (!F || F->Committed || F->Temporary.empty())
         return std::string();
-    return Utf8(F->Temporary.c_str(), static_cast<int>(F->Temporary.size()));
+    return Utf8FromWide(F->Temporary);
 }

@@ -1,7 +1,6 @@
 #include "platform/durable_append_file.h"
+#include "platform/win32/system_error_text.h"
 #include "platform/win32/wide_text.h"
-
-#include <system_error>
 
 struct TDurableAppendFile::TState {
     std::string Path;
@@ -11,7 +10,7 @@ struct TDurableAppendFile::TState {
 namespace {
 [[noreturn]] void Fail(TFileStep step, const std::string &path, DWORD error)
 {
-    throw EFileError(FileErrorText(step, path, std::system_category().message(static_cast<int>(error))));
+    throw EFileError(FileErrorText(step, path, SystemErrorText(error)));
 }
 } // namespace
 
