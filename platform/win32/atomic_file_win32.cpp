@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "platform/momentary_retry.h"
 #include "platform/win32/system_error_text.h"
 #include "platform/win32/wide_text.h"
 
@@ -28,6 +29,22 @@ std::wstring TemporaryName(const std::wstring &folder)
     static std::atomic<unsigned> counter{0};
     return folder + L".~save-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L"-" +
            std::to_wstring(GetTickCount64() % 1000000007ULL) + L".tmp";
+}
+
+// Another program that holds the file for a moment: a sharing or lock
+// violation, or access denied while it keeps the file open for deletion.
+bool IsMomentaryHold(unsigned long error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// 0 for a call that succeeded, else its error (never 0).
+unsigned long Outcome(BOOL succeeded)
+{
+    if (succeeded)
+        return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
 } // namespace
@@ -83,11 +100,18 @@ void TAtomicFile::Open(const std::string &targetUtf8)
         if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
             Throw(TFileStep::Create, targetUtf8, ERROR_ACCESS_DENIED);
         // Opening it with no sharing succeeds only when nobody else has it open.
-        const HANDLE probe = CreateFileW(state->TargetWide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE)
-            Throw(TFileStep::Create, targetUtf8, GetLastError());
-        CloseHandle(probe);
+        const unsigned long probed = RetryMomentaryFailure(
+            [&state] {
+                const HANDLE probe = CreateFileW(state->TargetWide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                const unsigned long result = Outcome(probe != INVALID_HANDLE_VALUE);
+                if (probe != INVALID_HANDLE_VALUE)
+                    CloseHandle(probe);
+                return result;
+            },
+            IsMomentaryHold);
+        if (probed != 0)
+            Throw(TFileStep::Create, targetUtf8, probed);
     } else {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
@@ -135,8 +159,14 @@ void TAtomicFile::Commit()
     F->Handle = INVALID_HANDLE_VALUE;
     if (!CloseHandle(handle))
         Fail(TFileStep::Write, GetLastError());
-    if (!MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        Fail(TFileStep::Create, GetLastError());
+    const unsigned long moved = RetryMomentaryFailure(
+        [this] {
+            return Outcome(MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        },
+        IsMomentaryHold);
+    if (moved != 0)
+        Fail(TFileStep::Create, moved);
     F->Committed = true;
 }
 

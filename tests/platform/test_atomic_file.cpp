@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -213,6 +215,60 @@ TEST(AtomicFile, FileHeldOpenByAnotherProgramIsNotReplaced)
     CloseHandle(other);
     EXPECT_EQ(ReadFile(target), "kept\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"open.csv"});
+#endif
+}
+
+TEST(AtomicFile, RenameWaitsForAMomentaryHoldButNotForALastingOne)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX has no exclusive opens to respect";
+#else
+    // An indexer or a virus scanner that opens the target just before the
+    // rename lets go within moments; a spreadsheet that has it open does not.
+    const struct {
+        const char *Name;
+        int ReleaseAfterMs;  // -1: held until after the save
+        bool Replaced;
+    } cases[] = {
+        {"freed after a moment", 200, true},
+        {"held throughout", -1, false},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.Name);
+        TScratchFolder folder;
+        const std::string target = folder.File("held.csv");
+        WriteFile(target, "old\r\n");
+        TAtomicFile file;
+        file.Open(target);
+        file.Write("new\r\n");
+
+        const HANDLE other = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        std::thread releaser;
+        if (testCase.ReleaseAfterMs >= 0)
+            releaser = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(testCase.ReleaseAfterMs));
+                CloseHandle(other);
+            });
+        const auto start = std::chrono::steady_clock::now();
+        if (testCase.Replaced)
+            EXPECT_NO_THROW(file.Commit());
+        else
+            FailureText([&] { file.Commit(); }, TFileStep::Create, target);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if (releaser.joinable())
+            releaser.join();
+        else
+            CloseHandle(other);
+
+        EXPECT_EQ(ReadFile(target), testCase.Replaced ? "new\r\n" : "old\r\n");
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"held.csv"});
+        if (testCase.Replaced)
+            EXPECT_GE(waited, std::chrono::milliseconds(150)) << "the rename did not meet the hold";
+        else
+            EXPECT_GE(waited, std::chrono::milliseconds(900)) << "gave up before about a second";
+        EXPECT_LT(waited, std::chrono::milliseconds(5000));
+    }
 #endif
 }
 
