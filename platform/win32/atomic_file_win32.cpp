@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 #include "platform/momentary_retry.h"
+#include "platform/temporary_name.h"
 #include "platform/win32/system_error_text.h"
 #include "platform/win32/wide_text.h"
 
@@ -23,12 +24,14 @@ std::wstring FolderOf(const std::wstring &path)
     return path.substr(0, separator + 1);
 }
 
-// A name that no other save picks: the process, a running count and the clock.
-std::wstring TemporaryName(const std::wstring &folder)
+// Beside the target, so that the rename stays on one volume.
+std::wstring TemporaryPathFor(const std::wstring &target)
 {
     static std::atomic<unsigned> counter{0};
-    return folder + L".~save-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L"-" +
-           std::to_wstring(GetTickCount64() % 1000000007ULL) + L".tmp";
+    const std::wstring folder = FolderOf(target);
+    const std::string name =
+        TemporaryFileName(target.size() - folder.size(), GetCurrentProcessId(), counter++, GetTickCount64());
+    return folder + std::wstring(name.begin(), name.end());
 }
 
 // Another program that holds the file for a moment: a sharing or lock
@@ -118,9 +121,8 @@ void TAtomicFile::Open(const std::string &targetUtf8)
             Throw(TFileStep::Create, targetUtf8, error);
     }
 
-    const std::wstring folder = FolderOf(state->TargetWide);
     for (int attempt = 0; state->Handle == INVALID_HANDLE_VALUE; ++attempt) {
-        state->Temporary = TemporaryName(folder);
+        state->Temporary = TemporaryPathFor(state->TargetWide);
         state->Handle = CreateFileW(state->Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (state->Handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();

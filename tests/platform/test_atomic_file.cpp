@@ -19,6 +19,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <climits>
 #include <unistd.h>
 #endif
 
@@ -178,6 +179,54 @@ TEST(AtomicFile, TargetThatCannotBeReplacedFailsBeforeAnythingIsWritten)
             EXPECT_EQ(ReadFile(target), before);
         }
         EXPECT_EQ(folder.Names(), testCase.NamesAfter);
+    }
+}
+
+// A target in folders nested so deep that its path has exactly `length`
+// characters; the folders are made, the file is not.
+std::string TargetOfLength(const TScratchFolder &folder, std::size_t length, const std::string &name)
+{
+    fs::path path = folder.Path();
+    std::size_t left = length - path.string().size() - 1 - name.size();
+    for (char letter = 'a'; left > 0; ++letter) {
+        // Each folder adds its name and a separator; one character alone is
+        // too little for a folder, so it goes with the one before.
+        std::size_t step = std::min<std::size_t>(left, 120);
+        if (left - step == 1)
+            --step;
+        path /= std::string(step - 1, letter);
+        fs::create_directory(path);
+        left -= step;
+    }
+    const std::string target = (path / name).string();
+    EXPECT_EQ(target.size(), length);
+    return target;
+}
+
+TEST(AtomicFile, TargetAtTheLongestPathTheSystemTakesIsSaved)
+{
+    // The temporary file lies beside the target: a name longer than the
+    // target's would make its path too long where the target's is not.
+#ifdef _WIN32
+    // A folder's own path stops 12 characters earlier, so the name is longer.
+    const std::size_t longest = MAX_PATH - 1;
+    const char *const names[] = {"readings.csv"};
+#else
+    const std::size_t longest = PATH_MAX - 1;
+    const char *const names[] = {"readings.csv", "r.csv"};
+#endif
+    for (const std::string name : names) {
+        SCOPED_TRACE(name);
+        TScratchFolder folder;
+        const std::string target = TargetOfLength(folder, longest, name);
+        for (const char *contents : {"first\r\n", "second\r\n"}) {
+            SaveAtomically(target, contents);
+            EXPECT_EQ(ReadFile(target), contents);
+        }
+        std::vector<std::string> names;
+        for (const auto &entry : fs::directory_iterator(fs::path(target).parent_path()))
+            names.push_back(entry.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{name});
     }
 }
 
