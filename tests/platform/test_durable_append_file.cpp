@@ -1,10 +1,10 @@
 #include "platform/durable_append_file.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #ifdef _WIN32
@@ -18,39 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder per test, removed with everything in it.
-class TFolder {
-public:
-    TFolder()
-    {
-        static int counter = 0;
-        const auto stamp = std::to_string(fs::file_time_type::clock::now().time_since_epoch().count());
-        FPath = fs::temp_directory_path() / ("append-file-test-" + stamp + "-" + std::to_string(counter++));
-        fs::create_directories(FPath);
-    }
-    ~TFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(FPath, ignored);
-    }
-    TFolder(const TFolder &) = delete;
-    TFolder &operator=(const TFolder &) = delete;
-
-    std::string File(const std::string &name) const { return (FPath / name).string(); }
-
-private:
-    fs::path FPath;
-};
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(DurableAppendFile, EachPieceFollowsTheLastAndCanBeReadAtOnce)
 {
-    TFolder folder;
+    TScratchFolder folder("append-file-test");
     const std::string path = folder.File("log.csv");
     TDurableAppendFile file(path);
     const char *const pieces[] = {"Date;Moisture\r\n", "", "1.2.2026;14,5\r\n", "2.2.2026;13,9\r\n"};
@@ -59,7 +29,7 @@ TEST(DurableAppendFile, EachPieceFollowsTheLastAndCanBeReadAtOnce)
         file.Append(piece);
         expected += piece;
         // Another program (a spreadsheet, tail) reads the log while it grows.
-        EXPECT_EQ(ReadFile(path), expected);
+        EXPECT_EQ(FileContents(path), expected);
     }
     EXPECT_EQ(file.Path(), path);
 }
@@ -77,7 +47,7 @@ TEST(DurableAppendFile, AnExistingFileOrAMissingFolderIsRefusedAndNothingIsLost)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Name);
-        TFolder folder;
+        TScratchFolder folder("append-file-test");
         const std::string path = folder.File(c.File);
         if (c.Existing != nullptr)
             std::ofstream(path, std::ios::binary) << c.Existing;
@@ -93,7 +63,7 @@ TEST(DurableAppendFile, AnExistingFileOrAMissingFolderIsRefusedAndNothingIsLost)
         }
 
         if (c.Existing != nullptr)
-            EXPECT_EQ(ReadFile(path), c.Existing);
+            EXPECT_EQ(FileContents(path), c.Existing);
         else
             EXPECT_FALSE(fs::exists(path));
     }
@@ -109,7 +79,7 @@ TEST(DurableAppendFile, HandleHasTheWriteAccessFlushingNeedsAndKeepsOtherWriters
         reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
     ASSERT_NE(queryObject, nullptr);
 
-    TFolder folder;
+    TScratchFolder folder("append-file-test");
     const std::string path = folder.File("log.csv");
     const std::wstring widePath = fs::path(path).wstring();
     const HANDLE handle = CreateDurableAppendHandle(widePath);
