@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
@@ -238,7 +239,8 @@ void TForm4::Button3Click()
     const std::optional<QString> path = SaveDialog1.Execute(this);
     if (!path)
         return;
-    SaveCsv(FReadings->Table(), FClbMode, path->toStdString(), CurrentRegionalSettings());
+    // In the system's own spelling, as the file error's message shows it.
+    SaveCsv(FReadings->Table(), FClbMode, QDir::toNativeSeparators(*path).toStdString(), CurrentRegionalSettings());
 }
 
 void TForm4::Button4Click()

@@ -88,10 +88,18 @@ std::string FormatDateTimePicture(TDateTime value, std::string_view picture,
                 out += settings.LongMonthNames[static_cast<std::size_t>(p.Month - 1)];
             break;
         case 'y':
-            if (run <= 2)
+            // As Windows shows them: one letter is the year's last digit, two
+            // its last two digits, more the whole year.
+            if (run == 1)
+                AppendNumber(out, p.Year % 10, 1);
+            else if (run == 2)
                 AppendNumber(out, p.Year % 100, 2);
             else
                 AppendNumber(out, p.Year, 4);
+            break;
+        case 'g':
+            // The era: the Gregorian calendar has none to show, and Windows then
+            // leaves the field out rather than copying its letters.
             break;
         case 'h':
             AppendNumber(out, hour12, run >= 2 ? 2 : 1);

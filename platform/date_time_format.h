@@ -11,7 +11,8 @@
 // Formats a date-time by a picture:
 //   d dd ddd dddd   day; two digits; short and long day name
 //   M MM MMM MMMM   month; two digits; short and long month name
-//   yy yyyy         year in two (also y) or four digits
+//   y yy yyyy       year: its last digit, its last two digits, all of it
+//   g gg            era: nothing, as the Gregorian calendar has none
 //   h hh H HH       hour on the 12- or 24-hour clock; two digits
 //   m mm s ss       minute, second
 //   t tt            first character of the AM/PM text; the whole text

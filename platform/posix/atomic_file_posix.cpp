@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "platform/temporary_name.h"
 
 #include <atomic>
 #include <cerrno>
@@ -40,13 +41,14 @@ std::string FolderOf(const std::string &path)
     return path.substr(0, slash + 1);
 }
 
-// A name that no other save picks: the process, a running count and the clock.
-std::string TemporaryName(const std::string &folder)
+// Beside the target, so that the rename stays on one file system.
+std::string TemporaryPathFor(const std::string &target)
 {
     static std::atomic<unsigned> counter{0};
+    const std::string folder = FolderOf(target);
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    return folder + ".~save-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-           std::to_string(static_cast<unsigned long long>(ticks) % 1000000007ULL) + ".tmp";
+    return folder + TemporaryFileName(target.size() - folder.size(), static_cast<std::uint64_t>(getpid()), counter++,
+                                      static_cast<std::uint64_t>(ticks));
 }
 
 } // namespace
@@ -106,11 +108,10 @@ void TAtomicFile::Open(const std::string &targetUtf8)
             Throw(TFileStep::Create, targetUtf8, errno);
     }
 
-    const std::string folder = FolderOf(targetUtf8);
     // With 0666 the process's umask decides a new file's mode, as for any file it
     // creates; a replaced file keeps the mode it had.
     for (int attempt = 0; state->Descriptor < 0; ++attempt) {
-        state->Temporary = TemporaryName(folder);
+        state->Temporary = TemporaryPathFor(targetUtf8);
         state->Descriptor = open(state->Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (state->Descriptor < 0 && (errno != EEXIST || attempt >= 100)) {
             const int error = errno;

@@ -6,6 +6,7 @@
 #include "platform/report/report_renderer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -106,9 +107,11 @@ void TBandedReport::ExportPdf(const std::string &path)
         PrepareReport(true);
 
     const QString fileName = QString::fromStdString(path);
+    // The operator reads the path in the system's own spelling (backslashes on Windows).
+    const std::string shownPath = QDir::toNativeSeparators(fileName).toStdString();
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error("Cannot write the report to " + path + ": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot write the report to " + shownPath + ": " + file.errorString().toStdString());
     {
         QPdfWriter writer(&file);
         writer.setTitle(QString::fromStdString(ReportName));
@@ -117,5 +120,5 @@ void TBandedReport::ExportPdf(const std::string &path)
         RenderPreparedPages(writer, FPreparedPages, 0, FPreparedPages.size() - 1);
     }
     if (!file.commit())
-        throw std::runtime_error("Cannot write the report to " + path + ": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot write the report to " + shownPath + ": " + file.errorString().toStdString());
 }

@@ -1,4 +1,7 @@
 #include "platform/atomic_file.h"
+#include "platform/momentary_retry.h"
+#include "platform/temporary_name.h"
+#include "platform/win32/system_error_text.h"
 #include "platform/win32/wide_text.h"
 
 #include <atomic>
@@ -8,33 +11,9 @@
 
 namespace {
 
-std::string Utf8(const wchar_t *wide, int length)
-{
-    if (length <= 0)
-        return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
-
-std::string Describe(DWORD error)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    if (length == 0 || text == nullptr)
-        return "Error " + std::to_string(error);
-    std::string result = Utf8(text, static_cast<int>(length));
-    LocalFree(text);
-    return result;
-}
-
 [[noreturn]] void Throw(TFileStep step, const std::string &path, DWORD error)
 {
-    throw EFileError(FileErrorText(step, path, Describe(error)));
+    throw EFileError(FileErrorText(step, path, SystemErrorText(error)));
 }
 
 std::wstring FolderOf(const std::wstring &path)
@@ -45,12 +24,30 @@ std::wstring FolderOf(const std::wstring &path)
     return path.substr(0, separator + 1);
 }
 
-// A name that no other save picks: the process, a running count and the clock.
-std::wstring TemporaryName(const std::wstring &folder)
+// Beside the target, so that the rename stays on one volume.
+std::wstring TemporaryPathFor(const std::wstring &target)
 {
     static std::atomic<unsigned> counter{0};
-    return folder + L".~save-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L"-" +
-           std::to_wstring(GetTickCount64() % 1000000007ULL) + L".tmp";
+    const std::wstring folder = FolderOf(target);
+    const std::string name =
+        TemporaryFileName(target.size() - folder.size(), GetCurrentProcessId(), counter++, GetTickCount64());
+    return folder + std::wstring(name.begin(), name.end());
+}
+
+// Another program that holds the file for a moment: a sharing or lock
+// violation, or access denied while it keeps the file open for deletion.
+bool IsMomentaryHold(unsigned long error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// 0 for a call that succeeded, else its error (never 0).
+unsigned long Outcome(BOOL succeeded)
+{
+    if (succeeded)
+        return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
 } // namespace
@@ -106,20 +103,26 @@ void TAtomicFile::Open(const std::string &targetUtf8)
         if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
             Throw(TFileStep::Create, targetUtf8, ERROR_ACCESS_DENIED);
         // Opening it with no sharing succeeds only when nobody else has it open.
-        const HANDLE probe = CreateFileW(state->TargetWide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE)
-            Throw(TFileStep::Create, targetUtf8, GetLastError());
-        CloseHandle(probe);
+        const unsigned long probed = RetryMomentaryFailure(
+            [&state] {
+                const HANDLE probe = CreateFileW(state->TargetWide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                const unsigned long result = Outcome(probe != INVALID_HANDLE_VALUE);
+                if (probe != INVALID_HANDLE_VALUE)
+                    CloseHandle(probe);
+                return result;
+            },
+            IsMomentaryHold);
+        if (probed != 0)
+            Throw(TFileStep::Create, targetUtf8, probed);
     } else {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
             Throw(TFileStep::Create, targetUtf8, error);
     }
 
-    const std::wstring folder = FolderOf(state->TargetWide);
     for (int attempt = 0; state->Handle == INVALID_HANDLE_VALUE; ++attempt) {
-        state->Temporary = TemporaryName(folder);
+        state->Temporary = TemporaryPathFor(state->TargetWide);
         state->Handle = CreateFileW(state->Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (state->Handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
@@ -158,8 +161,14 @@ void TAtomicFile::Commit()
     F->Handle = INVALID_HANDLE_VALUE;
     if (!CloseHandle(handle))
         Fail(TFileStep::Write, GetLastError());
-    if (!MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        Fail(TFileStep::Create, GetLastError());
+    const unsigned long moved = RetryMomentaryFailure(
+        [this] {
+            return Outcome(MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        },
+        IsMomentaryHold);
+    if (moved != 0)
+        Fail(TFileStep::Create, moved);
     F->Committed = true;
 }
 
@@ -167,5 +176,5 @@ std::string TAtomicFile::TemporaryPath() const
 {
     if (!F || F->Committed || F->Temporary.empty())
         return std::string();
-    return Utf8(F->Temporary.c_str(), static_cast<int>(F->Temporary.size()));
+    return Utf8FromWide(F->Temporary);
 }

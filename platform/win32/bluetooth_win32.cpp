@@ -1,4 +1,5 @@
 #include "platform/win32/bluetooth_win32.h"
+#include "platform/win32/bluetooth_library_win32.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -40,20 +41,30 @@ void CopyDevice(const BLUETOOTH_DEVICE_INFO &info, TBluetoothDeviceInfo &device)
 
 }  // namespace
 
+const TBluetoothLibrary &TWin32Bluetooth::Library() const
+{
+    return FLibrary != nullptr ? *FLibrary : SystemBluetoothLibrary();
+}
+
 TFindHandle TWin32Bluetooth::FindFirstRadio(TRadioHandle &radio)
 {
+    radio = nullptr;
+    const TBluetoothLibrary &library = Library();
+    if (!library.Loaded())
+        return nullptr;
     BLUETOOTH_FIND_RADIO_PARAMS params;
     params.dwSize = sizeof params;
     HANDLE first = nullptr;
-    const HBLUETOOTH_RADIO_FIND find = BluetoothFindFirstRadio(&params, &first);
+    const HBLUETOOTH_RADIO_FIND find = library.FindFirstRadio(&params, &first);
     radio = first;
     return find;
 }
 
+// The next and close calls take handles that only a loaded library hands out.
 bool TWin32Bluetooth::FindNextRadio(TFindHandle find, TRadioHandle &radio)
 {
     HANDLE next = nullptr;
-    if (!BluetoothFindNextRadio(static_cast<HBLUETOOTH_RADIO_FIND>(find), &next))
+    if (!Library().FindNextRadio(static_cast<HBLUETOOTH_RADIO_FIND>(find), &next))
         return false;
     radio = next;
     return true;
@@ -61,7 +72,7 @@ bool TWin32Bluetooth::FindNextRadio(TFindHandle find, TRadioHandle &radio)
 
 void TWin32Bluetooth::FindRadioClose(TFindHandle find)
 {
-    BluetoothFindRadioClose(static_cast<HBLUETOOTH_RADIO_FIND>(find));
+    Library().FindRadioClose(static_cast<HBLUETOOTH_RADIO_FIND>(find));
 }
 
 void TWin32Bluetooth::CloseRadio(TRadioHandle radio)
@@ -71,6 +82,11 @@ void TWin32Bluetooth::CloseRadio(TRadioHandle radio)
 
 TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
 {
+    // A search without a radio handle asks every radio, so it is no proof that
+    // the library is there.
+    const TBluetoothLibrary &library = Library();
+    if (!library.Loaded())
+        return nullptr;
     BLUETOOTH_DEVICE_SEARCH_PARAMS search;
     std::memset(&search, 0, sizeof search);
     search.dwSize = sizeof search;
@@ -83,7 +99,7 @@ TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, 
     search.hRadio = params.Radio;
 
     BLUETOOTH_DEVICE_INFO info = EmptyDeviceInfo();
-    const HBLUETOOTH_DEVICE_FIND find = BluetoothFindFirstDevice(&search, &info);
+    const HBLUETOOTH_DEVICE_FIND find = library.FindFirstDevice(&search, &info);
     if (find != nullptr)
         CopyDevice(info, device);
     return find;
@@ -92,7 +108,7 @@ TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, 
 bool TWin32Bluetooth::FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device)
 {
     BLUETOOTH_DEVICE_INFO info = EmptyDeviceInfo();
-    if (!BluetoothFindNextDevice(static_cast<HBLUETOOTH_DEVICE_FIND>(find), &info))
+    if (!Library().FindNextDevice(static_cast<HBLUETOOTH_DEVICE_FIND>(find), &info))
         return false;
     CopyDevice(info, device);
     return true;
@@ -100,7 +116,7 @@ bool TWin32Bluetooth::FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &dev
 
 void TWin32Bluetooth::FindDeviceClose(TFindHandle find)
 {
-    BluetoothFindDeviceClose(static_cast<HBLUETOOTH_DEVICE_FIND>(find));
+    Library().FindDeviceClose(static_cast<HBLUETOOTH_DEVICE_FIND>(find));
 }
 
 int TWin32Bluetooth::Startup()

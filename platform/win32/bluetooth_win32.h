@@ -4,8 +4,17 @@
 
 #include "platform/bluetooth_platform.h"
 
+class TBluetoothLibrary;
+
+// Without the system's Bluetooth library every radio search finds no radio,
+// exactly as on a machine whose library finds none.
 class TWin32Bluetooth : public IBluetoothPlatform {
 public:
+    // The system's Bluetooth library, loaded at the first radio search.
+    TWin32Bluetooth() = default;
+    // Another library (tests: one that is missing); it outlives this object.
+    explicit TWin32Bluetooth(const TBluetoothLibrary &library) : FLibrary(&library) {}
+
     TFindHandle FindFirstRadio(TRadioHandle &radio) override;
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
     void FindRadioClose(TFindHandle find) override;
@@ -20,4 +29,9 @@ public:
     int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
     void CloseSocket(TSocketHandle socket) override;
     void Cleanup() override;
+
+private:
+    const TBluetoothLibrary &Library() const;
+
+    const TBluetoothLibrary *FLibrary = nullptr;  // null: the system's
 };

@@ -1,30 +1,20 @@
 // The user's regional settings on Windows: the user's default locale.
 #include "platform/regional_settings.h"
 #include "platform/utf8.h"
+#include "platform/win32/wide_text.h"
 
 #include <string>
 #include <windows.h>
 
 namespace {
 
-std::string ToUtf8(const wchar_t *text, int length)
-{
-    if (length <= 0)
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 // One locale item in UTF-8; empty when the platform has none.
 std::string Item(LCTYPE type)
 {
     wchar_t buffer[128];
     const int written = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 128);
-    return written > 0 ? ToUtf8(buffer, written - 1) : std::string();
+    return written > 0 ? Utf8FromWide(std::wstring_view(buffer, static_cast<std::size_t>(written - 1))) : std::string();
 }
-
 
 void SetIfGiven(std::string &target, LCTYPE type)
 {
@@ -44,7 +34,7 @@ TRegionalSettings ReadUserRegionalSettings()
     // or none at all, means ",".
     wchar_t list[2] = {};
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SLIST, list, 2) == 2)
-        settings.ListSeparator = ToUtf8(list, 1);
+        settings.ListSeparator = Utf8FromWide(std::wstring_view(list, 1));
     else
         settings.ListSeparator = ",";
 

@@ -2,10 +2,10 @@
 // life, so that the path chosen last is offered again at the next Save.
 #pragma once
 
-#include <QFileDialog>
 #include <QString>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 class TCsvSaveDialog {
@@ -14,27 +14,19 @@ public:
     static const QString Filter;      // "CSV file (*.csv)"
     static const QString Suffix;      // "csv", added to a name typed without one
 
-    // Shows the dialog modally. The chosen full path, after the dialog's own
-    // question where the file exists; nothing when the operator cancels.
+    // Shows the dialog modally: on Windows the system's own file dialog, so it
+    // is a plain QFileDialog (Qt hands a subclass its own widget dialog). The
+    // chosen full path, after the dialog's own question where the file exists;
+    // nothing when the operator cancels.
     std::optional<QString> Execute(QWidget *parent);
 
     // The full path chosen last in this run; empty before the first choice.
     QString LastPath() const { return FLastPath; }
 
 private:
-    QString FLastPath;
-};
-
-// The file dialog itself: a save dialog that, like the platform's, takes a name
-// only in a folder that exists.
-class TCsvFileDialog : public QFileDialog {
-    Q_OBJECT
-public:
-    explicit TCsvFileDialog(QWidget *parent);
-
+    static void SetUp(QFileDialog &dialog);
     // True when the folder of the path exists.
     static bool FolderExists(const QString &path);
 
-public slots:
-    void accept() override;
+    QString FLastPath;
 };

@@ -5,6 +5,7 @@
 #include "tests/support/fake_bluetooth.h"
 
 #ifdef _WIN32
+#include "platform/win32/bluetooth_library_win32.h"
 #include "platform/win32/bluetooth_win32.h"
 #endif
 
@@ -247,6 +248,17 @@ TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
         platform.FindRadioClose(find);
         GTEST_SKIP() << "this machine has a Bluetooth radio";
     }
+    EXPECT_FALSE(link.FindMeter());
+    EXPECT_FALSE(link.HasRadio());
+}
+
+// Some Windows editions come without the Bluetooth library: the program still
+// starts, and discovery tells of no radio as on a machine without one.
+TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
+{
+    const TBluetoothLibrary missing(L"no-such-bluetooth-library.cpl");
+    TWin32Bluetooth platform(missing);
+    TMeterLink link(&platform, [] {});
     EXPECT_FALSE(link.FindMeter());
     EXPECT_FALSE(link.HasRadio());
 }

@@ -1,13 +1,14 @@
 #include "platform/atomic_file.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -17,6 +18,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <climits>
 #include <unistd.h>
 #endif
 
@@ -24,57 +26,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh folder per test, removed with everything in it.
-class TScratchFolder {
-public:
-    TScratchFolder()
-    {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::to_string(fs::file_time_type::clock::now().time_since_epoch().count());
-        FPath = fs::temp_directory_path() / ("atomic-file-test-" + stamp + "-" + std::to_string(counter++));
-        fs::create_directories(FPath);
-    }
-    ~TScratchFolder()
-    {
-        std::error_code ignored;
-        MakeWritable();
-        fs::remove_all(FPath, ignored);
-    }
-    TScratchFolder(const TScratchFolder &) = delete;
-    TScratchFolder &operator=(const TScratchFolder &) = delete;
-
-    const fs::path &Path() const { return FPath; }
-    std::string File(const std::string &name) const { return (FPath / name).string(); }
-
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto &entry : fs::directory_iterator(FPath))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-
-private:
-    void MakeWritable()
-    {
-        std::error_code ignored;
-        for (const auto &entry : fs::recursive_directory_iterator(FPath, ignored))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-    fs::path FPath;
-};
-
 void WriteFile(const std::string &path, const std::string &bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
     ASSERT_TRUE(out.good()) << path;
-}
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void SaveAtomically(const std::string &target, const std::string &bytes)
@@ -109,33 +65,33 @@ TEST(AtomicFile, ReplacesOrCreatesTheTargetAndLeavesNoTemporaryFile)
 {
     for (const bool targetExists : {false, true}) {
         SCOPED_TRACE(targetExists ? "existing target" : "new target");
-        TScratchFolder folder;
+        TScratchFolder folder("atomic-file-test");
         const std::string target = folder.File("readings.csv");
         if (targetExists)
             WriteFile(target, "old contents that are longer than the new ones\r\n");
 
         SaveAtomically(target, "new\r\n");
 
-        EXPECT_EQ(ReadFile(target), "new\r\n");
+        EXPECT_EQ(FileContents(target), "new\r\n");
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"readings.csv"});
     }
 }
 
 TEST(AtomicFile, TargetStaysUntouchedUntilCommit)
 {
-    TScratchFolder folder;
+    TScratchFolder folder("atomic-file-test");
     const std::string target = folder.File("readings.csv");
     WriteFile(target, "old\r\n");
     {
         TAtomicFile file;
         file.Open(target);
         file.Write("half of a new file");
-        EXPECT_EQ(ReadFile(target), "old\r\n");
+        EXPECT_EQ(FileContents(target), "old\r\n");
         EXPECT_FALSE(file.TemporaryPath().empty());
         EXPECT_TRUE(fs::exists(file.TemporaryPath()));
         // Dropped without Commit, as when the writer throws halfway.
     }
-    EXPECT_EQ(ReadFile(target), "old\r\n");
+    EXPECT_EQ(FileContents(target), "old\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"readings.csv"});
 }
 
@@ -166,16 +122,61 @@ TEST(AtomicFile, TargetThatCannotBeReplacedFailsBeforeAnythingIsWritten)
     };
     for (const auto &testCase : cases) {
         SCOPED_TRACE(testCase.Name);
-        TScratchFolder folder;
+        TScratchFolder folder("atomic-file-test");
         const std::string target = testCase.Prepare(folder);
-        const std::string before = fs::is_regular_file(target) ? ReadFile(target) : std::string();
+        const std::string before = fs::is_regular_file(target) ? FileContents(target) : std::string();
 
         FailureText([&] { SaveAtomically(target, "new\r\n"); }, TFileStep::Create, target);
 
         if (fs::is_regular_file(target)) {
-            EXPECT_EQ(ReadFile(target), before);
+            EXPECT_EQ(FileContents(target), before);
         }
         EXPECT_EQ(folder.Names(), testCase.NamesAfter);
+    }
+}
+
+// A target in folders nested so deep that its path has exactly `length`
+// characters; the folders are made, the file is not.
+std::string TargetOfLength(const TScratchFolder &folder, std::size_t length, const std::string &name)
+{
+    fs::path path = folder.Path();
+    std::size_t left = length - path.string().size() - 1 - name.size();
+    for (char letter = 'a'; left > 0; ++letter) {
+        // Each folder adds its name and a separator; one character alone is
+        // too little for a folder, so it goes with the one before.
+        std::size_t step = std::min<std::size_t>(left, 120);
+        if (left - step == 1)
+            --step;
+        path /= std::string(step - 1, letter);
+        fs::create_directory(path);
+        left -= step;
+    }
+    const std::string target = (path / name).string();
+    EXPECT_EQ(target.size(), length);
+    return target;
+}
+
+TEST(AtomicFile, TargetAtTheLongestPathTheSystemTakesIsSaved)
+{
+    // The temporary file lies beside the target: a name longer than the
+    // target's would make its path too long where the target's is not.
+#ifdef _WIN32
+    // A folder's own path stops 12 characters earlier, so the name is longer.
+    const std::size_t longest = MAX_PATH - 1;
+    const char *const names[] = {"readings.csv"};
+#else
+    const std::size_t longest = PATH_MAX - 1;
+    const char *const names[] = {"readings.csv", "r.csv"};
+#endif
+    for (const std::string name : names) {
+        SCOPED_TRACE(name);
+        TScratchFolder folder("atomic-file-test");
+        const std::string target = TargetOfLength(folder, longest, name);
+        for (const char *contents : {"first\r\n", "second\r\n"}) {
+            SaveAtomically(target, contents);
+            EXPECT_EQ(FileContents(target), contents);
+        }
+        EXPECT_EQ(folder.Names(fs::path(target).parent_path()), std::vector<std::string>{name});
     }
 }
 
@@ -184,7 +185,7 @@ TEST(AtomicFile, ReplacedFileKeepsItsPermissions)
 #ifdef _WIN32
     GTEST_SKIP() << "mode bits are a POSIX matter";
 #else
-    TScratchFolder folder;
+    TScratchFolder folder("atomic-file-test");
     const std::string target = folder.File("shared.csv");
     WriteFile(target, "old\r\n");
     chmod(target.c_str(), 0640);
@@ -202,7 +203,7 @@ TEST(AtomicFile, FileHeldOpenByAnotherProgramIsNotReplaced)
 #ifndef _WIN32
     GTEST_SKIP() << "POSIX has no exclusive opens to respect";
 #else
-    TScratchFolder folder;
+    TScratchFolder folder("atomic-file-test");
     const std::string target = folder.File("open.csv");
     WriteFile(target, "kept\r\n");
     const HANDLE other = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -211,8 +212,62 @@ TEST(AtomicFile, FileHeldOpenByAnotherProgramIsNotReplaced)
     FailureText([&] { SaveAtomically(target, "new\r\n"); }, TFileStep::Create, target);
 
     CloseHandle(other);
-    EXPECT_EQ(ReadFile(target), "kept\r\n");
+    EXPECT_EQ(FileContents(target), "kept\r\n");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"open.csv"});
+#endif
+}
+
+TEST(AtomicFile, RenameWaitsForAMomentaryHoldButNotForALastingOne)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "POSIX has no exclusive opens to respect";
+#else
+    // An indexer or a virus scanner that opens the target just before the
+    // rename lets go within moments; a spreadsheet that has it open does not.
+    const struct {
+        const char *Name;
+        int ReleaseAfterMs;  // -1: held until after the save
+        bool Replaced;
+    } cases[] = {
+        {"freed after a moment", 200, true},
+        {"held throughout", -1, false},
+    };
+    for (const auto &testCase : cases) {
+        SCOPED_TRACE(testCase.Name);
+        TScratchFolder folder("atomic-file-test");
+        const std::string target = folder.File("held.csv");
+        WriteFile(target, "old\r\n");
+        TAtomicFile file;
+        file.Open(target);
+        file.Write("new\r\n");
+
+        const HANDLE other = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        std::thread releaser;
+        if (testCase.ReleaseAfterMs >= 0)
+            releaser = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(testCase.ReleaseAfterMs));
+                CloseHandle(other);
+            });
+        const auto start = std::chrono::steady_clock::now();
+        if (testCase.Replaced)
+            EXPECT_NO_THROW(file.Commit());
+        else
+            FailureText([&] { file.Commit(); }, TFileStep::Create, target);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if (releaser.joinable())
+            releaser.join();
+        else
+            CloseHandle(other);
+
+        EXPECT_EQ(FileContents(target), testCase.Replaced ? "new\r\n" : "old\r\n");
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"held.csv"});
+        if (testCase.Replaced)
+            EXPECT_GE(waited, std::chrono::milliseconds(150)) << "the rename did not meet the hold";
+        else
+            EXPECT_GE(waited, std::chrono::milliseconds(900)) << "gave up before about a second";
+        EXPECT_LT(waited, std::chrono::milliseconds(5000));
+    }
 #endif
 }
 
@@ -270,7 +325,7 @@ TEST(AtomicFile, FullDiskKeepsTheOldFileAndReportsTheFailedWrite)
 #ifdef _WIN32
     GTEST_SKIP() << "no way to fill a disk here without harm";
 #else
-    TScratchFolder folder;
+    TScratchFolder folder("atomic-file-test");
     const fs::path disk = folder.Path() / "disk";
     fs::create_directory(disk);
     TFullDisk full(disk);
@@ -280,7 +335,7 @@ TEST(AtomicFile, FullDiskKeepsTheOldFileAndReportsTheFailedWrite)
     const std::string big(1 << 20, 'x');
     FailureText([&] { SaveAtomically(target, big); }, TFileStep::Write, target);
 
-    EXPECT_EQ(ReadFile(target), "old\r\n");
+    EXPECT_EQ(FileContents(target), "old\r\n");
     EXPECT_EQ(full.Names(), std::vector<std::string>{"readings.csv"});
 #endif
 }

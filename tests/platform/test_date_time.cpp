@@ -91,6 +91,39 @@ TEST(DateTimePicture, FormatsEachFieldOfThePicture)
     }
 }
 
+// Windows shows one "y" as the year's last digit, not two, and leaves era
+// fields out under the Gregorian calendar instead of printing their letters.
+TEST(DateTimePicture, YearAndEraFieldsShowWhatWindowsShows)
+{
+    const TRegionalSettings settings;
+    const TDateTime y2026 = EncodeDateTime(Parts(2026, 3, 4));
+    const TDateTime y2005 = EncodeDateTime(Parts(2005, 11, 12));
+    const TDateTime y2010 = EncodeDateTime(Parts(2010, 1, 2));
+    const struct {
+        TDateTime value;
+        const char *picture;
+        const char *expected;
+    } cases[] = {
+        {y2026, "y", "6"},
+        {y2026, "yy", "26"},
+        {y2026, "yyyy", "2026"},
+        {y2026, "yyyyy", "2026"},
+        {y2005, "y", "5"},
+        {y2005, "yy", "05"},
+        {y2010, "y", "0"},
+        {y2010, "yy", "10"},
+        {y2026, "M/d/y", "3/4/6"},
+        {y2026, "d.M.yy", "4.3.26"},
+        {y2026, "g yyyy", " 2026"},
+        {y2026, "dd.MM.yyyy gg", "04.03.2026 "},
+        {y2026, "'g' y", "g 6"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.picture);
+        EXPECT_EQ(c.expected, FormatDateTimePicture(c.value, c.picture, settings));
+    }
+}
+
 TEST(DateTimePicture, StrftimeFormatsBecomePictures)
 {
     const struct {

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -66,7 +68,7 @@ private:
 TOperator::TStep TypeAndSave(const QString &name)
 {
     return [name] {
-        auto *dialog = VisibleWindow<TCsvFileDialog>();
+        auto *dialog = VisibleWindow<QFileDialog>();
         if (dialog == nullptr || QApplication::activeModalWidget() != dialog)
             return false;
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
@@ -81,7 +83,7 @@ TOperator::TStep TypeAndSave(const QString &name)
 TOperator::TStep Cancel()
 {
     return [] {
-        auto *dialog = VisibleWindow<TCsvFileDialog>();
+        auto *dialog = VisibleWindow<QFileDialog>();
         if (dialog == nullptr || QApplication::activeModalWidget() != dialog)
             return false;
         dialog->reject();
@@ -112,15 +114,46 @@ QString Join(const QTemporaryDir &dir, const QString &name)
 
 } // namespace
 
+// Looks at the dialog that Execute shows, then cancels it.
+TOperator::TStep Inspect(const std::function<void(QFileDialog &)> &look)
+{
+    return [look] {
+        auto *dialog = VisibleWindow<QFileDialog>();
+        if (dialog == nullptr || QApplication::activeModalWidget() != dialog)
+            return false;
+        look(*dialog);
+        return true;
+    };
+}
+
 TEST(CsvSaveDialog, OffersCsvFilesUnderItsTitleAndAsksBeforeReplacing)
 {
-    TCsvFileDialog dialog(nullptr);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Save as CSV"));
-    EXPECT_EQ(dialog.nameFilters(), QStringList{QStringLiteral("CSV file (*.csv)")});
-    EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("csv"));
-    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
-    EXPECT_TRUE(dialog.isSizeGripEnabled());
+    TCsvSaveDialog saveDialog;
+    TOperator player({Inspect([](QFileDialog &dialog) {
+                          EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Save as CSV"));
+                          EXPECT_EQ(dialog.nameFilters(), QStringList{QStringLiteral("CSV file (*.csv)")});
+                          EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("csv"));
+                          EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+                          EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+                          EXPECT_TRUE(dialog.isSizeGripEnabled());
+                      }),
+                      Cancel()});
+    EXPECT_FALSE(saveDialog.Execute(nullptr).has_value());
+    EXPECT_TRUE(player.Finished());
+}
+
+TEST(CsvSaveDialog, IsAPlainFileDialogSoTheSystemShowsItsOwn)
+{
+    // Qt gives the platform's file dialog only to a QFileDialog itself, not
+    // to a subclass, and never with DontUseNativeDialog set.
+    TCsvSaveDialog saveDialog;
+    TOperator player({Inspect([](QFileDialog &dialog) {
+                          EXPECT_STREQ(dialog.metaObject()->className(), QFileDialog::staticMetaObject.className());
+                          EXPECT_FALSE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+                      }),
+                      Cancel()});
+    EXPECT_FALSE(saveDialog.Execute(nullptr).has_value());
+    EXPECT_TRUE(player.Finished());
 }
 
 TEST(CsvSaveDialog, CancelGivesNoPathAndTouchesNothing)
@@ -152,7 +185,7 @@ TEST(CsvSaveDialog, NameWithoutExtensionGetsCsvAndIsOfferedAgainNextTime)
 
     QString offered;
     TOperator second({[&offered] {
-                          auto *dialog = VisibleWindow<TCsvFileDialog>();
+                          auto *dialog = VisibleWindow<QFileDialog>();
                           if (dialog == nullptr)
                               return false;
                           offered = dialog->selectedFiles().value(0);
@@ -169,12 +202,20 @@ TEST(CsvSaveDialog, NameInAMissingFolderIsRefusedAndTheDialogStaysOpen)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     TCsvSaveDialog saveDialog;
+    const QString typed = Join(dir, QStringLiteral("no such folder/harvest.csv"));
     QString message;
     bool stillOpen = false;
-    TOperator player({TypeAndSave(Join(dir, QStringLiteral("no such folder/harvest.csv"))),
+    QString offered;
+    TOperator player({TypeAndSave(typed),
                       Answer(QMessageBox::Ok, &message),
-                      [&stillOpen] {
-                          stillOpen = VisibleWindow<TCsvFileDialog>() != nullptr;
+                      [&stillOpen, &offered] {
+                          // Once the box is answered the dialog is there again,
+                          // with the name as typed, waiting for another.
+                          auto *dialog = VisibleWindow<QFileDialog>();
+                          if (dialog == nullptr || QApplication::activeModalWidget() != dialog)
+                              return false;
+                          stillOpen = true;
+                          offered = dialog->selectedFiles().value(0);
                           return true;
                       },
                       Cancel()});
@@ -183,5 +224,8 @@ TEST(CsvSaveDialog, NameInAMissingFolderIsRefusedAndTheDialogStaysOpen)
 
     EXPECT_TRUE(player.Finished());
     EXPECT_TRUE(message.contains(QStringLiteral("does not exist"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QDir::toNativeSeparators(QFileInfo(typed).absolutePath()))) << message.toStdString();
     EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(QFileInfo(offered).fileName(), QStringLiteral("harvest.csv")) << offered.toStdString();
+    EXPECT_TRUE(saveDialog.LastPath().isEmpty()) << "a refused name is no choice";
 }

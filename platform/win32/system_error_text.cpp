@@ -1,0 +1,25 @@
+#include "platform/win32/system_error_text.h"
+#include "platform/win32/wide_text.h"
+
+#include <memory>
+
+#include <windows.h>
+
+namespace {
+
+struct TLocalFree {
+    void operator()(wchar_t *text) const { LocalFree(text); }
+};
+
+} // namespace
+
+std::string SystemErrorText(unsigned long error, unsigned short language)
+{
+    wchar_t *buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, language, reinterpret_cast<wchar_t *>(&buffer), 0, nullptr);
+    const std::unique_ptr<wchar_t, TLocalFree> text(buffer);
+    if (length == 0 || !text)
+        return "Error " + std::to_string(error);
+    return Utf8FromWide(std::wstring_view(text.get(), length));
+}
