@@ -99,7 +99,9 @@ TRegionalSettings ReadUserRegionalSettings()
     const TLocale numeric(LC_NUMERIC_MASK, "LC_NUMERIC");
     settings.DecimalSeparator = FirstCodePoint(numeric.Item(RADIXCHAR), U'.');
     // Linux has no list separator: the one a spreadsheet of the same locale expects.
-    settings.ListSeparator = settings.DecimalSeparator == U',' ? ";" : ",";
+    // Assigned as one character: GCC 12 takes the assignment of a string literal
+    // here for an overlapping copy (-Wrestrict, a known false alarm).
+    settings.ListSeparator.assign(1, settings.DecimalSeparator == U',' ? ';' : ',');
 
     const TLocale time(LC_TIME_MASK, "LC_TIME");
     const std::string dateFormat = StrftimeToPicture(time.Item(D_FMT));
