@@ -1,5 +1,5 @@
 # What `scripts/package` builds through CPack: on Windows a portable zip of the
-# program folder and an NSIS installer.
+# program folder and an NSIS installer; on Linux a Debian package.
 set(CPACK_PACKAGE_NAME meter-readout)
 set(CPACK_PACKAGE_VENDOR "Meter readout developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Reads a grain analyser over Bluetooth into a table, CSV and a printed report")
@@ -36,6 +36,37 @@ if(WIN32 AND READOUT_BUILD_GUI)
   set(CPACK_PACKAGE_EXECUTABLES meter-readout "Moisture Meter BT readout")
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+endif()
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND READOUT_BUILD_GUI)
+  set(readout_doc share/doc/meter-readout)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${readout_doc})
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${readout_doc})
+  # Debian wants the changelog compressed the same way every time.
+  set(readout_changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+  add_custom_command(OUTPUT ${readout_changelog}
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/debian/changelog > ${readout_changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/debian/changelog VERBATIM)
+  add_custom_target(debian_changelog ALL DEPENDS ${readout_changelog})
+  install(FILES ${readout_changelog} DESTINATION ${readout_doc})
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Meter readout developers <meter-readout@users.noreply.invalid>")
+  set(CPACK_DEBIAN_PACKAGE_SECTION science)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a grain analyser over Bluetooth into a table, CSV and a report
+ Finds the hand-held grain analyser by its Bluetooth name, fetches one
+ reading after another over an RFCOMM link and shows each as a timestamped
+ row of a table. The table is saved as CSV and printed as an A4 report.
+ A headless mode logs readings unattended, and a simulated meter lets the
+ program be tried without one.")
+  # The libraries the program links, as dpkg-shlibdeps finds them, and the
+  # metric twin of Arial that the printed report is laid out in.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
 endif()
 
 include(CPack)
