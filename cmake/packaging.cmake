@@ -5,7 +5,6 @@ set(CPACK_PACKAGE_VENDOR "Meter readout developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Reads a grain analyser over Bluetooth into a table, CSV and a printed report")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Moisture Meter BT readout")
-set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/dist)
 
 if(WIN32 AND READOUT_BUILD_GUI)
   set(readout_windows_files ${PROJECT_SOURCE_DIR}/packaging/windows)

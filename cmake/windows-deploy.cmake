@@ -15,16 +15,15 @@ foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   list(APPEND readout_runtime_dlls "${path}")
 endforeach()
 
-# Qt's DLLs, and the plugins: the Windows platform, its native style and the
-# Windows printers.
+# Qt's DLLs, and the plugins: the Windows platform and its native style (Qt 6
+# has the Windows printers in Qt6PrintSupport.dll itself).
 set(readout_qt_dlls)
 foreach(module IN ITEMS Core Gui Widgets PrintSupport)
   list(APPEND readout_qt_dlls $<TARGET_FILE:Qt6::${module}>)
 endforeach()
 set(readout_qt_plugins
-  platforms:Qt6::QWindowsIntegrationPlugin
-  styles:Qt6::QWindowsVistaStylePlugin
-  printsupport:Qt6::QWindowsPrinterSupportPlugin)
+  platforms=Qt6::QWindowsIntegrationPlugin
+  styles=Qt6::QWindowsVistaStylePlugin)
 
 set(deploy_dir $<TARGET_FILE_DIR:meter-readout>)
 set(deploy_commands)
@@ -32,7 +31,7 @@ foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls)
   list(APPEND deploy_commands COMMAND ${CMAKE_COMMAND} -E copy_if_different ${dll} ${deploy_dir})
 endforeach()
 foreach(entry IN LISTS readout_qt_plugins)
-  string(REPLACE ":" ";" entry "${entry}")
+  string(REPLACE "=" ";" entry "${entry}")
   list(GET entry 0 folder)
   list(GET entry 1 plugin)
   list(APPEND deploy_commands
@@ -46,7 +45,7 @@ foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls)
   install(FILES ${dll} DESTINATION .)
 endforeach()
 foreach(entry IN LISTS readout_qt_plugins)
-  string(REPLACE ":" ";" entry "${entry}")
+  string(REPLACE "=" ";" entry "${entry}")
   list(GET entry 0 folder)
   list(GET entry 1 plugin)
   install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${folder})
