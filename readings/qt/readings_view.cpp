@@ -41,6 +41,10 @@ public:
         FFrozen->setVerticalScrollMode(view.verticalScrollMode());
         FFrozen->setShowGrid(view.showGrid());
         ShapeRows(*FFrozen);
+        // A header's default minimum is the font's widest character and more:
+        // with a wide-charactered font it would make this column wider than
+        // the table's own and push the right-aligned numbers out of sight.
+        FFrozen->horizontalHeader()->setMinimumSectionSize(0);
         for (int column = 1; column < model.columnCount(); ++column)
             FFrozen->setColumnHidden(column, true);
         FFrozen->setColumnWidth(0, view.columnWidth(0));

@@ -151,6 +151,19 @@ TEST_F(ReadingsViewTest, ColumnZeroStaysInViewWhenTheTableScrolls)
     EXPECT_EQ(5, FView->rowAt(0));
 }
 
+TEST_F(ReadingsViewTest, ColumnZeroKeepsTheTablesWidthHoweverNarrow)
+{
+    SetUpView(false);
+    FView->show();
+    QTableView *frozen = FrozenColumnOf(*FView);
+    ASSERT_NE(nullptr, frozen);
+    // Narrower than any header's default minimum for the font.
+    const int narrow = frozen->horizontalHeader()->fontMetrics().maxWidth() / 2 + 1;
+    FView->setColumnWidth(0, narrow);
+    EXPECT_EQ(narrow, frozen->columnWidth(0));
+    EXPECT_EQ(narrow + 1, frozen->width());  // the column and the grid line after it
+}
+
 // The bounding box of the pixels that are not the background.
 QRect InkBox(const QImage &image, QRgb background)
 {
