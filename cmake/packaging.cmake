@@ -25,6 +25,9 @@ if(WIN32 AND READOUT_BUILD_GUI)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package-names.cmake)
   set(CPACK_RESOURCE_FILE_LICENSE ${readout_windows_files}/NOTICE.txt)
+  # A 64-bit installer for the 64-bit program: it sees the 64-bit Program Files
+  # and registry, and runs where only 64-bit programs run (Wine's wine64).
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   set(CPACK_NSIS_DISPLAY_NAME "Moisture Meter BT readout")
   set(CPACK_NSIS_PACKAGE_NAME "Moisture Meter BT readout ${PROJECT_VERSION}")
