@@ -16,6 +16,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A new file could not be made because something already has its name.
+class EFileExists : public EFileError {
+public:
+    using EFileError::EFileError;
+};
+
 enum class TFileStep {
     Create,  // "Cannot create file ..."
     Write,   // "Cannot write file ..."

@@ -3,8 +3,9 @@
 // written.
 #pragma once
 
-#include "platform/atomic_file.h"  // EFileError, FileErrorText
+#include "platform/atomic_file.h"  // EFileError, EFileExists, FileErrorText
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,16 +13,26 @@
 class TDurableAppendFile {
 public:
     // Creates the file (UTF-8 path). An existing file is never overwritten: a
-    // log of earlier readings is not ours to lose. Throws EFileError.
+    // log of earlier readings is not ours to lose. Throws EFileExists when the
+    // name is taken, EFileError for any other failure.
     explicit TDurableAppendFile(const std::string &pathUtf8);
     ~TDurableAppendFile();
     TDurableAppendFile(const TDurableAppendFile &) = delete;
     TDurableAppendFile &operator=(const TDurableAppendFile &) = delete;
 
-    // Appends all bytes and flushes them to the disk, or throws EFileError.
+    // Appends all bytes and flushes them to the disk, or throws EFileError. A
+    // failed append takes back whatever part of the bytes reached the file, so
+    // the file ends where the last whole append ended (a full disk never leaves
+    // half a line behind).
     void Append(std::string_view bytes);
 
+    // Closes the file and deletes it: for a file that never got its first
+    // whole piece (a log without its header is no log). Nothing is thrown.
+    void Remove() noexcept;
+
     const std::string &Path() const;
+    // The bytes of every whole append so far.
+    std::uint64_t Size() const;
 
 private:
     struct TState;

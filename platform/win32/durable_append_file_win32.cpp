@@ -6,12 +6,16 @@
 struct TDurableAppendFile::TState {
     std::string Path;
     HANDLE File = INVALID_HANDLE_VALUE;
+    LONGLONG Size = 0;  // where the last whole append ended
 };
 
 namespace {
 [[noreturn]] void Fail(TFileStep step, const std::string &path, DWORD error)
 {
-    throw EFileError(FileErrorText(step, path, SystemErrorText(error)));
+    const std::string text = FileErrorText(step, path, SystemErrorText(error));
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+        throw EFileExists(text);
+    throw EFileError(text);
 }
 } // namespace
 
@@ -42,6 +46,10 @@ TDurableAppendFile::~TDurableAppendFile()
 
 void TDurableAppendFile::Append(std::string_view bytes)
 {
+    if (F->File == INVALID_HANDLE_VALUE)
+        Fail(TFileStep::Write, F->Path, ERROR_INVALID_HANDLE);
+    const std::size_t whole = bytes.size();
+    DWORD error = ERROR_SUCCESS;
     while (!bytes.empty()) {
         const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
         // An offset of all ones writes at the end of the file, wherever the
@@ -50,17 +58,45 @@ void TDurableAppendFile::Append(std::string_view bytes)
         atEnd.Offset = 0xFFFFFFFFu;
         atEnd.OffsetHigh = 0xFFFFFFFFu;
         DWORD written = 0;
-        if (!WriteFile(F->File, bytes.data(), chunk, &written, &atEnd))
-            Fail(TFileStep::Write, F->Path, GetLastError());
-        if (written == 0)
-            Fail(TFileStep::Write, F->Path, ERROR_WRITE_FAULT);
+        if (!WriteFile(F->File, bytes.data(), chunk, &written, &atEnd)) {
+            error = GetLastError();
+            break;
+        }
+        if (written == 0) {
+            error = ERROR_WRITE_FAULT;
+            break;
+        }
         bytes.remove_prefix(written);
     }
-    if (!FlushFileBuffers(F->File))
-        Fail(TFileStep::Write, F->Path, GetLastError());
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(F->File))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        // A full disk may have taken part of the piece; cut it off, so the file
+        // still ends at a whole piece. Later writes go to the end again.
+        FILE_END_OF_FILE_INFO end{};
+        end.EndOfFile.QuadPart = F->Size;
+        if (SetFileInformationByHandle(F->File, FileEndOfFileInfo, &end, sizeof end))
+            FlushFileBuffers(F->File);
+        Fail(TFileStep::Write, F->Path, error);
+    }
+    F->Size += static_cast<LONGLONG>(whole);
+}
+
+void TDurableAppendFile::Remove() noexcept
+{
+    if (F->File == INVALID_HANDLE_VALUE)
+        return;  // removed before: the name may be someone else's by now
+    CloseHandle(F->File);
+    F->File = INVALID_HANDLE_VALUE;
+    DeleteFileW(WideFromUtf8(F->Path).c_str());
 }
 
 const std::string &TDurableAppendFile::Path() const
 {
     return F->Path;
+}
+
+std::uint64_t TDurableAppendFile::Size() const
+{
+    return static_cast<std::uint64_t>(F->Size);
 }

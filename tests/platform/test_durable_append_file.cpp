@@ -1,5 +1,6 @@
 #include "platform/durable_append_file.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/tiny_disk.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,8 @@ TEST(DurableAppendFile, AnExistingFileOrAMissingFolderIsRefusedAndNothingIsLost)
             TDurableAppendFile file(path);
             ADD_FAILURE() << "opened " << path;
         } catch (const EFileError &error) {
+            // A taken name is told apart, so that a caller can pick another.
+            EXPECT_EQ(dynamic_cast<const EFileExists *>(&error) != nullptr, c.Existing != nullptr);
             const std::string text = error.what();
             const std::string prefix = "Cannot create file \"" + path + "\". ";
             EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
@@ -67,6 +70,52 @@ TEST(DurableAppendFile, AnExistingFileOrAMissingFolderIsRefusedAndNothingIsLost)
         else
             EXPECT_FALSE(fs::exists(path));
     }
+}
+
+TEST(DurableAppendFile, RemoveDeletesItsOwnFileOnlyOnce)
+{
+    TScratchFolder folder("append-file-test");
+    const std::string path = folder.File("log.csv");
+    TDurableAppendFile file(path);
+    file.Remove();
+    EXPECT_TRUE(folder.Names().empty());
+    WriteFileContents(path, "another program's file");
+    file.Remove();
+    EXPECT_EQ(FileContents(path), "another program's file");
+    EXPECT_THROW(file.Append("late\r\n"), EFileError);
+}
+
+TEST(DurableAppendFile, FullDiskCutsTheFailedPieceOffAndLaterPiecesFollowTheLastWholeOne)
+{
+    TScratchFolder folder("append-file-test");
+    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.WhyNot();
+    disk.FillLeaving(1);
+    const std::string path = (folder.Path() / "disk" / "log.csv").string();
+    TDurableAppendFile file(path);
+
+    // Pieces that do not divide the page: the one that fills it fails half-way.
+    const std::string piece(1000, 'r');
+    std::string whole;
+    bool failed = false;
+    for (int i = 0; i < 10 && !failed; ++i) {
+        try {
+            file.Append(piece);
+            whole += piece;
+        } catch (const EFileError &error) {
+            failed = true;
+            EXPECT_EQ(std::string(error.what()).rfind("Cannot write file \"" + path + "\". ", 0), 0u) << error.what();
+        }
+    }
+    ASSERT_TRUE(failed) << "the disk never filled";
+    EXPECT_EQ(FileContents(path), whole);
+    EXPECT_EQ(file.Size(), whole.size());
+
+    // Room again: the next piece follows the last whole one, with no gap.
+    fs::remove(folder.Path() / "disk" / ".filler");
+    file.Append("next\r\n");
+    EXPECT_EQ(FileContents(path), whole + "next\r\n");
 }
 
 #ifdef _WIN32

@@ -47,6 +47,12 @@ private:
     std::filesystem::path FPath;
 };
 
+// Writes the bytes as the file's whole contents.
+inline void WriteFileContents(const std::string &path, const std::string &bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 // All bytes of a file; empty when it cannot be read.
 inline std::string FileContents(const std::string &path)
 {
