@@ -1,0 +1,79 @@
+#include "platform/user_folders.h"
+
+#include "platform/atomic_file.h"
+#include "platform/win32/wide_text.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#include <windows.h>
+
+namespace {
+
+std::string Utf8FromWide(const std::wstring &wide)
+{
+    if (wide.empty())
+        return std::string();
+    const int length = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring Environment(const wchar_t *name)
+{
+    const wchar_t *value = _wgetenv(name);
+    return value != nullptr ? std::wstring(value) : std::wstring();
+}
+
+bool IsFolder(const std::wstring &path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+} // namespace
+
+std::string UserDataHome()
+{
+    std::wstring local = Environment(L"LOCALAPPDATA");
+    if (local.empty()) {
+        const std::wstring profile = Environment(L"USERPROFILE");
+        if (profile.empty())
+            throw EFileError("This user has no folder to keep data in (LOCALAPPDATA is not set)");
+        local = profile + L"\\AppData\\Local";
+    }
+    return Utf8FromWide(local);
+}
+
+std::string PathInFolder(const std::string &folder, const std::string &name)
+{
+    if (folder.empty())
+        return name;
+    const char last = folder.back();
+    return last == '\\' || last == '/' ? folder + name : folder + "\\" + name;
+}
+
+void MakeFolders(const std::string &folder)
+{
+    const std::wstring wide = WideFromUtf8(folder);
+    DWORD error = ERROR_SUCCESS;
+    // Each folder from the top down. A drive ("C:") or a server's share is no
+    // folder to make; the failures on the way count only if the folder itself
+    // is missing in the end.
+    for (std::size_t end = 1; end <= wide.size(); ++end) {
+        if (end != wide.size() && wide[end] != L'\\' && wide[end] != L'/')
+            continue;
+        const std::wstring part = wide.substr(0, end);
+        if (part.back() == L':' || part.back() == L'\\' || part.back() == L'/')
+            continue;
+        if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            error = GetLastError();
+    }
+    if (!IsFolder(wide))
+        throw EFileError(FileErrorText(TFileStep::Create, folder,
+                                       std::system_category().message(static_cast<int>(
+                                           error != ERROR_SUCCESS ? error : ERROR_DIRECTORY))));
+}
