@@ -9,14 +9,21 @@ struct TOptionReader {
     const std::vector<std::string> &args;
     std::size_t index = 0;
 
-    // The value of an option: "--name=value" or "--name value".
+    // The value of an option: "--name=value" or "--name value". A value that
+    // begins with "--" is the next option, not a file named so: "--csv
+    // --report-pdf r.pdf" must not write the readings to a file "--report-pdf".
     std::string Value(const std::string &name, const std::string &arg, std::size_t equals)
     {
+        std::string value;
         if (equals != std::string::npos)
-            return arg.substr(equals + 1);
-        if (index + 1 >= args.size())
+            value = arg.substr(equals + 1);
+        else if (index + 1 < args.size())
+            value = args[++index];
+        else
             throw ECommandLineError(name + " needs a value");
-        return args[++index];
+        if (value.rfind("--", 0) == 0)
+            throw ECommandLineError(name + " needs a value, not the option " + value);
+        return value;
     }
 };
 
@@ -71,6 +78,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             flag(result.SimulateNoRadio);
         else if (name == "--help")
             flag(result.Help);
+        else if (name == "--no-journal")
+            flag(result.NoJournal);
         else if (name == "--sim-messages")
             result.SimMessagesPath = NonEmpty(name, reader.Value(name, arg, equals));
         else if (name == "--meter")
@@ -81,12 +90,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             result.CsvPath = NonEmpty(name, reader.Value(name, arg, equals));
         else if (name == "--report-pdf")
             result.ReportPdfPath = NonEmpty(name, reader.Value(name, arg, equals));
+        else if (name == "--journal-dir")
+            result.JournalDir = NonEmpty(name, reader.Value(name, arg, equals));
         else
             throw ECommandLineError("unknown option " + name + " (see --help)");
     }
 
     if (!result.SimMessagesPath.empty() || result.SimulateNoRadio)
         result.Simulate = true;
+    if (result.NoJournal && !result.JournalDir.empty())
+        throw ECommandLineError("--journal-dir cannot be combined with --no-journal");
     if (result.Simulate && !result.MeterAddress.empty())
         throw ECommandLineError("--meter cannot be combined with --simulate or --sim-messages");
     if (!result.Headless) {
@@ -116,9 +129,16 @@ std::string CommandLineHelp()
            "  --count N             headless: stop after N accepted readings\n"
            "  --csv FILE            headless: write the rows to FILE, each one on disk at once\n"
            "  --report-pdf FILE     headless: at the end, write the printed report to FILE\n"
+           "  --journal-dir DIR     keep the journal of this run's readings in DIR\n"
+           "  --no-journal          keep no journal of the readings\n"
            "  --help                show this text and exit\n"
            "\n"
            "Exit status: 0 done, 2 bad command line, 3 no Bluetooth radio (headless).\n";
+}
+
+TJournalOptions JournalOptionsOf(const TCommandLine &line)
+{
+    return TJournalOptions{!line.NoJournal, line.JournalDir};
 }
 
 std::vector<std::string> SplitCommandLine(const std::string &commandLine)

@@ -2,6 +2,8 @@
 // options of the simulated meter, the TCP transport and the headless runner.
 #pragma once
 
+#include "readings/session_journal.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -17,8 +19,13 @@ struct TCommandLine {
     std::optional<long> Count;     // --count N: stop after N accepted readings
     std::string CsvPath;           // --csv FILE
     std::string ReportPdfPath;     // --report-pdf FILE
+    bool NoJournal = false;        // --no-journal
+    std::string JournalDir;        // --journal-dir DIR
     bool Help = false;             // --help
 };
+
+// Where the session journal goes, as the command line says.
+TJournalOptions JournalOptionsOf(const TCommandLine &line);
 
 // A bad option or value; what() is the one-line message for the operator.
 class ECommandLineError : public std::runtime_error {

@@ -52,6 +52,25 @@ TEST(CommandLine, ReadsEveryOptionInBothForms)
     EXPECT_FALSE(line.ClbMode);
 }
 
+TEST(CommandLine, JournalIsOnInTheDefaultFolderUnlessMovedOrSwitchedOff)
+{
+    const struct {
+        std::vector<std::string> Args;
+        bool Enabled;
+        std::string Folder;
+    } cases[] = {
+        {{}, true, ""},
+        {{"--headless", "--journal-dir", "/data/j"}, true, "/data/j"},
+        {{"--journal-dir=-j"}, true, "-j"},
+        {{"clb", "--no-journal"}, false, ""},
+    };
+    for (const auto &c : cases) {
+        const TJournalOptions options = JournalOptionsOf(ParseCommandLine(c.Args));
+        EXPECT_EQ(options.Enabled, c.Enabled) << CaseName(c.Args, 0);
+        EXPECT_EQ(options.Folder, c.Folder) << CaseName(c.Args, 0);
+    }
+}
+
 TEST(CommandLine, StrayWordsAndQtOptionsAreLeftAlone)
 {
     const TCommandLine line = ParseCommandLine({"hello", "-platform", "offscreen", "--meter", "tcp:h:1"});
@@ -84,7 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--headless", "--count", "-1"}, "--count"},
                     TBadCase{{"--headless", "--csv="}, "--csv"}, TBadCase{{"--csv", "a.csv"}, "--headless"},
                     TBadCase{{"--simulate=yes"}, "--simulate"},
-                    TBadCase{{"--simulate", "--meter", "tcp:h:1"}, "--meter"}),
+                    TBadCase{{"--simulate", "--meter", "tcp:h:1"}, "--meter"},
+                    // A value that is the next option is a missing value, not a file name.
+                    TBadCase{{"--headless", "--csv", "--report-pdf", "r.pdf"}, "--csv"},
+                    TBadCase{{"--headless", "--report-pdf=--csv"}, "--report-pdf"},
+                    TBadCase{{"--sim-messages", "--headless"}, "--sim-messages"},
+                    TBadCase{{"--journal-dir", "--no-journal"}, "--journal-dir"},
+                    TBadCase{{"--journal-dir", "j", "--no-journal"}, "--no-journal"},
+                    TBadCase{{"--no-journal=yes"}, "--no-journal"}),
     [](const testing::TestParamInfo<TBadCase> &info) { return CaseName(info.param.args, info.index); });
 
 TEST(CommandLine, SplitsAsThePlatformDoes)
