@@ -42,6 +42,12 @@ inline std::string FileErrorText(TFileStep step, const std::string &pathUtf8, st
     return verb + pathUtf8 + "\". " + cause;
 }
 
+// Whether the file may take the place of one that has the target's name.
+enum class TReplace {
+    Existing,  // Save: the old file goes once the new one is whole
+    Never,     // a file that must be new: an existing one is never touched
+};
+
 // Use: Open(target), Write() as often as needed, Commit(). Every failure throws
 // EFileError and leaves the target untouched; destroying the object before a
 // successful Commit() removes the temporary file. Not for sharing between threads.
@@ -54,8 +60,10 @@ public:
 
     // Checks that the target (UTF-8 path) may be replaced - an existing target
     // must be writable and not held open by another program - and creates the
-    // temporary file beside it. Throws EFileError (TFileStep::Create).
-    void Open(const std::string &targetUtf8);
+    // temporary file beside it. Throws EFileError (TFileStep::Create). With
+    // TReplace::Never anything that has the target's name (a file, a folder,
+    // a device) is refused with EFileExists, here and again at Commit().
+    void Open(const std::string &targetUtf8, TReplace replace = TReplace::Existing);
     // Appends bytes to the temporary file; all of them or an EFileError
     // (TFileStep::Write). Each call goes to the platform: callers buffer.
     void Write(std::string_view bytes);

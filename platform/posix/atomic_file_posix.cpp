@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -30,7 +31,24 @@ std::string Describe(int error)
 
 [[noreturn]] void Throw(TFileStep step, const std::string &path, int error)
 {
+    if (error == EEXIST)
+        throw EFileExists(FileErrorText(step, path, Describe(error)));
     throw EFileError(FileErrorText(step, path, Describe(error)));
+}
+
+// Gives the temporary file the target's name only while nothing has that name.
+int RenameWithoutReplacing(const char *from, const char *to)
+{
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system that cannot rename so: a second name fails just the same
+    // on an existing target.
+    if (link(from, to) != 0)
+        return errno;
+    unlink(from);
+    return 0;
 }
 
 std::string FolderOf(const std::string &path)
@@ -55,6 +73,7 @@ std::string TemporaryPathFor(const std::string &target)
 
 struct TAtomicFile::TState {
     std::string Target;
+    TReplace Replace = TReplace::Existing;
     std::string Temporary;
     int Descriptor = -1;
     bool Committed = false;
@@ -86,12 +105,16 @@ void TAtomicFile::Fail(TFileStep step, unsigned long platformError)
     Throw(step, target, static_cast<int>(platformError));
 }
 
-void TAtomicFile::Open(const std::string &targetUtf8)
+void TAtomicFile::Open(const std::string &targetUtf8, TReplace replace)
 {
     if (F)
         throw std::logic_error("TAtomicFile::Open called twice");
     auto state = std::make_unique<TState>();
     state->Target = targetUtf8;
+    state->Replace = replace;
+    struct stat named {};
+    if (replace == TReplace::Never && lstat(targetUtf8.c_str(), &named) == 0)
+        Throw(TFileStep::Create, targetUtf8, EEXIST);
 
     // A rename would replace a read-only file without asking, so look first.
     // The mode bits count on their own: as root access() lets every write pass.
@@ -155,8 +178,13 @@ void TAtomicFile::Commit()
     F->Descriptor = -1;
     if (close(descriptor) != 0)
         Fail(TFileStep::Write, static_cast<unsigned long>(errno));
-    if (rename(F->Temporary.c_str(), F->Target.c_str()) != 0)
+    if (F->Replace == TReplace::Never) {
+        const int error = RenameWithoutReplacing(F->Temporary.c_str(), F->Target.c_str());
+        if (error != 0)
+            Fail(TFileStep::Create, static_cast<unsigned long>(error));
+    } else if (rename(F->Temporary.c_str(), F->Target.c_str()) != 0) {
         Fail(TFileStep::Create, static_cast<unsigned long>(errno));
+    }
     F->Committed = true;
 
     // Make the new name itself durable. The file is already in place and whole,

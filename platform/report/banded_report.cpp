@@ -1,18 +1,17 @@
 #include "platform/report/banded_report.h"
 
 #include "platform/date_time_format.h"
+#include "platform/report/atomic_file_device.h"
 #include "platform/report/report_preparation.h"
 #include "platform/report/report_print_ui.h"
 #include "platform/report/report_renderer.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <stdexcept>
 
 namespace {
@@ -100,25 +99,25 @@ void TBandedReport::Print(QWidget *parent)
     RenderPreparedPages(printer, FPreparedPages, first, last);
 }
 
-void TBandedReport::ExportPdf(const std::string &path)
+void TBandedReport::ExportPdf(const std::string &path, TReplace replace)
 {
     RequireGuiApplication();
     if (FPreparedPages.empty())
         PrepareReport(true);
 
-    const QString fileName = QString::fromStdString(path);
-    // The operator reads the path in the system's own spelling (backslashes on Windows).
-    const std::string shownPath = QDir::toNativeSeparators(fileName).toStdString();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error("Cannot write the report to " + shownPath + ": " + file.errorString().toStdString());
+    // The PDF writer ignores failed writes and would leave a cut file for a
+    // whole one; every write goes through the atomic file, which checks it,
+    // and the file takes its name only when it is whole and on the disk.
+    TAtomicFile file;
+    file.Open(path, replace);
+    TAtomicFileDevice device(file);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&device);
         writer.setTitle(QString::fromStdString(ReportName));
         writer.setCreator(QCoreApplication::applicationName());
         writer.setPageLayout(PaperLayout(FPreparedPages.front()));
         RenderPreparedPages(writer, FPreparedPages, 0, FPreparedPages.size() - 1);
     }
-    if (!file.commit())
-        throw std::runtime_error("Cannot write the report to " + shownPath + ": " + file.errorString().toStdString());
+    device.ThrowIfFailed();
+    file.Commit();
 }

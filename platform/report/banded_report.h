@@ -3,6 +3,7 @@
 // printing through the platform's print dialog and export to PDF.
 #pragma once
 
+#include "platform/atomic_file.h"
 #include "platform/date_time.h"
 #include "platform/regional_settings.h"
 #include "platform/report/prepared_pages.h"
@@ -54,8 +55,10 @@ public:
     // titled ReportName. Cancelling prints nothing.
     void Print(QWidget *parent);
     // Writes the prepared pages (preparing first when there are none) as a PDF
-    // file. An existing file is replaced only when the new one is complete.
-    void ExportPdf(const std::string &path);
+    // file. The file takes its name only when it is whole and on the disk; an
+    // existing file is replaced then, or with TReplace::Never refused at once.
+    // Throws EFileError (platform/atomic_file.h) with the operator's message.
+    void ExportPdf(const std::string &path, TReplace replace = TReplace::Existing);
 
 private:
     std::vector<TPreparedPage> FPreparedPages;

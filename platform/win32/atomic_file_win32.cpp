@@ -13,6 +13,8 @@ namespace {
 
 [[noreturn]] void Throw(TFileStep step, const std::string &path, DWORD error)
 {
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+        throw EFileExists(FileErrorText(step, path, SystemErrorText(error)));
     throw EFileError(FileErrorText(step, path, SystemErrorText(error)));
 }
 
@@ -54,6 +56,7 @@ unsigned long Outcome(BOOL succeeded)
 
 struct TAtomicFile::TState {
     std::string Target;
+    TReplace Replace = TReplace::Existing;
     std::wstring TargetWide;
     std::wstring Temporary;
     HANDLE Handle = INVALID_HANDLE_VALUE;
@@ -86,15 +89,18 @@ void TAtomicFile::Fail(TFileStep step, unsigned long platformError)
     Throw(step, target, static_cast<DWORD>(platformError));
 }
 
-void TAtomicFile::Open(const std::string &targetUtf8)
+void TAtomicFile::Open(const std::string &targetUtf8, TReplace replace)
 {
     if (F)
         throw std::logic_error("TAtomicFile::Open called twice");
     auto state = std::make_unique<TState>();
     state->Target = targetUtf8;
+    state->Replace = replace;
     state->TargetWide = WideFromUtf8(targetUtf8);
     if (state->TargetWide.empty())
         Throw(TFileStep::Create, targetUtf8, ERROR_INVALID_NAME);
+    if (replace == TReplace::Never && GetFileAttributesW(state->TargetWide.c_str()) != INVALID_FILE_ATTRIBUTES)
+        Throw(TFileStep::Create, targetUtf8, ERROR_FILE_EXISTS);
 
     // The replace at the end would fail on a read-only file or one that another
     // program holds open; find that out before anything is written.
@@ -161,10 +167,11 @@ void TAtomicFile::Commit()
     F->Handle = INVALID_HANDLE_VALUE;
     if (!CloseHandle(handle))
         Fail(TFileStep::Write, GetLastError());
+    // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
+    const DWORD replace = F->Replace == TReplace::Existing ? MOVEFILE_REPLACE_EXISTING : 0;
     const unsigned long moved = RetryMomentaryFailure(
-        [this] {
-            return Outcome(MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(),
-                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        [this, replace] {
+            return Outcome(MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(), replace | MOVEFILE_WRITE_THROUGH));
         },
         IsMomentaryHold);
     if (moved != 0)

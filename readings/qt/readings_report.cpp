@@ -171,5 +171,5 @@ void WriteReportPdf(const TReadingsTable &table, const std::string &path)
 {
     TReadingsReport report(table);
     report.frxReport1.PrepareReport(true);
-    report.frxReport1.ExportPdf(path);
+    report.frxReport1.ExportPdf(path, TReplace::Never);
 }

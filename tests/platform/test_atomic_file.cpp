@@ -340,6 +340,35 @@ TEST(AtomicFile, FullDiskKeepsTheOldFileAndReportsTheFailedWrite)
 #endif
 }
 
+TEST(AtomicFile, NewFileOnlyNeverTouchesAnythingThatHasItsName)
+{
+    TScratchFolder folder("atomic-file-test");
+    const std::string target = folder.File("report.pdf");
+    fs::create_directory(folder.Path() / "a-folder");
+    WriteFile(folder.File("taken.pdf"), "kept");
+    for (const std::string &taken : {folder.File("taken.pdf"), folder.File("a-folder")}) {
+        TAtomicFile file;
+        EXPECT_THROW(file.Open(taken, TReplace::Never), EFileExists) << taken;
+    }
+    // A file that takes the name while the new one is being written stays too.
+    TAtomicFile file;
+    file.Open(target, TReplace::Never);
+    file.Write("new");
+    WriteFile(target, "a stranger");
+    EXPECT_THROW(file.Commit(), EFileExists);
+    EXPECT_EQ(FileContents(target), "a stranger");
+    EXPECT_EQ(FileContents(folder.File("taken.pdf")), "kept");
+    EXPECT_EQ(folder.Names().size(), 3u) << "the temporary file was left behind";
+
+    fs::remove(target);
+    SaveAtomically(target, "unused");  // the ordinary mode replaces as before
+    TAtomicFile fresh;
+    fresh.Open(folder.File("fresh.pdf"), TReplace::Never);
+    fresh.Write("whole");
+    fresh.Commit();
+    EXPECT_EQ(FileContents(folder.File("fresh.pdf")), "whole");
+}
+
 TEST(AtomicFile, ErrorTextCutsTrailingBlanksLineBreaksAndFullStops)
 {
     struct TCase {
