@@ -1,5 +1,7 @@
 #include "platform/sim/simulated_meter.h"
 
+#include "platform/file_facts.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -36,6 +38,17 @@ std::optional<TMeterBehaviour> ParseMeterBehaviour(const std::string &name)
 
 std::vector<TMeterMessage> LoadMessageFile(const std::string &path)
 {
+    // Looked at before it is opened: opening a pipe would wait for a writer,
+    // and a device such as /dev/zero never ends.
+    const TFileFacts facts = FileFactsOf(path);
+    if (facts.Kind == TFileKind::Folder)
+        throw std::runtime_error("the message file " + path + " is a folder, not a file of 136-byte messages");
+    if (facts.Kind == TFileKind::Other)
+        throw std::runtime_error("the message file " + path + " is a device or a pipe, not a regular file");
+    if (facts.Size > MaxMessageFileBytes)
+        throw std::runtime_error("the message file " + path + " holds " + std::to_string(facts.Size) +
+                                 " bytes; at most " + std::to_string(MaxMessageFileBytes) +
+                                 " (a million messages) are served");
     std::ifstream file(path, std::ios::binary);
     if (!file)
         throw std::runtime_error("cannot open the message file " + path);

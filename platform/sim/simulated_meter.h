@@ -62,9 +62,13 @@ struct TMeterOptions {
     bool Record = true;
 };
 
+// The largest message file served: a million messages, all held in memory.
+inline constexpr std::uint64_t MaxMessageFileBytes = 136000000;
+
 // Loads a file of raw messages, each exactly 136 bytes, back to back. Throws
-// std::runtime_error with the reason when the file cannot be read, is empty, or
-// its size is not a multiple of 136.
+// std::runtime_error naming the file when it is no regular file (a folder, a
+// device, a pipe), cannot be read, is empty, is larger than
+// MaxMessageFileBytes, or its size is not a multiple of 136.
 std::vector<TMeterMessage> LoadMessageFile(const std::string &path);
 
 using TMeterClock = std::chrono::steady_clock;

@@ -3,6 +3,7 @@
 #include "platform/sim/reading_generator.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/sim_meter_io.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/select.h>
 #include <unistd.h>
 #endif
@@ -82,6 +84,34 @@ TEST(MessageFile, RejectsFilesThatAreNotWholeMessagesWithAClearReason)
         }
     }
     EXPECT_THROW(LoadMessageFile("/nonexistent/sim_meter_messages.bin"), std::runtime_error);
+}
+
+TEST(MessageFile, TakesOnlyARegularFileOfAtMostAMillionMessagesAndNamesAnyOther)
+{
+    TScratchFolder folder("message-file-test");
+    std::filesystem::create_directory(folder.Path() / "folder");
+    // One message over the limit, as a sparse file that takes no room.
+    WriteFileContents(folder.File("huge.bin"), "");
+    std::filesystem::resize_file(folder.File("huge.bin"), MaxMessageFileBytes + 136);
+    std::vector<std::pair<std::string, const char *>> cases = {
+        {folder.File("folder"), "folder"},
+        {folder.File("huge.bin"), "136000136 bytes"},
+    };
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo(folder.File("fifo").c_str(), 0600), 0);
+    cases.emplace_back(folder.File("fifo"), "pipe");  // opening it would wait for a writer
+    cases.emplace_back("/dev/zero", "device");        // reading it would never end
+#endif
+    for (const auto &[path, reason] : cases) {
+        SCOPED_TRACE(path);
+        try {
+            LoadMessageFile(path);
+            ADD_FAILURE() << "accepted";
+        } catch (const std::runtime_error &error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+        }
+    }
 }
 
 TEST(MessageFile, LoadsEveryRecordInOrder)
