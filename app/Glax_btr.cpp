@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/window_font.h"
 #include "link/Glaxbththr.h"
+#include "platform/date_time.h"
 #include "platform/regional_settings.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_view.h"
@@ -47,9 +48,9 @@ QPushButton *MakeButton(const QString &caption, const char *name, QWidget *paren
 } // namespace
 
 TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-               IBluetoothPlatform &platform, QWidget *parent)
+               IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent)
     : QWidget(parent), FClbMode(ClbModeOf(args)), Form12(overlay), FSynchronizer(synchronizer),
-      FPlatform(platform)
+      FPlatform(platform), FJournal(journal, LocalNowParts(), FClbMode)
 {
     setObjectName(QStringLiteral("Form4"));
     setFont(WindowFont());
@@ -221,7 +222,13 @@ void TForm4::ShowStopOverlay()
 
 void TForm4::AddReading(const TReading &reading)
 {
-    FReadings->AddReading(reading, CurrentRegionalSettings());
+    const TRegionalSettings settings = CurrentRegionalSettings();
+    const int row = FReadings->AddReading(reading, settings);
+    if (const std::optional<std::string> failure = FJournal.Append(FReadings->Table(), row, settings)) {
+        // Shown once this hand-off is over: a box opened inside it would hold
+        // the worker until the operator closed it, and acquisition goes on.
+        QTimer::singleShot(0, this, [message = QString::fromStdString(*failure)] { ShowErrorBox(message); });
+    }
 }
 
 void TForm4::Button1Click()

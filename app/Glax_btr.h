@@ -10,6 +10,7 @@
 #include "readings/qt/csv_save_dialog.h"
 #include "readings/qt/readings_model.h"
 #include "readings/qt/readings_report.h"
+#include "readings/session_journal.h"
 
 #include <QPushButton>
 #include <QTableView>
@@ -34,8 +35,9 @@ public:
     // arguments after the program's name, as the platform split them), then runs
     // FormCreate: the table, the width, the worker on `platform` (started, in
     // BTthr) and the caption. `overlay` and `synchronizer` must outlive the window.
+    // Every row the table accepts goes to the session journal as `journal` says.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-           IBluetoothPlatform &platform, QWidget *parent = nullptr);
+           IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent = nullptr);
     // Ends a worker still running, should the window go without being closed.
     ~TForm4() override;
 
@@ -54,6 +56,7 @@ public:
     void Button5Click();
 
     TReadingsModel &Readings() { return *FReadings; }
+    const TSessionJournal &Journal() const { return FJournal; }
 
     // The controls, in the design's order.
     TShape *Shape1;
@@ -86,6 +89,7 @@ private:
     IBluetoothPlatform &FPlatform;
     TReadingsModel *FReadings = nullptr;
     std::unique_ptr<TReadingsReport> FReport;  // frxReport1 and frxUserDataSet1
+    TSessionJournal FJournal;
     int FOuterWidth = Form4OuterWidth;         // applied again once the frame is known
     bool FShownBefore = false;
     bool FOverlayShownBefore = false;

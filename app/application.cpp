@@ -2,6 +2,7 @@
 
 #include "app/Glax_btr.h"
 #include "app/Unit12.h"
+#include "app/command_line.h"
 #include "link/Glaxbththr.h"
 #include "platform/qt/qt_synchronize_waker.h"
 #include "platform/regional_settings.h"
@@ -78,7 +79,8 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         TSynchronizer synchronizer;
         TQtSynchronizeWaker waker(synchronizer);
         TForm12 form12;
-        TForm4 form4(args, form12, synchronizer, platform);
+        // main() has checked the command line already; here it gives the journal's place.
+        TForm4 form4(args, form12, synchronizer, platform, JournalOptionsOf(ParseCommandLine(args)));
         form4.show();
         application.exec();
         // A quit that did not come through the main window's close still ends

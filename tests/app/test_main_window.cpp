@@ -1,7 +1,13 @@
 #include "app/application.h"
 #include "link/Glaxbththr.h"
+#include "link/meter_identity.h"
+#include "platform/regional_settings.h"
+#include "platform/sim/simulated_meter.h"
+#include "platform/socket_io.h"
+#include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 #include "tests/app/window_rig.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/worker_test_host.h"
 
 #include <QElapsedTimer>
@@ -10,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -155,6 +162,79 @@ TEST(MainWindow, NoRadioShowsTheErrorBoxOnceAndTheButtonReadsStart)
     EXPECT_EQ(rig.form4.Shape1->BrushColor(), IndicatorGrey);
 }
 
+// ---- the session journal ---------------------------------------------------
+
+// A simulated computer whose meter answers every request, without the
+// exchange's fixed pauses, so that rows come quickly.
+struct TAnsweringMeter {
+    TPauseScaleGuard fast{0};
+    TSimulatedMeter meter{[] {
+        TMeterOptions options;
+        options.Record = false;
+        return options;
+    }()};
+    TSimulatedBluetooth radios{TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView), meter};
+};
+
+TEST(MainWindow, JournalHoldsWhatSaveWouldWriteAfterEveryRow)
+{
+    TScratchFolder folder("window-test");
+    TAnsweringMeter computer;
+    TWindowRig rig({"clb"}, computer.radios, TJournalOptions{true, folder.File("journal")});
+    rig.form4.show();
+    rig.form4.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form4.Readings().rowCount() >= 4; }, WaitMs));
+    // Read on the interface thread, between hand-offs: the table and the
+    // journal stand still meanwhile.
+    const std::string saved = folder.File("saved.csv");
+    SaveCsv(rig.form4.Readings().Table(), true, saved, CurrentRegionalSettings());
+    EXPECT_EQ(FileContents(rig.form4.Journal().Path()), FileContents(saved));
+    std::vector<std::string> names = folder.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"journal", "saved.csv"}));
+}
+
+TEST(MainWindow, AJournalThatCannotBeMadeIsReportedOnceWhileAcquisitionGoesOn)
+{
+    TScratchFolder folder("window-test");
+    WriteFileContents(folder.File("in-the-way"), "a file where the journal folder should be");
+    TAnsweringMeter computer;
+    TWindowRig rig({}, computer.radios, TJournalOptions{true, folder.File("in-the-way") + "/journal"});
+
+    // The box runs its own loop; it is watched from a timer inside that loop
+    // and closed once two more readings have come in while it was up.
+    std::vector<TSeenBox> seen;
+    int rowsWhenShown = 0;
+    bool rowsCameWhileUp = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible())
+            return;
+        const int rows = rig.form4.Readings().rowCount();
+        if (rowsWhenShown == 0) {
+            rowsWhenShown = rows;
+            seen.push_back({box->windowTitle(), box->text(), box->icon()});
+        } else if (rows >= rowsWhenShown + 2) {
+            rowsCameWhileUp = true;
+            rowsWhenShown = 0;
+            box->done(QMessageBox::Ok);
+        }
+    });
+    watch.start(20);
+    rig.form4.show();
+    rig.form4.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowsCameWhileUp; }, WaitMs));
+    const int rowsAfterBox = rig.form4.Readings().rowCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.form4.Readings().rowCount() >= rowsAfterBox + 3; }, WaitMs));
+
+    ASSERT_EQ(seen.size(), 1u) << "reported again: " << seen.back().text.toStdString();
+    EXPECT_EQ(seen[0].title, ApplicationTitle());
+    EXPECT_EQ(seen[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(seen[0].text.contains("journal is off")) << seen[0].text.toStdString();
+    EXPECT_TRUE(seen[0].text.contains(QString::fromStdString(folder.File("in-the-way")))) << seen[0].text.toStdString();
+}
+
 // ---- the end ---------------------------------------------------------------
 
 enum class TCloseBy { ExitButton, CloseBox };
@@ -190,8 +270,8 @@ TEST_P(Closing, WhileIdleEndsTheWorkerPromptlyAndClosesTheWindow)
 class TObservedForm4 : public TForm4 {
 public:
     TObservedForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-                   IBluetoothPlatform &platform)
-        : TForm4(args, overlay, synchronizer, platform), FOverlay(overlay)
+                   IBluetoothPlatform &platform, const TJournalOptions &journal)
+        : TForm4(args, overlay, synchronizer, platform, journal), FOverlay(overlay)
     {
     }
     void ShowIndicator(TColor color) override

@@ -29,10 +29,17 @@ inline TSimulatedBluetooth MakeRadios(TSimulatedRadios radios)
     return TSimulatedBluetooth(std::move(radios), [] { return InvalidSocket; });
 }
 
+// The window tests keep no journal unless they ask for one.
+inline TJournalOptions NoJournal()
+{
+    return TJournalOptions{false, {}};
+}
+
 template <typename TForm = TForm4>
 struct TWindowRig {
-    TWindowRig(const std::vector<std::string> &args, IBluetoothPlatform &platform)
-        : waker(synchronizer), form4(args, form12, synchronizer, platform)
+    TWindowRig(const std::vector<std::string> &args, IBluetoothPlatform &platform,
+               const TJournalOptions &journal = NoJournal())
+        : waker(synchronizer), form4(args, form12, synchronizer, platform, journal)
     {
     }
     TSynchronizer synchronizer;
