@@ -3,6 +3,7 @@
 #include "app/console_output.h"
 
 #include "link/Glaxbththr.h"
+#include "platform/date_time.h"
 #include "platform/durable_append_file.h"
 #include "platform/regional_settings.h"
 #include "platform/synchronize.h"
@@ -10,6 +11,7 @@
 #include "readings/qt/readings_report.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
+#include "readings/session_journal.h"
 
 #include <atomic>
 #include <chrono>
@@ -87,14 +89,17 @@ void Report(std::FILE *messages, const std::string &text)
 
 class THeadlessHost : public IWorkerHost {
 public:
-    THeadlessHost(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, TDurableAppendFile *csv)
-        : FLine(line), FBackend(backend), FRows(rows), FCsv(csv), FTable(ColumnCountFor(line.ClbMode)),
-          FSeparator(CsvListSeparator(CurrentRegionalSettings()))
+    THeadlessHost(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages)
+        : FLine(line), FBackend(backend), FRows(rows), FMessages(messages),
+          FTable(ColumnCountFor(line.ClbMode)), FSeparator(CsvListSeparator(CurrentRegionalSettings())),
+          FJournal(JournalOptionsOf(line), LocalNowParts(), line.ClbMode)
     {
         SetUpReadingsTable(FTable, line.ClbMode);
     }
 
     std::string HeaderLine() const { return Line(0); }
+    // The CSV file each row goes to, once it has its header; none: no --csv.
+    void UseCsv(TDurableAppendFile *csv) { FCsv = csv; }
     const TReadingsTable &Table() const { return FTable; }
     long Accepted() const { return FAccepted; }
     bool NoRadio() const { return FNoRadio; }
@@ -114,7 +119,8 @@ public:
         const int row = AddReadingToTable(FTable, reading, FLine.ClbMode, CurrentRegionalSettings());
         ++FAccepted;
         const std::string line = Line(row);
-        WriteOutput(FRows, line, TTextEncoding::Ansi);
+        // The files first: a row on standard output is always on the disk, even
+        // when the process is killed the moment it has printed it.
         if (FCsv && !FFileError) {
             try {
                 FCsv->Append(line);
@@ -123,6 +129,10 @@ public:
                 FFileError = error.what();
             }
         }
+        if (const std::optional<std::string> failure = FJournal.Append(FTable, row, CurrentRegionalSettings()))
+            Report(FMessages, "meter-readout: " + *failure);  // once; the run goes on without it
+        if (!FFileError)
+            WriteOutput(FRows, line, TTextEncoding::Ansi);
         // Stop before the next cycle, so the run ends with exactly what was asked for.
         const bool countReached = FLine.Count && FAccepted >= *FLine.Count;
         const bool messagesUsedUp = FBackend.Meter && FBackend.Meter->Exhausted();
@@ -136,38 +146,82 @@ private:
     const TCommandLine &FLine;
     TMeterBackend &FBackend;
     std::FILE *FRows;
-    TDurableAppendFile *FCsv;
+    std::FILE *FMessages;
+    TDurableAppendFile *FCsv = nullptr;
     TReadingsTable FTable;
     const std::string FSeparator;  // one for the whole run, so every line agrees
+    TSessionJournal FJournal;
     long FAccepted = 0;
     bool FNoRadio = false;
     std::optional<std::string> FFileError;
 };
+
+// The report must become a new file in an existing folder. The atomic file
+// that writes it at the end checks exactly that; asked now, it lets a bad
+// --report-pdf fail before anything has started, not after a day's readings.
+void CheckReportTarget(const std::string &path)
+{
+    TAtomicFile probe;
+    probe.Open(path, TReplace::Never);
+}
+
+// The checks of the output files before anything starts: the report's place,
+// the CSV file made with its header line. Returns the message for a bad one.
+std::optional<std::string> OpenOutputFiles(const TCommandLine &line, const std::string &header,
+                                           std::unique_ptr<TDurableAppendFile> &csv)
+{
+    if (!line.ReportPdfPath.empty()) {
+        try {
+            CheckReportTarget(line.ReportPdfPath);
+        } catch (const EFileError &error) {
+            return std::string("--report-pdf: ") + error.what();
+        }
+    }
+    if (line.CsvPath.empty())
+        return std::nullopt;
+    try {
+        csv = std::make_unique<TDurableAppendFile>(line.CsvPath);
+    } catch (const EFileError &error) {
+        return std::string("--csv: ") + error.what();
+    }
+    std::optional<std::string> failure;
+    if (!line.ReportPdfPath.empty()) {
+        // The report's name was free a moment ago: taken now, it names the CSV
+        // file (however the two paths are spelled).
+        try {
+            CheckReportTarget(line.ReportPdfPath);
+        } catch (const EFileExists &) {
+            failure = "--report-pdf: \"" + line.ReportPdfPath + "\" is the file --csv writes";
+        } catch (const EFileError &error) {
+            failure = std::string("--report-pdf: ") + error.what();
+        }
+    }
+    if (!failure) {
+        try {
+            csv->Append(header);
+        } catch (const EFileError &error) {
+            failure = std::string("--csv: ") + error.what();
+        }
+    }
+    if (failure) {
+        csv->Remove();  // a CSV file without its header is no use to anyone
+        csv.reset();
+    }
+    return failure;
+}
 
 } // namespace
 
 int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages)
 {
     std::unique_ptr<TDurableAppendFile> csv;
-    if (!line.CsvPath.empty()) {
-        try {
-            csv = std::make_unique<TDurableAppendFile>(line.CsvPath);
-        } catch (const EFileError &error) {
-            Report(messages, std::string("meter-readout: --csv: ") + error.what());
-            return HeadlessBadCommandLine;
-        }
-    }
-
     TSynchronizer synchronizer;
-    THeadlessHost host(line, backend, rows, csv.get());
-    if (csv) {
-        try {
-            csv->Append(host.HeaderLine());
-        } catch (const EFileError &error) {
-            Report(messages, std::string("meter-readout: --csv: ") + error.what());
-            return HeadlessBadCommandLine;
-        }
+    THeadlessHost host(line, backend, rows, messages);
+    if (const std::optional<std::string> failure = OpenOutputFiles(line, host.HeaderLine(), csv)) {
+        Report(messages, "meter-readout: " + *failure);
+        return HeadlessBadCommandLine;
     }
+    host.UseCsv(csv.get());
 
     TStopSignals signals;
     BTthr = new GLAXBTthr(host, *backend.Platform, synchronizer);

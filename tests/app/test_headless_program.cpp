@@ -4,18 +4,27 @@
 #include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/tiny_disk.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -26,10 +35,35 @@ struct TRun {
     QByteArray err;
 };
 
+// The children's per-user data folder: the journal of a test run must never
+// land among the tester's own.
+QProcessEnvironment ChildEnvironment()
+{
+    static QTemporaryDir dataHome;
+    static QTemporaryDir runtime;  // Qt warns on standard error without one
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", dataHome.path());
+    environment.insert("LOCALAPPDATA", dataHome.path());
+    if (!environment.contains("XDG_RUNTIME_DIR"))
+        environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    return environment;
+}
+
+QString DataHome()
+{
+    return ChildEnvironment().value("XDG_DATA_HOME");
+}
+
+void StartProgram(QProcess &process, const QStringList &args)
+{
+    process.setProcessEnvironment(ChildEnvironment());
+    process.start(QStringLiteral(READOUT_PROGRAM_PATH), args);
+}
+
 TRun RunProgram(const QStringList &args, int timeoutMs = 60000)
 {
     QProcess process;
-    process.start(QStringLiteral(READOUT_PROGRAM_PATH), args);
+    StartProgram(process, args);
     TRun run;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
@@ -171,7 +205,7 @@ TEST(HeadlessProgram, StopSignalMidRunLeavesACompleteFile)
     ASSERT_TRUE(dir.isValid());
     const QString csvPath = dir.filePath("run.csv");
     QProcess process;
-    process.start(QStringLiteral(READOUT_PROGRAM_PATH), {"--simulate", "--headless", "--csv", csvPath});
+    StartProgram(process, {"--simulate", "--headless", "--csv", csvPath});
     ASSERT_TRUE(process.waitForStarted());
     QElapsedTimer waited;
     waited.start();
@@ -206,6 +240,14 @@ TEST_P(BadStart, ExitsWithTwoAndOneLineNamingTheProblemBeforeAnythingRuns)
     WriteAll(dir.filePath("short.bin"), QByteArray(200, 'x'));
     WriteAll(dir.filePath("empty.bin"), QByteArray());
     WriteAll(dir.filePath("existing.csv"), "keep me\r\n");
+    QDir(dir.path()).mkdir("folder");
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo(dir.filePath("fifo").toLocal8Bit().constData(), 0600), 0);
+    // One message more than the limit allows, without taking the space.
+    WriteAll(dir.filePath("huge.bin"), QByteArray());
+    ASSERT_EQ(truncate(QFile::encodeName(dir.filePath("huge.bin")).constData(), 136000136), 0);
+#endif
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     QStringList args;
     for (const QString &arg : GetParam().args)
         args << QString(arg).replace("DIR", dir.path());
@@ -215,23 +257,49 @@ TEST_P(BadStart, ExitsWithTwoAndOneLineNamingTheProblemBeforeAnythingRuns)
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(GetParam().named)) << run.err.toStdString();
+    const QByteArray named = QString::fromUtf8(GetParam().named).replace("DIR", dir.path()).toUtf8();
+    EXPECT_TRUE(run.err.contains(named)) << named.toStdString() << " not in " << run.err.toStdString();
     EXPECT_EQ(ReadAll(dir.filePath("existing.csv")), "keep me\r\n");
     EXPECT_FALSE(QFile::exists(dir.filePath("missing-folder")));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
+              before)
+        << "a file was left behind";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, BadStart,
-    testing::Values(TBadCase{{"--frobnicate"}, "--frobnicate"},
-                    TBadCase{{"--headless", "--count", "0"}, "--count"},
-                    TBadCase{{"--csv", "DIR/a.csv"}, "--headless"},
-                    TBadCase{{"--headless", "--sim-messages", "DIR/none.bin"}, "--sim-messages"},
-                    TBadCase{{"--headless", "--sim-messages", "DIR/empty.bin"}, "--sim-messages"},
-                    TBadCase{{"--headless", "--sim-messages", "DIR/short.bin"}, "--sim-messages"},
-                    TBadCase{{"--sim-messages", "DIR/short.bin"}, "--sim-messages"},
-                    TBadCase{{"--headless", "--simulate", "--csv", "DIR/missing-folder/a.csv"}, "--csv"},
-                    TBadCase{{"--headless", "--simulate", "--csv", "DIR/existing.csv"}, "--csv"},
-                    TBadCase{{"--meter", "tcp:nohost"}, "--meter"}));
+std::vector<TBadCase> BadStartCases()
+{
+    return {
+        TBadCase{{"--frobnicate"}, "--frobnicate"},
+        TBadCase{{"--headless", "--count", "0"}, "--count"},
+        TBadCase{{"--csv", "DIR/a.csv"}, "--headless"},
+        TBadCase{{"--headless", "--sim-messages", "DIR/none.bin"}, "--sim-messages"},
+        TBadCase{{"--headless", "--sim-messages", "DIR/empty.bin"}, "--sim-messages"},
+        TBadCase{{"--headless", "--sim-messages", "DIR/short.bin"}, "--sim-messages"},
+        TBadCase{{"--sim-messages", "DIR/short.bin"}, "--sim-messages"},
+        TBadCase{{"--headless", "--simulate", "--csv", "DIR/missing-folder/a.csv"}, "--csv"},
+        TBadCase{{"--headless", "--simulate", "--csv", "DIR/existing.csv"}, "--csv"},
+        TBadCase{{"--meter", "tcp:nohost"}, "--meter"},
+        // A value that is the next option is a missing value, not a file name.
+        TBadCase{{"--headless", "--simulate", "--csv", "--report-pdf", "DIR/r.pdf"}, "--csv"},
+        TBadCase{{"--headless", "--simulate", "--report-pdf", "DIR/missing-folder/r.pdf"}, "--report-pdf"},
+        TBadCase{{"--headless", "--simulate", "--report-pdf", "DIR/existing.csv"}, "existing.csv"},
+        TBadCase{{"--headless", "--simulate", "--report-pdf", "DIR/folder"}, "--report-pdf"},
+        TBadCase{{"--headless", "--simulate", "--csv", "DIR/a.csv", "--report-pdf", "DIR/a.csv"},
+                 "--report-pdf"},
+        TBadCase{{"--headless", "--simulate", "--csv", "DIR/a.csv", "--report-pdf", "DIR/folder/../a.csv"},
+                 "--report-pdf"},
+        TBadCase{{"--headless", "--sim-messages", "DIR/folder"}, "DIR/folder"},
+#ifndef _WIN32
+        TBadCase{{"--headless", "--simulate", "--report-pdf", "DIR/fifo"}, "fifo"},
+        TBadCase{{"--headless", "--simulate", "--report-pdf", "/dev/null"}, "/dev/null"},
+        TBadCase{{"--headless", "--sim-messages", "/dev/zero"}, "/dev/zero"},
+        TBadCase{{"--headless", "--sim-messages", "DIR/fifo"}, "DIR/fifo"},
+        TBadCase{{"--headless", "--sim-messages", "DIR/huge.bin"}, "DIR/huge.bin"},
+#endif
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, BadStart, testing::ValuesIn(BadStartCases()));
 
 TEST(HeadlessProgram, WithoutARadioSaysSoAndExitsWithThree)
 {
@@ -250,6 +318,206 @@ TEST(HeadlessProgram, HelpListsEveryOptionAndExitsWithZero)
     for (const char *option : {"clb", "--simulate", "--sim-messages", "--sim-no-radio", "--meter", "--headless",
                                "--count", "--csv", "--report-pdf", "--help"})
         EXPECT_TRUE(run.out.contains(option)) << option;
+}
+
+// ---- nothing read is lost -----------------------------------------------------
+
+// Generated readings as a --sim-messages file.
+QByteArray GeneratedMessages(int count)
+{
+    TReadingGenerator generator(11);
+    QByteArray messages;
+    for (int i = 0; i < count; ++i)
+        messages += ToBytes(TReadingGenerator::Format(generator.Next()));
+    return messages;
+}
+
+// A message whose six numbers are huge: each row of it is about two kilobytes,
+// so a page of a tiny disk fills after two rows.
+QByteArray HugeMessage()
+{
+    QByteArray message("x:123456\r\nx:AB1\r\nx:1E290\r\nx:1E290\r\nx:101\r\nx:102\r\nx:103\r\nx:104\r\n"
+                       "B1E290%T1E290%W1E290%S1E290%\r\n");
+    message.append(QByteArray(136 - message.size(), '\0'));
+    return message;
+}
+
+QStringList JournalFiles(const QString &folder)
+{
+    return QDir(folder).entryList({"readings-*.csv"}, QDir::Files, QDir::Name);
+}
+
+struct TJournalCase {
+    const char *What;
+    QStringList Args;        // DIR stands for the test's folder
+    QString JournalFolder;   // where the journal must be; empty: nowhere
+};
+
+class HeadlessJournal : public testing::TestWithParam<TJournalCase> {};
+
+TEST_P(HeadlessJournal, HoldsExactlyTheCsvFilesBytesWhereTheCommandLineSays)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString defaultFolder = DataHome() + "/meter-readout/journal";
+    QDir(defaultFolder).removeRecursively();
+    WriteAll(dir.filePath("messages.bin"), GeneratedMessages(3));
+    QStringList args{"--headless", "--sim-messages", dir.filePath("messages.bin"), "--csv", dir.filePath("a.csv")};
+    for (const QString &arg : GetParam().Args)
+        args << QString(arg).replace("DIR", dir.path());
+
+    const TRun run = RunProgram(args);
+    ASSERT_FALSE(run.crashed);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+
+    const QString expected = QString(GetParam().JournalFolder).replace("DIR", dir.path()).replace("DATA", defaultFolder);
+    for (const QString &folder : {defaultFolder, dir.filePath("journal")}) {
+        const QStringList files = JournalFiles(folder);
+        if (folder != expected) {
+            EXPECT_TRUE(files.isEmpty()) << folder.toStdString();
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1) << folder.toStdString();
+        EXPECT_TRUE(QRegularExpression("^readings-\\d{8}-\\d{6}\\.csv$").match(files[0]).hasMatch())
+            << files[0].toStdString();
+        EXPECT_EQ(ReadAll(folder + "/" + files[0]), ReadAll(dir.filePath("a.csv")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, HeadlessJournal,
+    testing::Values(TJournalCase{"per-user data folder", {}, "DATA"},
+                    TJournalCase{"--journal-dir", {"--journal-dir", "DIR/journal"}, "DIR/journal"},
+                    TJournalCase{"--no-journal", {"--no-journal"}, ""}),
+    [](const testing::TestParamInfo<TJournalCase> &info) {
+        return QString(info.param.What).replace(QRegularExpression("[^A-Za-z]"), "_").toStdString();
+    });
+
+TEST(HeadlessProgram, ARowOnStandardOutputIsOnTheDiskEvenWhenKilledAtOnce)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "SIGKILL is a POSIX signal";
+#endif
+    // The kill lands in the instant after the row was printed, when a program
+    // that printed first and wrote afterwards has not written it yet.
+    for (int attempt = 1; attempt <= 4; ++attempt) {
+        SCOPED_TRACE(attempt);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        QProcess process;
+        StartProgram(process, {"--simulate", "--headless", "--csv", dir.filePath("a.csv"), "--journal-dir",
+                               dir.filePath("journal")});
+        ASSERT_TRUE(process.waitForStarted());
+        QByteArray printed;
+        QElapsedTimer waited;
+        waited.start();
+        while (!printed.contains("\r\n") && waited.elapsed() < 30000) {
+            process.waitForReadyRead(100);
+            printed += process.readAllStandardOutput();
+        }
+        process.kill();  // SIGKILL
+        process.waitForFinished(10000);
+        printed += process.readAllStandardOutput();
+        ASSERT_TRUE(printed.contains("\r\n")) << "no row printed";
+        const QByteArray row = printed.left(printed.indexOf("\r\n") + 2);
+
+        const QByteArray csv = ReadAll(dir.filePath("a.csv"));
+        EXPECT_TRUE(csv.contains(row)) << "printed " << row.toStdString() << "but the CSV file holds\n"
+                                       << csv.toStdString();
+        const QStringList journals = JournalFiles(dir.filePath("journal"));
+        ASSERT_EQ(journals.size(), 1);
+        EXPECT_TRUE(ReadAll(dir.filePath("journal/" + journals[0])).contains(row));
+    }
+}
+
+TEST(HeadlessProgram, AFullDiskLeavesTheCsvFileWithWholeLinesAndEndsWithOne)
+{
+    TScratchFolder folder("headless-test");
+    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.WhyNot();
+    disk.FillLeaving(1);
+    const QString csvPath = QString::fromStdString(folder.File("disk/a.csv"));
+    const QString messagesPath = QString::fromStdString(folder.File("messages.bin"));
+    WriteAll(messagesPath, HugeMessage().repeated(6));
+
+    const TRun run = RunProgram({"--headless", "--sim-messages", messagesPath, "--csv", csvPath, "--no-journal"});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("Cannot write file \"" + csvPath.toUtf8() + "\"")) << run.err.toStdString();
+    const QByteArray csv = ReadAll(csvPath);
+    const std::vector<QByteArray> lines = Lines(csv);
+    ASSERT_GE(lines.size(), 2u) << "the header and a row fit";
+    EXPECT_LT(lines.size(), 7u) << "the disk never filled";
+    EXPECT_TRUE(csv.endsWith("\r\n")) << "half a row at the end";
+    // Every row printed is in the file, and nothing more.
+    EXPECT_EQ(run.out, csv.mid(lines[0].size()));
+}
+
+TEST(HeadlessProgram, AFullDiskForTheJournalIsReportedOnceAndTheRunGoesOn)
+{
+    TScratchFolder folder("headless-test");
+    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.WhyNot();
+    disk.FillLeaving(1);
+    const QString journalFolder = QString::fromStdString(folder.File("disk/journal"));
+    const QString csvPath = QString::fromStdString(folder.File("a.csv"));
+    const QString messagesPath = QString::fromStdString(folder.File("messages.bin"));
+    WriteAll(messagesPath, HugeMessage().repeated(6));
+
+    const TRun run = RunProgram({"--headless", "--sim-messages", messagesPath, "--csv", csvPath, "--journal-dir",
+                                 journalFolder});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("journal is off")) << run.err.toStdString();
+    const QByteArray csv = ReadAll(csvPath);
+    ASSERT_EQ(Lines(csv).size(), 7u) << "every reading reached the CSV file";
+    const QStringList journals = JournalFiles(journalFolder);
+    ASSERT_EQ(journals.size(), 1);
+    const QByteArray journal = ReadAll(journalFolder + "/" + journals[0]);
+    EXPECT_TRUE(csv.startsWith(journal)) << "the journal is not a whole-line beginning of the readings";
+    EXPECT_TRUE(journal.endsWith("\r\n"));
+    EXPECT_LT(journal.size(), csv.size());
+}
+
+TEST(HeadlessProgram, ACsvFileWithoutRoomForItsHeaderIsRemovedAgain)
+{
+    TScratchFolder folder("headless-test");
+    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.WhyNot();
+    disk.FillLeaving(0);
+    const QString csvPath = QString::fromStdString(folder.File("disk/a.csv"));
+    const TRun run = RunProgram({"--headless", "--simulate", "--csv", csvPath, "--no-journal"});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("--csv")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_FALSE(QFile::exists(csvPath));
+}
+
+TEST(HeadlessProgram, AReportThatDoesNotFitIsNeverLeftCutOrEmpty)
+{
+    TScratchFolder folder("headless-test");
+    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
+    if (!disk.Mounted())
+        GTEST_SKIP() << disk.WhyNot();
+    disk.FillLeaving(2);  // less than a report with its fonts needs
+    const QString pdfPath = QString::fromStdString(folder.File("disk/report.pdf"));
+    const QString messagesPath = QString::fromStdString(folder.File("messages.bin"));
+    WriteAll(messagesPath, GeneratedMessages(3));
+
+    const TRun run = RunProgram({"--headless", "--sim-messages", messagesPath, "--report-pdf", pdfPath, "--no-journal"});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("--report-pdf")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(pdfPath.toUtf8())) << run.err.toStdString();
+    EXPECT_EQ(QDir(QString::fromStdString(folder.File("disk"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{".filler"})
+        << "a cut report or its temporary file was left behind";
 }
 
 } // namespace
