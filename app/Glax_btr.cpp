@@ -153,9 +153,17 @@ void TForm4::changeEvent(QEvent *event)
 bool TForm4::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
 {
 #if defined(Q_OS_WIN)
-    // WM_WININICHANGE and WM_SETTINGCHANGE are one message.
-    if (eventType == "windows_generic_MSG" && static_cast<MSG *>(message)->message == WM_SETTINGCHANGE)
-        RefreshRegionalSettings();
+    if (eventType == "windows_generic_MSG") {
+        const MSG &msg = *static_cast<MSG *>(message);
+        // WM_WININICHANGE and WM_SETTINGCHANGE are one message.
+        if (msg.message == WM_SETTINGCHANGE)
+            RefreshRegionalSettings();
+        // The session ends (log-off, shutdown): Windows ends the process soon
+        // after this message has been answered, so the window closes now, as
+        // its close box closes it, and the reading under way is finished.
+        if (msg.message == WM_ENDSESSION && msg.wParam != FALSE)
+            close();
+    }
 #endif
     return QWidget::nativeEvent(eventType, message, result);
 }

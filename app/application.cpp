@@ -2,6 +2,7 @@
 
 #include "app/Glax_btr.h"
 #include "app/Unit12.h"
+#include "app/close_on_signals.h"
 #include "app/command_line.h"
 #include "link/Glaxbththr.h"
 #include "platform/qt/qt_synchronize_waker.h"
@@ -81,6 +82,7 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         TForm12 form12;
         // main() has checked the command line already; here it gives the journal's place.
         TForm4 form4(args, form12, synchronizer, platform, JournalOptionsOf(ParseCommandLine(args)));
+        const TCloseOnSignals closeOnSignals(form4);
         form4.show();
         application.exec();
         // A quit that did not come through the main window's close still ends

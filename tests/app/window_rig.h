@@ -8,6 +8,7 @@
 #include "platform/sim/simulated_bluetooth.h"
 #include "platform/synchronize.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
