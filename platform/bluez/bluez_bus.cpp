@@ -55,7 +55,7 @@ bool IsNoAnswer(const QDBusMessage &reply)
 
 } // namespace
 
-TBluezBus::TBluezBus(std::chrono::milliseconds callTimeout) : FCallTimeout(callTimeout) {}
+TBluezBus::TBluezBus() = default;
 
 TBluezBus::~TBluezBus()
 {
@@ -90,7 +90,7 @@ void TBluezBus::Disconnect()
     FConnectionName.clear();
 }
 
-std::optional<TBluezObjects> TBluezBus::ManagedObjects()
+std::optional<TBluezObjects> TBluezBus::ManagedObjects(std::chrono::milliseconds timeout)
 {
     QDBusConnection *bus = Connection();
     if (bus == nullptr)
@@ -102,7 +102,7 @@ std::optional<TBluezObjects> TBluezBus::ManagedObjects()
     // A machine without Bluetooth must answer "no radio" at once, not wait for
     // the bus to try to start BlueZ.
     call.setAutoStartService(false);
-    const QDBusMessage reply = bus->call(call, QDBus::Block, static_cast<int>(FCallTimeout.count()));
+    const QDBusMessage reply = bus->call(call, QDBus::Block, static_cast<int>(timeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
         return std::nullopt;
     const QVariant first = reply.arguments().constFirst();
@@ -122,8 +122,9 @@ std::optional<TBluezObjects> TBluezBus::ManagedObjects()
         objects.beginMapEntry();
         objects >> path >> interfaces;
         objects.endMapEntry();
-        if (interfaces.contains(AdapterInterface))
-            result.Adapters.push_back(path.path());
+        const auto adapter = interfaces.constFind(AdapterInterface);
+        if (adapter != interfaces.cend())
+            result.Adapters.push_back({path.path(), adapter->value(QStringLiteral("Powered")).toBool()});
         const auto device = interfaces.constFind(DeviceInterface);
         if (device != interfaces.cend())
             result.Devices.push_back(DeviceFrom(path.path(), *device));
@@ -132,7 +133,8 @@ std::optional<TBluezObjects> TBluezBus::ManagedObjects()
     return result;
 }
 
-TBusResult TBluezBus::CallAdapter(const QString &adapter, const QString &method, const QVariantList &arguments)
+TBusResult TBluezBus::CallAdapter(const QString &adapter, const QString &method, const QVariantList &arguments,
+                                  std::chrono::milliseconds timeout)
 {
     QDBusConnection *bus = Connection();
     if (bus == nullptr)
@@ -140,24 +142,24 @@ TBusResult TBluezBus::CallAdapter(const QString &adapter, const QString &method,
     QDBusMessage call = QDBusMessage::createMethodCall(BluezService, adapter, AdapterInterface, method);
     call.setArguments(arguments);
     call.setAutoStartService(false);
-    const QDBusMessage reply = bus->call(call, QDBus::Block, static_cast<int>(FCallTimeout.count()));
+    const QDBusMessage reply = bus->call(call, QDBus::Block, static_cast<int>(timeout.count()));
     if (reply.type() == QDBusMessage::ReplyMessage)
         return TBusResult::Done;
     return IsNoAnswer(reply) ? TBusResult::NoAnswer : TBusResult::Refused;
 }
 
-TBusResult TBluezBus::SetClassicDiscoveryFilter(const QString &adapter)
+TBusResult TBluezBus::SetClassicDiscoveryFilter(const QString &adapter, std::chrono::milliseconds timeout)
 {
     const QVariantMap filter{{QStringLiteral("Transport"), QStringLiteral("bredr")}};
-    return CallAdapter(adapter, QStringLiteral("SetDiscoveryFilter"), {filter});
+    return CallAdapter(adapter, QStringLiteral("SetDiscoveryFilter"), {filter}, timeout);
 }
 
-TBusResult TBluezBus::StartDiscovery(const QString &adapter)
+TBusResult TBluezBus::StartDiscovery(const QString &adapter, std::chrono::milliseconds timeout)
 {
-    return CallAdapter(adapter, QStringLiteral("StartDiscovery"), {});
+    return CallAdapter(adapter, QStringLiteral("StartDiscovery"), {}, timeout);
 }
 
-TBusResult TBluezBus::StopDiscovery(const QString &adapter)
+TBusResult TBluezBus::StopDiscovery(const QString &adapter, std::chrono::milliseconds timeout)
 {
-    return CallAdapter(adapter, QStringLiteral("StopDiscovery"), {});
+    return CallAdapter(adapter, QStringLiteral("StopDiscovery"), {}, timeout);
 }

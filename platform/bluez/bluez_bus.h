@@ -1,6 +1,6 @@
 // BlueZ's D-Bus API as the Bluetooth backend uses it: the adapters and devices
-// it manages, and the discovery calls of one adapter. Every call has a timeout,
-// so a hung BlueZ costs at most that long per call.
+// it manages, and the discovery calls of one adapter. Every call waits at most
+// the timeout it is given, so a hung BlueZ costs at most that long per call.
 #pragma once
 
 #include <QDBusConnection>
@@ -21,9 +21,17 @@ struct TBluezDevice {
     bool Connected = false;
 };
 
+// One org.bluez.Adapter1 object.
+struct TBluezAdapter {
+    QString Path;
+    // Switched on: a radio that can search. An adapter switched off, or blocked
+    // by rfkill (BlueZ cannot power it then), reads false.
+    bool Powered = false;
+};
+
 // BlueZ's objects in the order BlueZ reports them.
 struct TBluezObjects {
-    std::vector<QString> Adapters;  // object paths of org.bluez.Adapter1 objects
+    std::vector<TBluezAdapter> Adapters;
     std::vector<TBluezDevice> Devices;
 };
 
@@ -35,28 +43,28 @@ enum class TBusResult {
 
 class TBluezBus {
 public:
-    explicit TBluezBus(std::chrono::milliseconds callTimeout);
+    TBluezBus();
     ~TBluezBus();
     TBluezBus(const TBluezBus &) = delete;
     TBluezBus &operator=(const TBluezBus &) = delete;
 
     // nullopt when there is no system bus, BlueZ is not on it, or it did not
     // answer in time.
-    std::optional<TBluezObjects> ManagedObjects();
+    std::optional<TBluezObjects> ManagedObjects(std::chrono::milliseconds timeout);
 
     // Restricts the adapter's discovery to classic (BR/EDR) devices.
-    TBusResult SetClassicDiscoveryFilter(const QString &adapter);
-    TBusResult StartDiscovery(const QString &adapter);
-    TBusResult StopDiscovery(const QString &adapter);
+    TBusResult SetClassicDiscoveryFilter(const QString &adapter, std::chrono::milliseconds timeout);
+    TBusResult StartDiscovery(const QString &adapter, std::chrono::milliseconds timeout);
+    TBusResult StopDiscovery(const QString &adapter, std::chrono::milliseconds timeout);
 
 private:
     // The private connection, (re)made on the calling thread when there is none
     // or the one made before has been lost; null when no bus can be reached.
     QDBusConnection *Connection();
     void Disconnect();
-    TBusResult CallAdapter(const QString &adapter, const QString &method, const QVariantList &arguments);
+    TBusResult CallAdapter(const QString &adapter, const QString &method, const QVariantList &arguments,
+                           std::chrono::milliseconds timeout);
 
-    std::chrono::milliseconds FCallTimeout;
     std::optional<QDBusConnection> FConnection;
     QString FConnectionName;
 };

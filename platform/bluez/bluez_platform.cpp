@@ -94,34 +94,46 @@ void CopyName(const QString &name, std::array<char16_t, 248> &out)
 } // namespace
 
 struct TBluezPlatform::TState {
-    explicit TState(const TBluezOptions &options) : Options(options), Bus(options.CallTimeout) {}
+    explicit TState(const TBluezOptions &options) : Options(options) {}
 
     // False when BlueZ stopped answering, so the search ends now.
-    bool RunInquiry(const QString &adapter, std::uint8_t timeoutMultiplier);
+    bool RunInquiry(const QString &adapter, unsigned units);
+    // How long a call of a discovery whose inquiry takes `units` may wait.
+    std::chrono::milliseconds CallTimeout(unsigned units) const
+    {
+        return std::max(Options.CallTimeout, Options.InquiryUnit * units);
+    }
 
     TBluezOptions Options;
     TBluezBus Bus;
+    // The inquiry of the last device search (the default one before any), for
+    // the radio list that begins the next discovery.
+    unsigned InquiryUnits = TDeviceSearchParams{}.TimeoutMultiplier;
     THandleTable<TRadioFind> RadioFinds;
     THandleTable<TRadio> Radios;
     THandleTable<TDeviceFind> DeviceFinds;
     std::set<TSocketHandle> Sockets;
 };
 
-bool TBluezPlatform::TState::RunInquiry(const QString &adapter, std::uint8_t timeoutMultiplier)
+bool TBluezPlatform::TState::RunInquiry(const QString &adapter, unsigned units)
 {
-    const unsigned units = std::min<unsigned>(timeoutMultiplier, MaxInquiryUnits);
+    const std::chrono::milliseconds timeout = CallTimeout(units);
     // Without the filter BlueZ would also scan for low-energy devices, which
     // cannot carry an RFCOMM link.
-    if (Bus.SetClassicDiscoveryFilter(adapter) == TBusResult::NoAnswer)
+    if (Bus.SetClassicDiscoveryFilter(adapter, timeout) == TBusResult::NoAnswer)
         return false;
-    const TBusResult started = Bus.StartDiscovery(adapter);
-    if (started == TBusResult::NoAnswer)
+    const TBusResult started = Bus.StartDiscovery(adapter, timeout);
+    if (started == TBusResult::NoAnswer) {
+        // No answer is no refusal: BlueZ may have started the discovery all
+        // the same, and left alone it would go on searching for ever.
+        Bus.StopDiscovery(adapter, timeout);
         return false;
-    // The full time passes even when BlueZ refused to discover (adapter off,
-    // or busy): the devices it knows are still listed, another program's
-    // discovery may still find new ones, and the caller's retries keep their pace.
+    }
+    // The full time passes even when BlueZ refused to discover (busy): the
+    // devices it knows are still listed, another program's discovery may
+    // still find new ones, and the caller's retries keep their pace.
     std::this_thread::sleep_for(Options.InquiryUnit * units);
-    if (started == TBusResult::Done && Bus.StopDiscovery(adapter) == TBusResult::NoAnswer)
+    if (started == TBusResult::Done && Bus.StopDiscovery(adapter, timeout) == TBusResult::NoAnswer)
         return false;
     return true;
 }
@@ -137,10 +149,17 @@ TBluezPlatform::~TBluezPlatform()
 TFindHandle TBluezPlatform::FindFirstRadio(TRadioHandle &radio)
 {
     radio = nullptr;
-    const auto objects = FState->Bus.ManagedObjects();
-    if (!objects || objects->Adapters.empty())
+    const auto objects = FState->Bus.ManagedObjects(FState->CallTimeout(FState->InquiryUnits));
+    if (!objects)
         return nullptr;
-    TRadioFind find{objects->Adapters, 0};
+    // An adapter that is switched off cannot search: it is no radio, as the
+    // Windows Bluetooth API lists no radio that is turned off.
+    TRadioFind find;
+    for (const TBluezAdapter &adapter : objects->Adapters)
+        if (adapter.Powered)
+            find.Adapters.push_back(adapter.Path);
+    if (find.Adapters.empty())
+        return nullptr;
     std::stable_sort(find.Adapters.begin(), find.Adapters.end(), AdapterBefore);
     const TFindHandle handle = FState->RadioFinds.Add(std::move(find));
     FindNextRadio(handle, radio);
@@ -172,9 +191,11 @@ TFindHandle TBluezPlatform::FindFirstDevice(const TDeviceSearchParams &params, T
     if (radio == nullptr)
         return nullptr;
     const QString adapter = radio->Adapter;
-    if (params.IssueInquiry && !FState->RunInquiry(adapter, params.TimeoutMultiplier))
+    const unsigned units = std::min<unsigned>(params.TimeoutMultiplier, MaxInquiryUnits);
+    FState->InquiryUnits = units;
+    if (params.IssueInquiry && !FState->RunInquiry(adapter, units))
         return nullptr;
-    const auto objects = FState->Bus.ManagedObjects();
+    const auto objects = FState->Bus.ManagedObjects(FState->CallTimeout(units));
     if (!objects)
         return nullptr;
 

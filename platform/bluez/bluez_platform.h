@@ -17,7 +17,10 @@ struct TBluezOptions {
     // One unit of TDeviceSearchParams::TimeoutMultiplier; 1.28 s for a real
     // inquiry, shorter in tests.
     std::chrono::milliseconds InquiryUnit{1280};
-    // The longest wait for any one answer from BlueZ.
+    // The shortest wait for any one answer from BlueZ. A discovery's calls
+    // wait longer when its inquiry may take longer: a BlueZ busy with an
+    // inquiry (its own or another program's) answers late, and an answer that
+    // is late is no proof that there is no radio.
     std::chrono::milliseconds CallTimeout{3000};
 };
 

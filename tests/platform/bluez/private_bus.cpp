@@ -333,3 +333,31 @@ QVariant TPrivateBus::Property(const QString &path, const QString &interface, co
         return {};
     return qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant();
 }
+
+QString TPrivateBus::SetProperty(const QString &path, const QString &interface, const QString &name,
+                                 const QVariant &value)
+{
+    return ErrorText(Call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                          {interface, name, QVariant::fromValue(QDBusVariant(value))}));
+}
+
+int TPrivateBus::CallCount(const QString &path, const QString &method)
+{
+    const QDBusMessage reply = Call(path, MockInterface, QStringLiteral("GetMethodCalls"), {method});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return -1;
+    // a(tav): one (time, arguments) record per call.
+    const QDBusArgument calls = qvariant_cast<QDBusArgument>(reply.arguments().constFirst());
+    int count = 0;
+    calls.beginArray();
+    while (!calls.atEnd()) {
+        qulonglong time = 0;
+        QVariantList arguments;
+        calls.beginStructure();
+        calls >> time >> arguments;
+        calls.endStructure();
+        ++count;
+    }
+    calls.endArray();
+    return count;
+}

@@ -78,6 +78,11 @@ public:
 
     // A property of a mock object, or an invalid QVariant.
     QVariant Property(const QString &path, const QString &interface, const QString &name);
+    // Sets a property of a mock object; the error text, empty on success.
+    QString SetProperty(const QString &path, const QString &interface, const QString &name, const QVariant &value);
+    // How often a method of a mock object has been called; -1 when the mock
+    // cannot tell.
+    int CallCount(const QString &path, const QString &method);
 
 private:
     QDBusMessage Call(const QString &path, const QString &interface, const QString &method,

@@ -1,4 +1,5 @@
 // The BlueZ backend against a mock BlueZ on a private bus.
+#include "link/meter_link.h"
 #include "platform/bluez/bluez_platform.h"
 #include "private_bus.h"
 
@@ -349,6 +350,89 @@ TEST_F(BluezPlatformTest, AHungBluezEndsTheSearchWithinTheCallTimeout)
         if (!c.HangsRadioSearch)
             std::this_thread::sleep_for(3s);
     }
+}
+
+TEST_F(BluezPlatformTest, AnAdapterThatIsSwitchedOffIsNoRadio)
+{
+    const struct {
+        const char *Name;
+        bool Hci0Powered, Hci1Powered;
+        bool RadioFound;
+        std::vector<std::vector<TListedDevice>> Listed;
+    } cases[] = {
+        {"both off", false, false, false, {}},
+        {"first off", false, true, true, {{{u"Dravel-GLAX20k", 0x110000000001ull}}}},
+        {"both on", true, true, true, {{{u"Balance", 0x000000000001ull}}, {{u"Dravel-GLAX20k", 0x110000000001ull}}}},
+    };
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci1")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:01", "Balance"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci1", "11:00:00:00:00:01", "Dravel-GLAX20k"));
+
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (const auto &[adapter, powered] : {std::pair{"/org/bluez/hci0", c.Hci0Powered},
+                                               std::pair{"/org/bluez/hci1", c.Hci1Powered}})
+            ASSERT_EQ(FBus.SetProperty(QString::fromLatin1(adapter), Adapter1, QStringLiteral("Powered"), powered),
+                      QString());
+        TBluezPlatform platform(ShortInquiry());
+        EXPECT_EQ(ListAll(platform), c.Listed);
+        EXPECT_EQ(platform.OpenHandleCount(), 0u);
+
+        // What discovery makes of it: no usable radio is no radio at all.
+        TMeterLink link(&platform, [] {});
+        EXPECT_EQ(link.FindMeter(), c.RadioFound) << "the meter is on hci1";
+        EXPECT_EQ(link.HasRadio(), c.RadioFound);
+    }
+}
+
+TEST_F(BluezPlatformTest, ABluezThatAnswersWithinAnInquirysTimeIsNotNoRadio)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    // BlueZ's own answer, a second late.
+    ASSERT_EQ(FBus.MakeSlow(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                            QStringLiteral("GetManagedObjects"), QStringLiteral("a{oa{sa{sv}}}"),
+                            QStringLiteral("{dbus.ObjectPath(k): objects[k].props for k in objects.keys() if k != '/'}"),
+                            1s),
+              QString());
+
+    TBluezOptions options;
+    options.InquiryUnit = 600ms;  // the discovery's inquiry: 3 units, 1.8 s
+    options.CallTimeout = 300ms;
+    TBluezPlatform platform(options);
+    TRadioHandle radio = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(radio);
+    EXPECT_NE(find, nullptr) << "a slow answer was taken for no radio";
+    if (find != nullptr) {
+        platform.CloseRadio(radio);
+        platform.FindRadioClose(find);
+    }
+}
+
+TEST_F(BluezPlatformTest, ADiscoveryAskedToStartIsAskedToStopAlsoWhenTheStartIsNotAnswered)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    TBluezOptions options = ShortInquiry();
+    options.CallTimeout = 300ms;
+    TBluezPlatform platform(options);
+    TRadioHandle radio = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(radio);
+    ASSERT_NE(find, nullptr);
+    const QString adapter = QStringLiteral("/org/bluez/hci0");
+    ASSERT_EQ(FBus.MakeSlow(adapter, Adapter1, QStringLiteral("StartDiscovery"), QString(), QString(), 1s), QString());
+
+    TBluetoothDeviceInfo device;
+    EXPECT_EQ(platform.FindFirstDevice(SearchOf(radio), device), nullptr);
+    platform.CloseRadio(radio);
+    platform.FindRadioClose(find);
+    // The mock takes the stop once it has finished the slow start.
+    const auto deadline = TClock::now() + 20s;
+    while (FBus.CallCount(adapter, QStringLiteral("StopDiscovery")) < 1 && TClock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(FBus.CallCount(adapter, QStringLiteral("StopDiscovery")), 1);
 }
 
 TEST_F(BluezPlatformTest, HandlesOfOtherOriginOrClosedBeforeAreIgnored)
