@@ -16,6 +16,9 @@ struct TPreparedText {
     TReportFont Font;
     TTextAlign Align = TTextAlign::Left;
     bool WordWrap = true;
+    // The text's horizontal scale, at most 1: below 1 it is drawn that much
+    // narrower, so that it fits its box on one line.
+    double Condense = 1;
 };
 
 struct TPreparedLine {

@@ -1,5 +1,7 @@
 #include "platform/report/report_preparation.h"
 
+#include <algorithm>
+
 #include <stdexcept>
 
 namespace {
@@ -123,9 +125,16 @@ private:
         placed.Font = text.Font;
         placed.Align = text.Align;
         placed.WordWrap = text.WordWrap;
+        if ((text.AutoWidth || text.FitWidth) && !FContext.MeasureTextMm)
+            throw std::logic_error("The report engine cannot size " + text.Name + " without a text measure");
+        if (text.FitWidth) {
+            placed.WordWrap = false;
+            const double room = placed.Box.Width - 2 * TextGapMm;
+            const double width = FContext.MeasureTextMm(text.Font, placed.Text);
+            if (width > room && width > 0)
+                placed.Condense = std::max(room, 0.0) / width;
+        }
         if (text.AutoWidth) {
-            if (!FContext.MeasureTextMm)
-                throw std::logic_error("The report engine cannot size " + text.Name + " without a text measure");
             const double right = placed.Box.Right();
             placed.Box.Width = FContext.MeasureTextMm(text.Font, placed.Text) + 2 * TextGapMm;
             placed.Box.Left = right - placed.Box.Width;

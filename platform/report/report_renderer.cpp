@@ -57,8 +57,18 @@ public:
         UsePen(FTextPen);
         // The clip holds the text in its box, an unwrapped line included.
         FPainter.setClipRect(box);
-        FPainter.drawText(inner, flags,
-                          QString::fromUtf8(text.Text.data(), static_cast<qsizetype>(text.Text.size())));
+        const QString line = QString::fromUtf8(text.Text.data(), static_cast<qsizetype>(text.Text.size()));
+        if (text.Condense < 1 && text.Condense > 0) {
+            // Drawn into a box as much wider as the text is to be narrower,
+            // then squeezed onto the box: the alignment holds as it is.
+            FPainter.save();
+            FPainter.translate(inner.left(), 0);
+            FPainter.scale(text.Condense, 1);
+            FPainter.drawText(QRectF(0, inner.top(), inner.width() / text.Condense, inner.height()), flags, line);
+            FPainter.restore();
+        } else {
+            FPainter.drawText(inner, flags, line);
+        }
         FPainter.setClipping(false);
     }
 

@@ -46,6 +46,10 @@ struct TTextObject {
     // On: the box keeps its right edge and takes the width of its text, which then
     // stays on one line.
     bool AutoWidth = false;
+    // On: the text stays on one line in its box; a text wider than the box is
+    // drawn condensed to the box's width rather than wrapped below the box's
+    // bottom, where the clip would hide it (a data row's "PM", say).
+    bool FitWidth = false;
 };
 
 // A thin black line from the box's top-left to its bottom-right corner; a

@@ -49,8 +49,12 @@ TTextObject Heading(std::string name, double left, double width, double height, 
 
 TTextObject DataText(std::string name, double left, double width, std::string_view field)
 {
-    return Text(std::move(name), {left, 0, width, 5},
-                "[frxUserDataSet1.\"" + std::string(field) + "\"]", TTextAlign::Right, false);
+    TTextObject text = Text(std::move(name), {left, 0, width, 5},
+                            "[frxUserDataSet1.\"" + std::string(field) + "\"]", TTextAlign::Right, false);
+    // A row is one line high: a date and time with AM/PM wider than its box
+    // would wrap its "PM" out of sight, so a text too wide is condensed.
+    text.FitWidth = true;
+    return text;
 }
 
 void BuildTemplate(TBandedReport &report, TReportDataSet &source)

@@ -244,6 +244,35 @@ TEST(ReportEngine, StampBoxKeepsItsRightEdgeWhileItsWidthFollowsItsText)
     }
 }
 
+TEST(ReportEngine, AFitWidthTextStaysOnOneLineAndIsCondensedOnlyWhenTooWide)
+{
+    // 2 mm per character; the cell's box is 20 mm, 19 mm inside its gaps.
+    const struct {
+        std::string Text;
+        double Condense;
+    } cases[] = {
+        {"12345", 1},
+        {"123456789", 1},  // 18 mm: fits
+        {"1234567890123", 19.0 / 26},
+        {"6/15/2020 11:09:33 PM", 19.0 / 42},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Text);
+        TVectorSource source;
+        source.Rows = {c.Text};
+        TBandedReport report;
+        BuildReport(report, source);
+        std::get<TTextObject>(report.Page.Bands[2].Objects[0]).FitWidth = true;
+        report.PrepareReport(true);
+        const auto cells = TextsNamed(report.PreparedPages()[0], "Cell");
+        ASSERT_EQ(cells.size(), 1u);
+        EXPECT_EQ(cells[0]->Text, c.Text);
+        EXPECT_FALSE(cells[0]->WordWrap);
+        EXPECT_NEAR(cells[0]->Condense, c.Condense, 1e-9);
+        EXPECT_EQ(cells[0]->Box, (TReportBox{0, 28, 20, 5})) << "the box stays as drawn";
+    }
+}
+
 TEST(ReportEngine, TwoPassesWalkTheSourceTwiceAndKeepTheSecond)
 {
     for (const bool twoPasses : {false, true}) {
@@ -385,6 +414,32 @@ TEST(ReportRenderer, TextIsClippedAtItsBoxAndWrapsAtWordBreaks)
         EXPECT_FALSE(Inked(image, QRect(0, 0, 400, outside.top())));
         EXPECT_FALSE(Inked(image, QRect(0, outside.bottom() + 1, 400, 200)));
         EXPECT_FALSE(Inked(image, QRect(outside.right() + 1, 0, 400, 200)));
+    }
+}
+
+TEST(ReportRenderer, ACondensedTextFillsItsBoxOnOneLineAtEitherAlignment)
+{
+    const std::string wide = "6/15/2020 11:09:33 PM";
+    const TReportFont font{"Arial", 10, false};
+    for (const TTextAlign align : {TTextAlign::Left, TTextAlign::Right}) {
+        TPreparedPage page;
+        page.MarginLeft = page.MarginTop = 0;
+        TPreparedText text;
+        text.Text = wide;
+        text.Font = font;
+        text.Box = {2, 2, 20, 5};
+        text.Align = align;
+        text.WordWrap = false;
+        text.Condense = (text.Box.Width - 2 * TextGapMm) / MeasureTextMm(font, wide);
+        ASSERT_LT(text.Condense, 1);
+        page.Objects = {text};
+        const QImage image = Draw(page);
+        // Ink from the box's left end to its right end: the whole line is
+        // there, its first and its last characters included.
+        EXPECT_TRUE(Inked(image, QRect(25, 20, 20, 50)));
+        EXPECT_TRUE(Inked(image, QRect(195, 20, 20, 50)));
+        EXPECT_FALSE(Inked(image, QRect(0, 0, 18, 200)));
+        EXPECT_FALSE(Inked(image, QRect(222, 0, 178, 200)));
     }
 }
 

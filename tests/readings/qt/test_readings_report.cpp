@@ -357,3 +357,64 @@ TEST(ReadingsReport, PdfTextShowsTitleHeadingsAndCells)
 }
 
 } // namespace
+
+namespace {
+
+struct TWordBox {
+    QString Word;
+    double Left, Top, Right, Bottom;  // points from the paper's top-left corner
+};
+
+// Every word of the PDF's first page with its box, as pdftotext places it.
+std::vector<TWordBox> PdfWords(const QString &path)
+{
+    const QString html = RunTool("pdftotext", {"-bbox", "-f", "1", "-l", "1", path, "-"});
+    const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
+    std::vector<TWordBox> words;
+    for (auto match = word.globalMatch(html); match.hasNext();) {
+        const auto found = match.next();
+        words.push_back({found.captured(5), found.captured(1).toDouble(), found.captured(2).toDouble(),
+                         found.captured(3).toDouble(), found.captured(4).toDouble()});
+    }
+    return words;
+}
+
+TEST(ReadingsReport, EveryDataTextStaysWholeOnItsRowEvenWhenWiderThanItsBox)
+{
+    if (!HaveTool("pdftotext"))
+        GTEST_SKIP() << "pdftotext is not installed";
+    QTemporaryDir dir;
+    TReadingsTable table = MakeTable(0);
+    // A 12-hour date and time, and range and serial texts of the widest letters.
+    table.AppendRow({"1", "WWWW", "14.5", "21.3", "11.2", "1.9", "13.0", "68.4", "WWWWWW", "12/28/2024 11:09:33 PM"});
+    const QString path = dir.filePath("report.pdf");
+    WriteReportPdf(table, path.toStdString());
+
+    constexpr double PointsPerMm = 72 / 25.4;
+    // The first data row: 28 to 33 mm below the printable area's top, 10 mm down.
+    const double rowTop = (10 + 28) * PointsPerMm;
+    const double rowBottom = (10 + 33) * PointsPerMm;
+    const struct {
+        const char *Word;
+        double BoxRightMm;  // the right edge of its data box, on the paper
+    } expected[] = {{"WWWW", 10 + 29}, {"WWWWWW", 10 + 152}, {"12/28/2024", 10 + 189}, {"11:09:33", 10 + 189},
+                    {"PM", 10 + 189}};
+    const std::vector<TWordBox> words = PdfWords(path);
+    for (const auto &e : expected) {
+        SCOPED_TRACE(e.Word);
+        // Below the title block, whose stamp has a time of its own.
+        const auto found = std::find_if(words.begin(), words.end(), [&](const TWordBox &w) {
+            return w.Word == e.Word && w.Top > (10 + 16) * PointsPerMm;
+        });
+        if (found == words.end()) {
+            ADD_FAILURE() << "not printed whole on the page";
+            continue;
+        }
+        EXPECT_GE(found->Top, rowTop - 1);
+        EXPECT_LE(found->Bottom, rowBottom + 1) << "wrapped below the row";
+        EXPECT_LE(found->Right, e.BoxRightMm * PointsPerMm + 0.5) << "runs past its box";
+    }
+}
+
+} // namespace
