@@ -1,5 +1,8 @@
 #include "link/number_conversion.h"
 
+#include "platform/code_page.h"
+#include "platform/utf8.h"
+
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -77,12 +80,21 @@ std::string Printable(std::string_view text)
 
 } // namespace
 
+std::string AnsiDecimalSeparator(char32_t decimalSeparator)
+{
+    if (decimalSeparator < 0x80)
+        return std::string(1, static_cast<char>(decimalSeparator));
+    std::string utf8;
+    AppendUtf8(utf8, decimalSeparator);
+    std::string ansi = Utf8ToAnsi(utf8);
+    return AnsiToUtf8(ansi) == utf8 ? ansi : std::string();
+}
+
 std::optional<double> TryTextToFloat(std::string_view text, char32_t decimalSeparator)
 {
     const char *p = text.data();
     const char *const end = p + text.size();
-    const bool separatorIsByte = decimalSeparator < 0x80;
-    const char separator = static_cast<char>(decimalSeparator);
+    const std::string separator = AnsiDecimalSeparator(decimalSeparator);
 
     while (p != end && *p == ' ')
         ++p;
@@ -100,9 +112,10 @@ std::optional<double> TryTextToFloat(std::string_view text, char32_t decimalSepa
 
     bool hasSeparator = false;
     std::string_view fracDigits;
-    if (p != end && separatorIsByte && *p == separator) {
+    if (!separator.empty() && std::string_view(p, static_cast<std::size_t>(end - p)).starts_with(separator)) {
         hasSeparator = true;
-        const char *const fracBegin = ++p;
+        p += separator.size();
+        const char *const fracBegin = p;
         while (p != end && IsDigit(*p))
             ++p;
         fracDigits = std::string_view(fracBegin, static_cast<std::size_t>(p - fracBegin));

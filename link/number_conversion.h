@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 // A text that is not a number. The message names the text.
@@ -22,11 +23,17 @@ public:
 //   left over fails,
 //   spaces, then the end.
 // A value beyond the range of a double fails; one too small for it becomes 0 or a
-// subnormal. The separator matches only itself: all ANSI code pages are ASCII
-// supersets, so a non-ASCII byte can never be a digit, sign, space or an ASCII
-// separator and fails the text.
+// subnormal. The text is in the ANSI code page, and the separator matches the
+// bytes that code page writes for it (one or more), as the character it is: a
+// separator outside ASCII (U+00B7, byte 0xB7 in code page 1252) works too. All
+// ANSI code pages are ASCII supersets, so any other non-ASCII byte can never be
+// a digit, sign, space or an ASCII separator and fails the text.
 // Returns nothing when the text is not a number.
 std::optional<double> TryTextToFloat(std::string_view text, char32_t decimalSeparator);
+
+// The bytes of the decimal separator in the ANSI code page; empty when the code
+// page has no such character (its substitute, "?", must not pass for it).
+std::string AnsiDecimalSeparator(char32_t decimalSeparator);
 
 // As TryTextToFloat; throws EConvertError when the text is not a number.
 double TextToFloat(std::string_view text, char32_t decimalSeparator);

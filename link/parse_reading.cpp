@@ -3,7 +3,9 @@
 #include "platform/date_time.h"
 #include "platform/regional_settings.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -52,19 +54,20 @@ public:
     // Replaces the first byte that `wanted` accepts, scanning from start: below
     // endBound the scan passes NULs, from endBound on it stops at the first NUL.
     // So a number without its own mark or '%' lets its scan run on into the
-    // values after it.
+    // values after it. Returns the position replaced, or -1.
     template <typename TWanted>
-    void ScanAndReplace(TPosition start, TPosition endBound, TWanted wanted, std::uint8_t replacement)
+    TPosition ScanAndReplace(TPosition start, TPosition endBound, TWanted wanted, std::uint8_t replacement)
     {
         // Beyond n everything is NUL and nothing is wanted, so the scan may stop at n.
         for (TPosition i = start; i < FSize; ++i) {
             if (FBytes[i] == 0 && i >= endBound)
-                return;
+                return -1;
             if (wanted(FBytes[i])) {
                 FBytes[i] = replacement;
-                return;
+                return i;
             }
         }
+        return -1;
     }
 
     // The bytes from start up to the first NUL, without a length limit.
@@ -135,14 +138,21 @@ TReading ParseReading(std::uint8_t *buffer, std::int32_t n, char32_t decimalSepa
     const TPosition water = message.AfterLetter(v[8], 'W', 'W');
     const TPosition starch = message.AfterLetter(v[8], 'S', 'S');
 
-    // Either mark in the message becomes the locale's separator (its low byte).
-    const auto separator = static_cast<std::uint8_t>(decimalSeparator & 0xFF);
-    message.ScanAndReplace(v[3], v[4], IsDecimalMark, separator);
-    message.ScanAndReplace(v[4], v[5], IsDecimalMark, separator);
-    message.ScanAndReplace(protein, oil, IsDecimalMark, separator);
-    message.ScanAndReplace(oil, water, IsDecimalMark, separator);
-    message.ScanAndReplace(water, starch, IsDecimalMark, separator);
-    message.ScanAndReplace(starch, size, IsDecimalMark, separator);
+    // Either mark in the message becomes the locale's separator: its byte in
+    // the ANSI code page. A separator of several bytes (a UTF-8 code page) has
+    // no room in the mark's place: there the place keeps the character's low
+    // byte, and the number's text gets the whole separator when it is converted.
+    const std::string separator = AnsiDecimalSeparator(decimalSeparator);
+    const bool oneByte = separator.size() == 1;
+    const auto written = static_cast<std::uint8_t>(oneByte ? separator[0] : decimalSeparator & 0xFF);
+    const std::array<TPosition, 6> marks = {
+        message.ScanAndReplace(v[3], v[4], IsDecimalMark, written),
+        message.ScanAndReplace(v[4], v[5], IsDecimalMark, written),
+        message.ScanAndReplace(protein, oil, IsDecimalMark, written),
+        message.ScanAndReplace(oil, water, IsDecimalMark, written),
+        message.ScanAndReplace(water, starch, IsDecimalMark, written),
+        message.ScanAndReplace(starch, size, IsDecimalMark, written),
+    };
 
     message.ScanAndReplace(protein, oil, IsPercent, 0);
     message.ScanAndReplace(oil, water, IsPercent, 0);
@@ -155,13 +165,30 @@ TReading ParseReading(std::uint8_t *buffer, std::int32_t n, char32_t decimalSepa
     for (std::size_t i = 0; i < reading.IR.size(); ++i)
         message.CopyText(reading.IR[i], v[5 + i]);
 
+    // A number's text as the conversion reads it: with the whole separator in
+    // each place a scan marked, where the separator is longer than one byte.
+    std::string whole;  // each number's, converted before the next is made
+    const auto number = [&](TPosition start) -> std::string_view {
+        const std::string_view text = message.TextAt(start);
+        if (oneByte || separator.empty())
+            return text;
+        whole.clear();
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const TPosition at = start + static_cast<TPosition>(i);
+            if (std::find(marks.begin(), marks.end(), at) != marks.end())
+                whole += separator;
+            else
+                whole += text[i];
+        }
+        return whole;
+    };
     // In this order: the first number that does not convert ends the parse.
-    reading.Moisture = TextToFloat(message.TextAt(v[3]), decimalSeparator);
-    reading.Temperature = TextToFloat(message.TextAt(v[4]), decimalSeparator);
-    reading.Protein = TextToFloat(message.TextAt(protein), decimalSeparator);
-    reading.Oil = TextToFloat(message.TextAt(oil), decimalSeparator);
-    reading.Water = TextToFloat(message.TextAt(water), decimalSeparator);
-    reading.Starch = TextToFloat(message.TextAt(starch), decimalSeparator);
+    reading.Moisture = TextToFloat(number(v[3]), decimalSeparator);
+    reading.Temperature = TextToFloat(number(v[4]), decimalSeparator);
+    reading.Protein = TextToFloat(number(protein), decimalSeparator);
+    reading.Oil = TextToFloat(number(oil), decimalSeparator);
+    reading.Water = TextToFloat(number(water), decimalSeparator);
+    reading.Starch = TextToFloat(number(starch), decimalSeparator);
 
     reading.Timestamp = NowLocal();
     return reading;

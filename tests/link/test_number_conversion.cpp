@@ -1,5 +1,8 @@
 #include "link/number_conversion.h"
 
+#include "platform/code_page.h"
+#include "tests/support/environment_locale.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -112,9 +115,53 @@ INSTANTIATE_TEST_SUITE_P(OtherCharacters, NumberConversion, testing::Values(
     TNumberCase{"inf", U'.', fails},
     TNumberCase{"nan", U'.', fails},
     TNumberCase{"\xA0" "14.5", U'.', fails},       // no-break space in most code pages
-    TNumberCase{"14\xB7" "5", U'\u00B7', fails},  // a byte is no non-ASCII separator
-    TNumberCase{"14k5", U'\u066B', fails},        // nor its low eight bits
+    TNumberCase{"14k5", U'\u066B', fails},        // a separator's low eight bits are not the separator
     TNumberCase{"\xEF\xBC\x91", U'.', fails}));   // a full-width digit in UTF-8
+
+// A separator outside ASCII is the character it is, in the bytes the ANSI code
+// page has for it.
+struct TCodePageCase {
+    std::string Text;
+    char32_t Separator;
+    std::optional<double> Expected;
+};
+
+void ExpectConversions(const std::vector<TCodePageCase> &cases)
+{
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "\"" << c.Text << "\" with U+" << std::hex << static_cast<unsigned>(c.Separator));
+        EXPECT_EQ(TryTextToFloat(c.Text, c.Separator), c.Expected);
+    }
+}
+
+TEST(NumberConversionSeparator, ANonAsciiSeparatorMatchesItsBytesInTheCodePage)
+{
+    const std::optional<double> fails;
+    // Latin-1 and Windows-1252 agree on these bytes.
+    const std::vector<TCodePageCase> singleByte = {
+        {"14\xB7" "5", U'\u00B7', 14.5},
+        {"\xB7" "5", U'\u00B7', 0.5},
+        {"14.5", U'\u00B7', fails},
+        {"14?5", U'\u066B', fails},  // the code page's substitute is no separator
+    };
+#ifdef _WIN32
+    if (AnsiCodePageName() != "CP1252")
+        GTEST_SKIP() << "the cases are written for code page 1252, not " << AnsiCodePageName();
+    ExpectConversions(singleByte);
+#else
+    if (LocaleExists("en_US.ISO-8859-1")) {
+        TEnvironmentLocale latin1("en_US.ISO-8859-1");
+        ExpectConversions(singleByte);
+    }
+    TEnvironmentLocale utf8("C.UTF-8");
+    ExpectConversions({
+        {"14\xC2\xB7" "5", U'\u00B7', 14.5},
+        {"14\xD9\xAB" "5", U'\u066B', 14.5},  // the Arabic decimal separator
+        {"14\xB7" "5", U'\u00B7', fails},      // half a character
+        {"14\xC2\xB7", U'\u00B7', 14.0},
+    });
+#endif
+}
 
 TEST(NumberConversionSign, KeepsTheSignOfZero)
 {

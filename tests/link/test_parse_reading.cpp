@@ -1,8 +1,10 @@
 #include "link/parse_reading.h"
 
 #include "link/meter_link.h"
+#include "platform/code_page.h"
 #include "platform/date_time.h"
 #include "platform/regional_settings.h"
+#include "tests/support/environment_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -251,6 +253,54 @@ protected:
     void TearDown() override { SetCurrentRegionalSettings(FSaved); }
     TRegionalSettings FSaved = CurrentRegionalSettings();
 };
+
+TEST(ParseReadingSeparator, ANonAsciiSeparatorIsReadAsTheCharacterItIs)
+{
+    // The middle dot is a decimal separator that some regional settings name.
+    const struct {
+        const char *Locale;  // POSIX: the environment's; null: the code page as it is
+        char32_t Separator;
+        bool Accepted;
+        const char *IrText;  // the first raw text, which the moisture scan runs into
+    } cases[] = {
+#ifdef _WIN32
+        {nullptr, U'\u00B7', true, "1\xB7" "5"},
+#else
+        {"en_US.ISO-8859-1", U'\u00B7', true, "1\xB7" "5"},
+        {"en_US.ISO-8859-1", U'\u066B', false, ""},  // Latin-1 has no such character
+        {"C.UTF-8", U'\u00B7', true, "1\xB7" "5"},
+        // Two bytes have no room in a mark's one place: a raw text keeps the low byte.
+        {"C.UTF-8", U'\u066B', true, "1k5"},
+#endif
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Locale != nullptr ? c.Locale : AnsiCodePageName());
+#ifdef _WIN32
+        if (AnsiCodePageName() != "CP1252")
+            GTEST_SKIP() << "the cases are written for code page 1252, not " << AnsiCodePageName();
+#else
+        if (!LocaleExists(c.Locale))
+            continue;
+        TEnvironmentLocale locale(c.Locale);
+#endif
+        // Marks of both kinds; moisture without one lets its scan mark the IR text.
+        TBuffer buffer = BufferWith(Message({"123456", "AB1", "14", "21,3", "1.5", "102", "103", "104"},
+                                            "B12.3%T4,5%W13.0%S60.1%"));
+        try {
+            const TReading reading = ParseReading(buffer.data(), ReadingMessageSize, c.Separator);
+            EXPECT_TRUE(c.Accepted);
+            EXPECT_EQ(reading.Moisture, 14);
+            EXPECT_EQ(reading.Temperature, 21.3);
+            EXPECT_EQ(reading.Protein, 12.3);
+            EXPECT_EQ(reading.Oil, 4.5);
+            EXPECT_EQ(reading.Water, 13.0);
+            EXPECT_EQ(reading.Starch, 60.1);
+            EXPECT_EQ(FieldText(reading.IR[0]), c.IrText);
+        } catch (const EConvertError &error) {
+            EXPECT_FALSE(c.Accepted) << error.what();
+        }
+    }
+}
 
 TEST_F(ParseReadingSettings, TakesTheSeparatorFromTheCurrentSettingsAtEveryCall)
 {
