@@ -96,7 +96,14 @@ void TForm4::FormCreate()
     try {
         auto *worker = new GLAXBTthr(*this, FPlatform, FSynchronizer);
         BTthr = worker;
-        worker->Start();
+        try {
+            worker->Start();
+        } catch (...) {
+            // A worker whose thread the system refused is no worker: it goes at
+            // once, and BTthr stays empty.
+            worker->Shutdown();
+            throw;
+        }
     } catch (...) {
         // Without a worker there is nothing to command and nothing to shut down;
         // the window still opens.

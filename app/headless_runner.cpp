@@ -20,6 +20,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -225,7 +226,13 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
 
     TStopSignals signals;
     BTthr = new GLAXBTthr(host, *backend.Platform, synchronizer);
-    BTthr->Start();
+    try {
+        BTthr->Start();
+    } catch (const std::system_error &error) {
+        BTthr->Shutdown();  // never started: nothing to wait for
+        Report(messages, std::string("meter-readout: cannot start the acquisition thread: ") + error.what());
+        return HeadlessFileFailed;
+    }
     BTthr->RequestStart();
     while (!StopSignalled && !host.Finished()) {
         synchronizer.WaitForPending(std::chrono::milliseconds(50));

@@ -21,7 +21,13 @@ void TThread::Start()
     // Held until FThread is assigned: the body must not see it half-made (a
     // thread that frees itself reads it in the destructor).
     std::lock_guard lock(FMutex);
-    FThread = std::thread([this] { Run(); });
+    try {
+        FThread = std::thread([this] { Run(); });
+    } catch (...) {
+        // No thread: nothing will ever finish, so nobody may wait for one.
+        FStarted.store(false);
+        throw;
+    }
 }
 
 void TThread::Run()

@@ -20,7 +20,9 @@ public:
     // from outside its own body).
     virtual ~TThread();
 
-    // Runs Execute() on a new thread. A second call does nothing.
+    // Runs Execute() on a new thread. A second call does nothing. When the
+    // system cannot make the thread, throws std::system_error and leaves the
+    // object not started, so that waiting for its end returns at once.
     void Start();
 
     // Sets the terminated flag; the body decides when to look at it.

@@ -2,6 +2,8 @@
 #include "platform/sim/reading_generator.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
+#include "platform/synchronize.h"
+#include "tests/support/thread_limit.h"
 #include "tests/support/worker_test_host.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -410,4 +413,39 @@ TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
     ui.Run([this] { worker = new GLAXBTthr(host, *platform, ui.Synchronizer()); });
     EXPECT_LT(Shutdown(), 1000ms);
     EXPECT_TRUE(host.Calls().empty());
+}
+
+TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
+{
+    // Its own process, whose interface thread is the test's: a child of a
+    // process with threads has only the thread that forked it.
+    std::string whyNot;
+    const auto outcome = RunWithoutThreads(
+        [] {
+            struct TNoHost : IWorkerHost {
+                void ShowIndicator(TColor) override {}
+                void ShowRunState(std::int32_t) override {}
+                void ShowNoRadioError() override {}
+                void ShowStopOverlay() override {}
+                void AddReading(const TReading &) override {}
+            } host;
+            TSynchronizer synchronizer;
+            TWorkerTestPlatform platform(nullptr);
+            auto *worker = new GLAXBTthr(host, platform, synchronizer);
+            BTthr = worker;
+            try {
+                worker->Start();
+                return 3;  // the system made the thread after all
+            } catch (const std::system_error &) {
+            }
+            worker->Shutdown();
+            return BTthr == nullptr ? 0 : 4;
+        },
+        10s, whyNot);
+    if (!outcome)
+        GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(outcome->Finished) << "Shutdown waited for ever for a thread that never ran";
+    if (outcome->ExitCode == 3)
+        GTEST_SKIP() << "this machine let the child start a thread beyond its limit";
+    EXPECT_EQ(outcome->ExitCode, 0);
 }

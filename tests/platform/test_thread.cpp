@@ -1,10 +1,13 @@
 #include "platform/thread.h"
+#include "tests/support/thread_limit.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -129,4 +132,30 @@ TEST(Thread, FreeOnTerminateDeletesTheObjectWhenTheBodyEnds)
         std::this_thread::sleep_for(1ms);
     EXPECT_TRUE(destroyed);
     EXPECT_TRUE(notified);
+}
+
+TEST(Thread, AThreadTheSystemRefusesLeavesNothingToWaitFor)
+{
+    std::string whyNot;
+    const auto outcome = RunWithoutThreads(
+        [] {
+            std::atomic<bool> ran{false};
+            TLambdaThread thread([&](TLambdaThread &) { ran = true; });
+            try {
+                thread.Start();
+                return 3;  // the system made the thread after all
+            } catch (const std::system_error &) {
+            }
+            if (thread.Started() || thread.WaitFor(0ms) || ran)
+                return 4;
+            thread.WaitFor();  // and the destructor's wait: both return at once
+            return 0;
+        },
+        10s, whyNot);
+    if (!outcome)
+        GTEST_SKIP() << whyNot;
+    ASSERT_TRUE(outcome->Finished) << "the wait for a thread that never ran went on for ever";
+    if (outcome->ExitCode == 3)
+        GTEST_SKIP() << "this machine let the child start a thread beyond its limit";
+    EXPECT_EQ(outcome->ExitCode, 0);
 }

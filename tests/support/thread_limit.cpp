@@ -1,0 +1,50 @@
+#include "tests/support/thread_limit.h"
+
+#ifdef _WIN32
+
+std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &, std::chrono::milliseconds,
+                                               std::string &whyNot)
+{
+    whyNot = "Windows has no limit a test can set on the threads of a child process";
+    return std::nullopt;
+}
+
+#else
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &body, std::chrono::milliseconds deadline,
+                                               std::string &)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit none{0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0)
+            _exit(120);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(121);
+        _exit(body());
+    }
+    TChildOutcome outcome;
+    if (child < 0)
+        return outcome;
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > end) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return outcome;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    outcome.Finished = WIFEXITED(status);
+    outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+#endif

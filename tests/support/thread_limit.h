@@ -1,0 +1,20 @@
+// A child process that may start no thread: the real fault of a thread that
+// cannot be created (the system's limit on processes reached).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+struct TChildOutcome {
+    bool Finished = false;  // false: still running at the deadline, then killed
+    int ExitCode = -1;
+};
+
+// Forks, takes away the child's right to start threads, runs `body` in it and
+// ends the child with the body's result as its exit code. Returns nothing, with
+// `whyNot` filled, where this cannot be done (Windows). POSIX: a root parent's
+// child gives up root first, as root is above the limit.
+std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &body, std::chrono::milliseconds deadline,
+                                               std::string &whyNot);
