@@ -1,6 +1,7 @@
 // The unattended run: the same worker and table as the window, without windows.
 // Acquisition starts at once; each accepted row goes to standard output exactly
-// as Save would write it, and with --csv to a file, on the disk before the next
+// as Save would write it, after it has gone to the session journal and, with
+// --csv, to a file: on the disk before it is printed and before the next
 // exchange begins. The run ends after --count readings, when a --sim-messages
 // file is used up, or on SIGINT/SIGTERM, always through the worker's orderly
 // Shutdown.
