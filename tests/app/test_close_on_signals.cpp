@@ -24,7 +24,11 @@ struct TSignalCase {
     const char *Name;
 };
 
+#if defined(_WIN32)
+const TSignalCase SignalCases[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}};  // Windows has no SIGHUP
+#else
 const TSignalCase SignalCases[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+#endif
 
 std::string CaseName(const testing::TestParamInfo<TSignalCase> &info)
 {
