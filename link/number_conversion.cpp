@@ -26,6 +26,101 @@ long SignificantMagnitude(std::string_view intDigits, std::string_view fracDigit
     return -static_cast<long>(firstFrac + 1) + exponent;
 }
 
+// A cursor over a number's text: each step takes what it names from the front,
+// or nothing.
+class TScan {
+public:
+    explicit TScan(std::string_view text) : FRest(text) {}
+
+    bool AtEnd() const { return FRest.empty(); }
+
+    void SkipSpaces()
+    {
+        while (!FRest.empty() && FRest.front() == ' ')
+            FRest.remove_prefix(1);
+    }
+
+    // True when the text goes on with `prefix`, which is then taken.
+    bool Take(std::string_view prefix)
+    {
+        if (prefix.empty() || !FRest.starts_with(prefix))
+            return false;
+        FRest.remove_prefix(prefix.size());
+        return true;
+    }
+
+    // One of `letters`, when the text goes on with it.
+    char TakeOneOf(std::string_view letters)
+    {
+        if (FRest.empty() || letters.find(FRest.front()) == std::string_view::npos)
+            return 0;
+        const char taken = FRest.front();
+        FRest.remove_prefix(1);
+        return taken;
+    }
+
+    std::string_view TakeDigits()
+    {
+        std::size_t count = 0;
+        while (count < FRest.size() && IsDigit(FRest[count]))
+            ++count;
+        const std::string_view digits = FRest.substr(0, count);
+        FRest.remove_prefix(count);
+        return digits;
+    }
+
+private:
+    std::string_view FRest;
+};
+
+// The parts of a number's text as the scan finds them.
+struct TNumberText {
+    bool Negative = false;
+    std::string_view IntDigits;
+    std::string_view FracDigits;
+    int Exponent = 0;
+};
+
+// The exponent after its letter: an optional sign and digits, none meaning 0.
+// Digits are taken while the exponent so far is below 500; nothing when a digit
+// is left over.
+std::optional<int> TakeExponent(TScan &scan)
+{
+    const bool negative = scan.TakeOneOf("+-") == '-';
+    int exponent = 0;
+    for (const char digit : scan.TakeDigits()) {
+        if (exponent >= 500)
+            return std::nullopt;
+        exponent = exponent * 10 + (digit - '0');
+    }
+    return negative ? -exponent : exponent;
+}
+
+// Splits a number's text into its parts; nothing when it is not a number.
+std::optional<TNumberText> ScanNumber(std::string_view text, std::string_view separator)
+{
+    TScan scan(text);
+    TNumberText number;
+    scan.SkipSpaces();
+    number.Negative = scan.TakeOneOf("+-") == '-';
+    number.IntDigits = scan.TakeDigits();
+    const bool hasSeparator = scan.Take(separator);
+    if (hasSeparator)
+        number.FracDigits = scan.TakeDigits();
+    if (number.IntDigits.empty() && !hasSeparator)
+        return std::nullopt; // empty, a lone sign, or the exponent letter first
+    if (scan.TakeOneOf("Ee")) {
+        const std::optional<int> exponent = TakeExponent(scan);
+        if (!exponent)
+            return std::nullopt;
+        number.Exponent = *exponent;
+    }
+    scan.SkipSpaces();
+    if (!scan.AtEnd())
+        return std::nullopt;
+    return number;
+}
+
 // Converts the checked parts with the locale-independent, correctly rounding
 // conversion of the standard library.
 std::optional<double> Convert(std::string_view intDigits, std::string_view fracDigits, int exponent)
@@ -60,6 +155,16 @@ std::optional<double> Convert(std::string_view intDigits, std::string_view fracD
     return value;
 }
 
+// The value of the digits and the exponent, without the sign.
+std::optional<double> MagnitudeOf(const TNumberText &number)
+{
+    const bool allZero = number.IntDigits.find_first_not_of('0') == std::string_view::npos
+                         && number.FracDigits.find_first_not_of('0') == std::string_view::npos;
+    if (allZero)
+        return 0.0;
+    return Convert(number.IntDigits, number.FracDigits, number.Exponent);
+}
+
 // The text for a message: printable ASCII as it stands, other bytes as \xNN.
 std::string Printable(std::string_view text)
 {
@@ -92,66 +197,13 @@ std::string AnsiDecimalSeparator(char32_t decimalSeparator)
 
 std::optional<double> TryTextToFloat(std::string_view text, char32_t decimalSeparator)
 {
-    const char *p = text.data();
-    const char *const end = p + text.size();
-    const std::string separator = AnsiDecimalSeparator(decimalSeparator);
-
-    while (p != end && *p == ' ')
-        ++p;
-
-    bool negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-
-    const char *const intBegin = p;
-    while (p != end && IsDigit(*p))
-        ++p;
-    const std::string_view intDigits(intBegin, static_cast<std::size_t>(p - intBegin));
-
-    bool hasSeparator = false;
-    std::string_view fracDigits;
-    if (!separator.empty() && std::string_view(p, static_cast<std::size_t>(end - p)).starts_with(separator)) {
-        hasSeparator = true;
-        p += separator.size();
-        const char *const fracBegin = p;
-        while (p != end && IsDigit(*p))
-            ++p;
-        fracDigits = std::string_view(fracBegin, static_cast<std::size_t>(p - fracBegin));
-    }
-    if (intDigits.empty() && !hasSeparator)
-        return std::nullopt; // empty, a lone sign, or the exponent letter first
-
-    int exponent = 0;
-    if (p != end && (*p == 'E' || *p == 'e')) {
-        ++p;
-        bool negativeExponent = false;
-        if (p != end && (*p == '+' || *p == '-')) {
-            negativeExponent = *p == '-';
-            ++p;
-        }
-        while (p != end && IsDigit(*p)) {
-            if (exponent >= 500)
-                return std::nullopt; // a digit left over
-            exponent = exponent * 10 + (*p - '0');
-            ++p;
-        }
-        if (negativeExponent)
-            exponent = -exponent;
-    }
-
-    while (p != end && *p == ' ')
-        ++p;
-    if (p != end)
+    const std::optional<TNumberText> number = ScanNumber(text, AnsiDecimalSeparator(decimalSeparator));
+    if (!number)
         return std::nullopt;
-
-    const bool allZero = intDigits.find_first_not_of('0') == std::string_view::npos
-                         && fracDigits.find_first_not_of('0') == std::string_view::npos;
-    const std::optional<double> magnitude = allZero ? 0.0 : Convert(intDigits, fracDigits, exponent);
+    const std::optional<double> magnitude = MagnitudeOf(*number);
     if (!magnitude)
         return std::nullopt;
-    return negative ? -*magnitude : *magnitude;
+    return number->Negative ? -*magnitude : *magnitude;
 }
 
 double TextToFloat(std::string_view text, char32_t decimalSeparator)
