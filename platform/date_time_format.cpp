@@ -32,94 +32,118 @@ int DayOfWeek(const TDateTimeParts &parts)
     return static_cast<int>(((days + 6) % 7 + 7) % 7);
 }
 
+// Copies the quoted literal that opens at picture[at] and returns where the
+// picture goes on after it. '' stands for one quote, inside quotes or out; a
+// literal left open runs to the end.
+std::size_t AppendQuoted(std::string &out, std::string_view picture, std::size_t at)
+{
+    std::size_t i = at + 1;
+    if (i < picture.size() && picture[i] == '\'') {
+        out += '\'';
+        return i + 1;
+    }
+    while (i < picture.size()) {
+        if (picture[i] != '\'') {
+            out += picture[i++];
+            continue;
+        }
+        if (i + 1 < picture.size() && picture[i + 1] == '\'') {
+            out += '\'';
+            i += 2;
+            continue;
+        }
+        return i + 1;
+    }
+    return i;
+}
+
+// How many times the letter at picture[at] stands there in a row.
+std::size_t RunLength(std::string_view picture, std::size_t at)
+{
+    std::size_t run = 1;
+    while (at + run < picture.size() && picture[at + run] == picture[at])
+        ++run;
+    return run;
+}
+
+// d dd: the day's number; ddd dddd: its short and long name.
+void AppendDay(std::string &out, std::size_t run, const TDateTimeParts &parts, const TRegionalSettings &settings)
+{
+    if (run <= 2) {
+        AppendNumber(out, parts.Day, static_cast<int>(run));
+        return;
+    }
+    const auto day = static_cast<std::size_t>(DayOfWeek(parts));
+    out += run == 3 ? settings.ShortDayNames[day] : settings.LongDayNames[day];
+}
+
+// M MM: the month's number; MMM MMMM: its short and long name.
+void AppendMonth(std::string &out, std::size_t run, const TDateTimeParts &parts, const TRegionalSettings &settings)
+{
+    if (run <= 2) {
+        AppendNumber(out, parts.Month, static_cast<int>(run));
+        return;
+    }
+    const auto month = static_cast<std::size_t>(parts.Month - 1);
+    out += run == 3 ? settings.ShortMonthNames[month] : settings.LongMonthNames[month];
+}
+
+// As Windows shows them: one letter is the year's last digit, two its last two
+// digits, more the whole year.
+void AppendYear(std::string &out, std::size_t run, int year)
+{
+    if (run == 1)
+        AppendNumber(out, year % 10, 1);
+    else if (run == 2)
+        AppendNumber(out, year % 100, 2);
+    else
+        AppendNumber(out, year, 4);
+}
+
+// t: the first character of the AM/PM text; tt: all of it.
+void AppendAmPm(std::string &out, std::size_t run, int hour, const TRegionalSettings &settings)
+{
+    const std::string &amPm = hour < 12 ? settings.TimeAMString : settings.TimePMString;
+    out += run == 1 ? std::string(FirstCharacter(amPm)) : amPm;
+}
+
+// One run of a field letter; a run of any other character is copied.
+void AppendField(std::string &out, char letter, std::size_t run, const TDateTimeParts &parts,
+                 const TRegionalSettings &settings)
+{
+    // Hours, minutes and seconds: two digits from a doubled letter on.
+    const int timeDigits = run >= 2 ? 2 : 1;
+    switch (letter) {
+    case 'd': AppendDay(out, run, parts, settings); break;
+    case 'M': AppendMonth(out, run, parts, settings); break;
+    case 'y': AppendYear(out, run, parts.Year); break;
+    // The era: the Gregorian calendar has none to show, and Windows then leaves
+    // the field out rather than copying its letters.
+    case 'g': break;
+    case 'h': AppendNumber(out, parts.Hour % 12 == 0 ? 12 : parts.Hour % 12, timeDigits); break;
+    case 'H': AppendNumber(out, parts.Hour, timeDigits); break;
+    case 'm': AppendNumber(out, parts.Minute, timeDigits); break;
+    case 's': AppendNumber(out, parts.Second, timeDigits); break;
+    case 't': AppendAmPm(out, run, parts.Hour, settings); break;
+    default: out.append(run, letter); break;
+    }
+}
+
 } // namespace
 
 std::string FormatDateTimePicture(TDateTime value, std::string_view picture,
                                   const TRegionalSettings &settings)
 {
-    const TDateTimeParts p = DecodeDateTime(value);
-    const int hour12 = p.Hour % 12 == 0 ? 12 : p.Hour % 12;
-    const std::string &amPm = p.Hour < 12 ? settings.TimeAMString : settings.TimePMString;
-
+    const TDateTimeParts parts = DecodeDateTime(value);
     std::string out;
     std::size_t i = 0;
     while (i < picture.size()) {
-        const char letter = picture[i];
-        if (letter == '\'') {
-            // A quoted literal; '' stands for one quote, inside quotes or out.
-            ++i;
-            if (i < picture.size() && picture[i] == '\'') {
-                out += '\'';
-                ++i;
-                continue;
-            }
-            while (i < picture.size()) {
-                if (picture[i] == '\'') {
-                    if (i + 1 < picture.size() && picture[i + 1] == '\'') {
-                        out += '\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                out += picture[i++];
-            }
+        if (picture[i] == '\'') {
+            i = AppendQuoted(out, picture, i);
             continue;
         }
-        std::size_t run = 1;
-        while (i + run < picture.size() && picture[i + run] == letter)
-            ++run;
-        switch (letter) {
-        case 'd':
-            if (run == 1 || run == 2)
-                AppendNumber(out, p.Day, static_cast<int>(run));
-            else if (run == 3)
-                out += settings.ShortDayNames[static_cast<std::size_t>(DayOfWeek(p))];
-            else
-                out += settings.LongDayNames[static_cast<std::size_t>(DayOfWeek(p))];
-            break;
-        case 'M':
-            if (run == 1 || run == 2)
-                AppendNumber(out, p.Month, static_cast<int>(run));
-            else if (run == 3)
-                out += settings.ShortMonthNames[static_cast<std::size_t>(p.Month - 1)];
-            else
-                out += settings.LongMonthNames[static_cast<std::size_t>(p.Month - 1)];
-            break;
-        case 'y':
-            // As Windows shows them: one letter is the year's last digit, two
-            // its last two digits, more the whole year.
-            if (run == 1)
-                AppendNumber(out, p.Year % 10, 1);
-            else if (run == 2)
-                AppendNumber(out, p.Year % 100, 2);
-            else
-                AppendNumber(out, p.Year, 4);
-            break;
-        case 'g':
-            // The era: the Gregorian calendar has none to show, and Windows then
-            // leaves the field out rather than copying its letters.
-            break;
-        case 'h':
-            AppendNumber(out, hour12, run >= 2 ? 2 : 1);
-            break;
-        case 'H':
-            AppendNumber(out, p.Hour, run >= 2 ? 2 : 1);
-            break;
-        case 'm':
-            AppendNumber(out, p.Minute, run >= 2 ? 2 : 1);
-            break;
-        case 's':
-            AppendNumber(out, p.Second, run >= 2 ? 2 : 1);
-            break;
-        case 't':
-            out += run == 1 ? std::string(FirstCharacter(amPm)) : amPm;
-            break;
-        default:
-            out.append(run, letter);
-            break;
-        }
+        const std::size_t run = RunLength(picture, i);
+        AppendField(out, picture[i], run, parts, settings);
         i += run;
     }
     return out;
