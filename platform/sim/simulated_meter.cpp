@@ -20,6 +20,13 @@ struct TSimulatedMeter::TConnection {
     TOwnedSocket Socket;
     std::thread Thread;
     std::atomic<bool> Done{false};
+
+    // The ways of answering a request that take more than one send; `message`
+    // holds MeterMessageSize bytes. False when the meter is being destroyed
+    // between two pieces.
+    bool SendInPieces(TSimulatedMeter &meter, const std::uint8_t *message);
+    void SendWithExtraBytes(TSimulatedMeter &meter, const std::uint8_t *message);
+    void CloseMidMessage(TSimulatedMeter &meter);
 };
 
 std::optional<TMeterBehaviour> ParseMeterBehaviour(const std::string &name)
@@ -204,59 +211,71 @@ bool TSimulatedMeter::Answer(TConnection &connection)
     case TMeterBehaviour::Answer:
         SendAll(connection, data, MeterMessageSize);
         return true;
-    case TMeterBehaviour::Pieces: {
-        std::size_t offset = 0;
-        for (const std::size_t size : FOptions.PieceSizes) {
-            const std::size_t piece = std::min(size, MeterMessageSize - offset);
-            if (piece == 0)
-                break;
-            if (!SendAll(connection, data + offset, piece))
-                return true;
-            offset += piece;
-            if (offset < MeterMessageSize && !SleepFor(FOptions.PieceGap))
-                return false;
-        }
-        SendAll(connection, data + offset, MeterMessageSize - offset);
-        return true;
-    }
+    case TMeterBehaviour::Pieces:
+        return connection.SendInPieces(*this, data);
     case TMeterBehaviour::StopShort:
         SendAll(connection, data, shortLength);
         return true;
     case TMeterBehaviour::CloseMidMessage:
         SendAll(connection, data, shortLength);
-        // Shut down rather than close: the socket is closed by its owner
-        // once this thread has ended, so no other thread can meet a reused
-        // descriptor.
-        ShutdownSocket(connection.Socket.Get(), TShutdownHow::Both);
-        RecordEvent(TTrafficEvent::TKind::MeterClosed, connection.Index);
+        connection.CloseMidMessage(*this);
         return false;
-    case TMeterBehaviour::ExtraBytes: {
-        // The message and the first extra bytes leave in one send, as a
-        // meter that runs on would send them; a large excess follows in
-        // blocks, so that a meter being destroyed stops between them.
-        constexpr std::size_t block = 4096;
-        std::vector<std::uint8_t> answer(data, data + MeterMessageSize);
-        std::size_t left = FOptions.ExtraLength;
-        for (std::size_t i = 0; left > 0 && answer.size() < block; ++i, --left)
-            answer.push_back(static_cast<std::uint8_t>('0' + i % 10));
-        if (!SendAll(connection, answer.data(), answer.size()))
-            return true;
-        answer.resize(block);
-        for (std::size_t i = 0; i < block; ++i)
-            answer[i] = static_cast<std::uint8_t>('0' + i % 10);
-        while (left > 0 && !FStopping) {
-            const std::size_t count = std::min(left, block);
-            if (!SendAll(connection, answer.data(), count))
-                break;
-            left -= count;
-        }
+    case TMeterBehaviour::ExtraBytes:
+        connection.SendWithExtraBytes(*this, data);
         return true;
-    }
     case TMeterBehaviour::Silent:
     case TMeterBehaviour::Refuse:
         break;
     }
     return true;
+}
+
+bool TSimulatedMeter::TConnection::SendInPieces(TSimulatedMeter &meter, const std::uint8_t *message)
+{
+    std::size_t offset = 0;
+    for (const std::size_t size : meter.FOptions.PieceSizes) {
+        const std::size_t piece = std::min(size, MeterMessageSize - offset);
+        if (piece == 0)
+            break;
+        if (!meter.SendAll(*this, message + offset, piece))
+            return true;
+        offset += piece;
+        if (offset < MeterMessageSize && !meter.SleepFor(meter.FOptions.PieceGap))
+            return false;
+    }
+    meter.SendAll(*this, message + offset, MeterMessageSize - offset);
+    return true;
+}
+
+void TSimulatedMeter::TConnection::CloseMidMessage(TSimulatedMeter &meter)
+{
+    // Shut down rather than close: the socket is closed by its owner once this
+    // thread has ended, so no other thread can meet a reused descriptor.
+    ShutdownSocket(Socket.Get(), TShutdownHow::Both);
+    meter.RecordEvent(TTrafficEvent::TKind::MeterClosed, Index);
+}
+
+void TSimulatedMeter::TConnection::SendWithExtraBytes(TSimulatedMeter &meter, const std::uint8_t *message)
+{
+    // The message and the first extra bytes leave in one send, as a meter that
+    // runs on would send them; a large excess follows in blocks, so that a
+    // meter being destroyed stops between them.
+    constexpr std::size_t block = 4096;
+    std::vector<std::uint8_t> answer(message, message + MeterMessageSize);
+    std::size_t left = meter.FOptions.ExtraLength;
+    for (std::size_t i = 0; left > 0 && answer.size() < block; ++i, --left)
+        answer.push_back(static_cast<std::uint8_t>('0' + i % 10));
+    if (!meter.SendAll(*this, answer.data(), answer.size()))
+        return;
+    answer.resize(block);
+    for (std::size_t i = 0; i < block; ++i)
+        answer[i] = static_cast<std::uint8_t>('0' + i % 10);
+    while (left > 0 && !meter.FStopping) {
+        const std::size_t count = std::min(left, block);
+        if (!meter.SendAll(*this, answer.data(), count))
+            break;
+        left -= count;
+    }
 }
 
 bool TSimulatedMeter::SendAll(TConnection &connection, const std::uint8_t *data, std::size_t count)
