@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -50,79 +51,123 @@ unsigned long ParseNumber(const std::string &option, const std::string &text, un
     return value;
 }
 
+// What the command line asks for.
+struct TSettings {
+    TMeterOptions Meter;
+    std::uint16_t Port = 0;
+    std::string File;
+    bool Help = false;
+};
+
+TSettings Defaults()
+{
+    TSettings settings;
+    settings.Meter.Record = false;  // runs for hours: keep no traffic record
+    settings.Meter.ReplyDelay = std::chrono::milliseconds(50);
+    return settings;
+}
+
+std::vector<std::size_t> ParsePieceSizes(const std::string &option, const std::string &value)
+{
+    std::vector<std::size_t> sizes;
+    std::istringstream list(value);
+    for (std::string size; std::getline(list, size, ',');)
+        sizes.push_back(ParseNumber(option, size, MeterMessageSize));
+    return sizes;
+}
+
+// Takes one option and its value; throws std::invalid_argument for an unknown
+// option or a bad value.
+void ApplyOption(TSettings &settings, const std::string &option, const std::string &value)
+{
+    TMeterOptions &meter = settings.Meter;
+    if (option == "--port") {
+        settings.Port = static_cast<std::uint16_t>(ParseNumber(option, value, 65535));
+    } else if (option == "--behaviour") {
+        const auto behaviour = ParseMeterBehaviour(value);
+        if (!behaviour)
+            throw std::invalid_argument("unknown behaviour '" + value + "'");
+        meter.Behaviour = *behaviour;
+    } else if (option == "--file") {
+        settings.File = value;
+    } else if (option == "--seed") {
+        meter.Seed = static_cast<std::uint32_t>(ParseNumber(option, value, 0xFFFFFFFFul));
+    } else if (option == "--delay-ms") {
+        meter.ReplyDelay = std::chrono::milliseconds(ParseNumber(option, value, 60'000));
+    } else if (option == "--gap-us") {
+        meter.PieceGap = std::chrono::microseconds(ParseNumber(option, value, 60'000'000));
+    } else if (option == "--short") {
+        meter.ShortLength = ParseNumber(option, value, MeterMessageSize);
+    } else if (option == "--extra") {
+        meter.ExtraLength = ParseNumber(option, value, 1'000'000);
+    } else if (option == "--pieces") {
+        meter.PieceSizes = ParsePieceSizes(option, value);
+    } else {
+        throw std::invalid_argument("unknown option " + option);
+    }
+}
+
+// Reads the command line and loads the message file it names; throws on
+// anything it cannot use. Stops at --help.
+TSettings ParseCommandLine(int argc, char **argv)
+{
+    TSettings settings = Defaults();
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            settings.Help = true;
+            return settings;
+        }
+        if (i + 1 >= argc)
+            throw std::invalid_argument("unknown option or missing value: " + option);
+        ApplyOption(settings, option, argv[++i]);
+    }
+    if (!settings.File.empty())
+        settings.Meter.Messages = LoadMessageFile(settings.File);
+    return settings;
+}
+
+// Serves on the loopback port until Ctrl+C or SIGTERM, telling once when the
+// message file is used up, and what was served at the end.
+void ServeUntilInterrupted(const TSettings &settings)
+{
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    TSimulatedMeter meter(settings.Meter);
+    const std::uint16_t boundPort = meter.ListenTcp(settings.Port);
+    std::cout << "sim_meter: listening on 127.0.0.1:" << boundPort << " (use --meter tcp:127.0.0.1:" << boundPort
+              << ")" << std::endl;
+    bool toldExhausted = false;
+    while (!interrupted) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!toldExhausted && meter.Exhausted()) {
+            std::cout << "sim_meter: all " << settings.Meter.Messages->size()
+                      << " messages of the file are served; further requests get no answer" << std::endl;
+            toldExhausted = true;
+        }
+    }
+    std::cout << "sim_meter: served " << meter.MessagesServed() << " messages on " << meter.ConnectionCount()
+              << " connections" << std::endl;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    TMeterOptions options;
-    options.Record = false;
-    options.ReplyDelay = std::chrono::milliseconds(50);
-    std::uint16_t port = 0;
-    std::string file;
+    TSettings settings;
     try {
-        for (int i = 1; i < argc; ++i) {
-            const std::string option = argv[i];
-            if (option == "--help" || option == "-h") {
-                PrintUsage(std::cout);
-                return 0;
-            }
-            if (i + 1 >= argc)
-                throw std::invalid_argument("unknown option or missing value: " + option);
-            const std::string value = argv[++i];
-            if (option == "--port") {
-                port = static_cast<std::uint16_t>(ParseNumber(option, value, 65535));
-            } else if (option == "--behaviour") {
-                const auto behaviour = ParseMeterBehaviour(value);
-                if (!behaviour)
-                    throw std::invalid_argument("unknown behaviour '" + value + "'");
-                options.Behaviour = *behaviour;
-            } else if (option == "--file") {
-                file = value;
-            } else if (option == "--seed") {
-                options.Seed = static_cast<std::uint32_t>(ParseNumber(option, value, 0xFFFFFFFFul));
-            } else if (option == "--delay-ms") {
-                options.ReplyDelay = std::chrono::milliseconds(ParseNumber(option, value, 60'000));
-            } else if (option == "--gap-us") {
-                options.PieceGap = std::chrono::microseconds(ParseNumber(option, value, 60'000'000));
-            } else if (option == "--short") {
-                options.ShortLength = ParseNumber(option, value, MeterMessageSize);
-            } else if (option == "--extra") {
-                options.ExtraLength = ParseNumber(option, value, 1'000'000);
-            } else if (option == "--pieces") {
-                options.PieceSizes.clear();
-                std::istringstream sizes(value);
-                for (std::string size; std::getline(sizes, size, ',');)
-                    options.PieceSizes.push_back(ParseNumber(option, size, MeterMessageSize));
-            } else {
-                throw std::invalid_argument("unknown option " + option);
-            }
-        }
-        if (!file.empty())
-            options.Messages = LoadMessageFile(file);
+        settings = ParseCommandLine(argc, argv);
     } catch (const std::exception &error) {
         std::cerr << "sim_meter: " << error.what() << "\n";
         PrintUsage(std::cerr);
         return 2;
     }
-
+    if (settings.Help) {
+        PrintUsage(std::cout);
+        return 0;
+    }
     try {
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
-        TSimulatedMeter meter(options);
-        const std::uint16_t boundPort = meter.ListenTcp(port);
-        std::cout << "sim_meter: listening on 127.0.0.1:" << boundPort << " (use --meter tcp:127.0.0.1:" << boundPort
-                  << ")" << std::endl;
-        bool toldExhausted = false;
-        while (!interrupted) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (!toldExhausted && meter.Exhausted()) {
-                std::cout << "sim_meter: all " << options.Messages->size()
-                          << " messages of the file are served; further requests get no answer" << std::endl;
-                toldExhausted = true;
-            }
-        }
-        std::cout << "sim_meter: served " << meter.MessagesServed() << " messages on " << meter.ConnectionCount()
-                  << " connections" << std::endl;
+        ServeUntilInterrupted(settings);
     } catch (const std::exception &error) {
         std::cerr << "sim_meter: " << error.what() << "\n";
         return 1;
