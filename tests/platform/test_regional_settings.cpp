@@ -4,66 +4,65 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cstdlib>
-#include <locale.h>
-#include <optional>
+#include <ostream>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace {
 
-TEST(RegionalSettings, UsLocaleReadsPointCommaAndTwelveHourClock)
+// What the settings read from one locale of the environment hold, as far as the
+// locale decides it.
+struct TLocaleCase {
+    std::string Locale;
+    char32_t DecimalSeparator;
+    std::string ListSeparator;
+    std::string ShortDateFormat;
+    std::string LongTimeFormat;
+    std::string TimeAMString;
+    std::string TimePMString;
+    std::string ShortMarch;  // the names come decoded into UTF-8
+    std::string LongMarch;
+
+    bool operator==(const TLocaleCase &) const = default;
+};
+
+void PrintTo(const TLocaleCase &c, std::ostream *out)
+{
+    *out << c.Locale << ": U+" << std::hex << static_cast<unsigned>(c.DecimalSeparator) << std::dec << " \""
+         << c.ListSeparator << "\" \"" << c.ShortDateFormat << "\" \"" << c.LongTimeFormat << "\" \""
+         << c.TimeAMString << "\" \"" << c.TimePMString << "\" \"" << c.ShortMarch << "\" \"" << c.LongMarch << '"';
+}
+
+#ifndef _WIN32
+TLocaleCase Read(const std::string &locale, const TRegionalSettings &settings)
+{
+    return {locale, settings.DecimalSeparator, settings.ListSeparator, settings.ShortDateFormat,
+            settings.LongTimeFormat, settings.TimeAMString, settings.TimePMString,
+            settings.ShortMonthNames[2], settings.LongMonthNames[2]};
+}
+#endif
+
+class RegionalSettingsOfLocale : public testing::TestWithParam<TLocaleCase> {};
+
+TEST_P(RegionalSettingsOfLocale, ReadsSeparatorsPicturesAndNames)
 {
 #ifdef _WIN32
     GTEST_SKIP() << "reads the environment's locale, a Linux concern";
 #else
-    if (!LocaleExists("en_US.UTF-8"))
-        GTEST_SKIP() << "locale en_US.UTF-8 is not generated";
-    TEnvironmentLocale environment("en_US.UTF-8");
-    const TRegionalSettings settings = ReadUserRegionalSettings();
-    EXPECT_EQ(U'.', settings.DecimalSeparator);
-    EXPECT_EQ(",", settings.ListSeparator);
-    EXPECT_EQ("MM/dd/yyyy", settings.ShortDateFormat);
-    EXPECT_EQ("hh:mm:ss tt", settings.LongTimeFormat);
-    EXPECT_EQ("AM", settings.TimeAMString);
-    EXPECT_EQ("PM", settings.TimePMString);
-    EXPECT_EQ("Jan", settings.ShortMonthNames[0]);
+    const TLocaleCase &expected = GetParam();
+    if (!LocaleExists(expected.Locale.c_str()))
+        GTEST_SKIP() << "locale " << expected.Locale << " is not generated";
+    TEnvironmentLocale environment(expected.Locale.c_str());
+    EXPECT_EQ(Read(expected.Locale, ReadUserRegionalSettings()), expected);
 #endif
 }
 
-TEST(RegionalSettings, GermanLocaleReadsCommaSemicolonAndTwentyFourHourClock)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "reads the environment's locale, a Linux concern";
-#else
-    if (!LocaleExists("de_DE.UTF-8"))
-        GTEST_SKIP() << "locale de_DE.UTF-8 is not generated";
-    TEnvironmentLocale environment("de_DE.UTF-8");
-    const TRegionalSettings settings = ReadUserRegionalSettings();
-    EXPECT_EQ(U',', settings.DecimalSeparator);
-    EXPECT_EQ(";", settings.ListSeparator);
-    EXPECT_EQ("dd.MM.yyyy", settings.ShortDateFormat);
-    EXPECT_EQ("HH:mm:ss", settings.LongTimeFormat);
-    // Names come decoded into UTF-8: "März".
-    EXPECT_EQ("M\xC3\xA4rz", settings.LongMonthNames[2]);
-#endif
-}
-
-TEST(RegionalSettings, BareCLocaleKeepsWhatTheTranslationGives)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "reads the environment's locale, a Linux concern";
-#else
-    TEnvironmentLocale environment("C");
-    const TRegionalSettings settings = ReadUserRegionalSettings();
-    EXPECT_EQ(U'.', settings.DecimalSeparator);
-    EXPECT_EQ(",", settings.ListSeparator);
-    EXPECT_EQ("MM/dd/yy", settings.ShortDateFormat);
-    EXPECT_EQ("HH:mm:ss", settings.LongTimeFormat);
-#endif
-}
+INSTANTIATE_TEST_SUITE_P(Locales, RegionalSettingsOfLocale, testing::Values(
+    // Point, comma and the twelve-hour clock.
+    TLocaleCase{"en_US.UTF-8", U'.', ",", "MM/dd/yyyy", "hh:mm:ss tt", "AM", "PM", "Mar", "March"},
+    // Comma, semicolon and the twenty-four-hour clock, which has no AM/PM texts.
+    TLocaleCase{"de_DE.UTF-8", U',', ";", "dd.MM.yyyy", "HH:mm:ss", "", "", "M\xC3\xA4r", "M\xC3\xA4rz"},
+    // The bare C locale keeps what the translation of its formats gives.
+    TLocaleCase{"C", U'.', ",", "MM/dd/yy", "HH:mm:ss", "AM", "PM", "Mar", "March"}));
 
 TEST(RegionalSettings, UserSettingsAreComplete)
 {
