@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +11,8 @@
 #include "platform/code_page.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/environment_locale.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -25,25 +22,10 @@ const std::vector<std::string> HeaderTexts = {
     "   Starch [%]", "   Ser. no.", "   Date/Time",    "IR1",          "IR2",            "IR3",        "IR4",
 };
 
-TRegionalSettings UnitedStates()
-{
-    TRegionalSettings settings;
-    settings.DecimalSeparator = U'.';
-    settings.ListSeparator = ",";
-    settings.ShortDateFormat = "M/d/yyyy";
-    settings.LongTimeFormat = "h:mm:ss tt";
-    return settings;
-}
-
-TRegionalSettings Germany()
-{
-    TRegionalSettings settings;
-    settings.DecimalSeparator = U',';
-    settings.ListSeparator = ";";
-    settings.ShortDateFormat = "dd.MM.yyyy";
-    settings.LongTimeFormat = "HH:mm:ss";
-    return settings;
-}
+const TRegionalSettings UnitedStates{
+    .DecimalSeparator = U'.', .ListSeparator = ",", .ShortDateFormat = "M/d/yyyy", .LongTimeFormat = "h:mm:ss tt"};
+const TRegionalSettings Germany{
+    .DecimalSeparator = U',', .ListSeparator = ";", .ShortDateFormat = "dd.MM.yyyy", .LongTimeFormat = "HH:mm:ss"};
 
 // The table as the main window sets it up: headers in row 0, then the rows given.
 TReadingsTable MakeTable(bool clbMode, const std::vector<std::vector<std::string>> &rows = {})
@@ -101,64 +83,26 @@ public:
     TWesternCodePage()
     {
 #ifndef _WIN32
-        if (const char *old = std::getenv("LC_ALL"))
-            FOld = old;
         for (const char *name : {"en_US.ISO-8859-1", "de_DE.ISO-8859-1", "en_US.ISO-8859-15", "de_DE@euro", "en_US", "de_DE"}) {
-            setenv("LC_ALL", name, 1);
-            FSwitched = true;
+            if (!LocaleExists(name))
+                continue;
+            FLocale.emplace(name);
             if (IsWesternCodePage())
                 break;
+            FLocale.reset();
         }
 #endif
         FActive = IsWesternCodePage();
     }
-    ~TWesternCodePage()
-    {
-#ifndef _WIN32
-        if (!FSwitched)
-            return;
-        if (FOld)
-            setenv("LC_ALL", FOld->c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-#endif
-    }
-    TWesternCodePage(const TWesternCodePage &) = delete;
-    TWesternCodePage &operator=(const TWesternCodePage &) = delete;
     bool Active() const { return FActive; }
 
 private:
-    std::optional<std::string> FOld;
-    bool FSwitched = false;
+#ifndef _WIN32
+    std::optional<TEnvironmentLocale> FLocale;
+#endif
     bool FActive = false;
 };
 
-std::string ReadFile(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class TScratchFolder {
-public:
-    TScratchFolder()
-    {
-        const auto stamp = std::to_string(fs::file_time_type::clock::now().time_since_epoch().count());
-        FPath = fs::temp_directory_path() / ("csv-writer-test-" + stamp);
-        fs::create_directories(FPath);
-    }
-    ~TScratchFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(FPath, ignored);
-    }
-    TScratchFolder(const TScratchFolder &) = delete;
-    TScratchFolder &operator=(const TScratchFolder &) = delete;
-    const fs::path &Path() const { return FPath; }
-
-private:
-    fs::path FPath;
-};
 
 } // namespace
 
@@ -167,23 +111,33 @@ TEST(CsvWriter, HeaderLineMatchesTheWorkedExamplesByteForByte)
     struct TCase {
         const char *Name;
         TRegionalSettings Settings;
+        bool ClbMode;
         const char *Expected;  // UTF-8, without the line end
+        std::size_t Characters;
     };
     const TCase cases[] = {
-        {"United States", UnitedStates(),
-         "   No.,   Range,   Moisture [%],   Temp [°C],   Protein [%],   Oil [%],   Water [%],   Starch [%],   Ser. no.,   Date/Time"},
-        {"Germany", Germany(),
-         "   No.;   Range;   Moisture [%];   Temp [°C];   Protein [%];   Oil [%];   Water [%];   Starch [%];   Ser. no.;   Date/Time"},
+        {"United States", UnitedStates, false,
+         "   No.,   Range,   Moisture [%],   Temp [°C],   Protein [%],   Oil [%],   Water [%],   Starch [%],   Ser. no.,   Date/Time",
+         122},
+        {"Germany", Germany, false,
+         "   No.;   Range;   Moisture [%];   Temp [°C];   Protein [%];   Oil [%];   Water [%];   Starch [%];   Ser. no.;   Date/Time",
+         122},
+        // The raw-value columns follow, their headers unpadded.
+        {"clb", UnitedStates, true,
+         "   No.,   Range,   Moisture [%],   Temp [°C],   Protein [%],   Oil [%],   Water [%],   Starch [%],   Ser. no.,   Date/Time,"
+         "IR1,IR2,IR3,IR4",
+         138},
     };
     for (const auto &testCase : cases) {
         SCOPED_TRACE(testCase.Name);
         const auto expected = InCodePage(std::string(testCase.Expected) + "\r\n");
         if (!expected)
             GTEST_SKIP() << "no known bytes for code page " << AnsiCodePageName();
-        const std::string line = CsvLine(MakeTable(false), 0, NormalColumnCount, CsvListSeparator(testCase.Settings));
+        const std::string line = CsvLine(MakeTable(testCase.ClbMode), 0, ColumnCountFor(testCase.ClbMode),
+                                         CsvListSeparator(testCase.Settings));
         EXPECT_EQ(line, *expected);
-        // 122 characters and CR LF; the degree sign is one byte in Windows-1252, two in UTF-8.
-        EXPECT_EQ(line.size(), IsWesternCodePage() ? 124u : 125u);
+        // The characters and CR LF; the degree sign is one byte in Windows-1252, two in UTF-8.
+        EXPECT_EQ(line.size(), testCase.Characters + (IsWesternCodePage() ? 2 : 3));
     }
 }
 
@@ -233,21 +187,12 @@ TEST(CsvWriter, SavedFileHoldsEveryRowWithTheFieldCountOfTheMode)
         if (!expected)
             GTEST_SKIP() << "no known bytes for code page " << AnsiCodePageName();
 
-        TScratchFolder folder;
-        const fs::path path = folder.Path() / "readings.csv";
-        SaveCsv(table, testCase.ClbMode, path.string(), Germany());
+        TScratchFolder folder("csv-writer-test");
+        const std::string path = folder.File("readings.csv");
+        SaveCsv(table, testCase.ClbMode, path, Germany);
 
-        EXPECT_EQ(ReadFile(path), *expected);
+        EXPECT_EQ(FileContents(path), *expected);
     }
-}
-
-TEST(CsvWriter, ClbHeaderEndsWithTheRawValueColumnsUnpadded)
-{
-    const std::string line = CsvLine(MakeTable(true), 0, ClbColumnCount, ",");
-    const std::string tail = ",   Date/Time,IR1,IR2,IR3,IR4\r\n";
-    ASSERT_GE(line.size(), tail.size());
-    EXPECT_EQ(line.substr(line.size() - tail.size()), tail);
-    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 13);
 }
 
 TEST(CsvWriter, ListSeparatorIsTheRegionalOneOnlyWhenItIsOneCharacter)
@@ -261,7 +206,7 @@ TEST(CsvWriter, ListSeparatorIsTheRegionalOneOnlyWhenItIsOneCharacter)
         {"", ","},  {";;", ","}, {" ;", ","}, {"¦¦", ","},
     };
     for (const auto &testCase : cases) {
-        TRegionalSettings settings = UnitedStates();
+        TRegionalSettings settings = UnitedStates;
         settings.ListSeparator = testCase.Regional;
         EXPECT_EQ(CsvListSeparator(settings), testCase.Expected) << "regional separator \"" << testCase.Regional << "\"";
     }
@@ -313,7 +258,7 @@ TEST(CsvWriter, LargeTableArrivesInFewPiecesThatEndAtLineEnds)
         expected += CsvLine(table, row, NormalColumnCount, ",");
 
     std::vector<std::string> pieces;
-    WriteCsv(table, false, UnitedStates(), [&](std::string_view bytes) { pieces.emplace_back(bytes); });
+    WriteCsv(table, false, UnitedStates, [&](std::string_view bytes) { pieces.emplace_back(bytes); });
 
     ASSERT_GT(pieces.size(), 1u);
     EXPECT_LT(pieces.size(), 20u) << "the output is not buffered";
