@@ -1,18 +1,18 @@
 // The banded report engine: layout of bands and pages, expressions, the stamp box,
 // the two passes, the record-source protocol, drawing and printing.
 #include "platform/report/banded_report.h"
-#include "platform/report/report_print_ui.h"
 #include "platform/report/report_renderer.h"
+#include "tests/platform/report/report_probe.h"
 
 #include <QImage>
 #include <QPainter>
-#include <QPrinter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -52,37 +52,6 @@ TTextObject Text(std::string name, TReportBox box, std::string text)
     return object;
 }
 
-// A page like the readings report's: title 16 mm with a stamp, headings 12 mm,
-// rows of 5 mm; 277 mm of printable height.
-void BuildReport(TBandedReport &report, TVectorSource &source)
-{
-    report.ReportName = "Test report";
-    report.DataSets = {&source.DataSet};
-    report.ProcessMessages = nullptr;
-    report.Clock = [] { return TDateTimeParts{2024, 3, 5, 14, 7, 9, 0}; };
-    report.Settings = [] { return TRegionalSettings{}; };
-    report.MeasureTextMm = [](const TReportFont &, const std::string &text) { return 2.0 * text.size(); };
-    TTextObject stamp = Text("Stamp", {145, 0, 45, 5}, "[DATE] [TIME]");
-    stamp.AutoWidth = true;
-    report.Page.Objects = {Text("Logo", {0, 0, 40, 11}, "LOGO"), stamp};
-    report.Page.Bands = {
-        TReportBand{"Title", TBandKind::ReportTitle, 16, {}, nullptr},
-        TReportBand{"Header", TBandKind::ColumnHeader, 12, {Text("Head", {0, 0, 20, 5}, "Value")}, nullptr},
-        TReportBand{"Data", TBandKind::MasterData, 5,
-                    {Text("Cell", {0, 0, 20, 5}, "[src.\"v\"]"), TLineObject{"Rule", {0, 5, 190, 0}}},
-                    &source.DataSet},
-    };
-}
-
-std::vector<const TPreparedText *> TextsNamed(const TPreparedPage &page, const std::string &name)
-{
-    std::vector<const TPreparedText *> found;
-    for (const TPreparedObject &object : page.Objects)
-        if (const auto *text = std::get_if<TPreparedText>(&object); text != nullptr && text->Name == name)
-            found.push_back(text);
-    return found;
-}
-
 std::vector<std::string> Numbered(int count)
 {
     std::vector<std::string> rows;
@@ -90,6 +59,48 @@ std::vector<std::string> Numbered(int count)
         rows.push_back(std::to_string(i));
     return rows;
 }
+
+// A report over a vector source, on a page like the readings report's: title
+// 16 mm with a stamp, headings 12 mm, rows of 5 mm; 277 mm of printable height.
+// A fixed clock and settings, text 2 mm wide per character, no hook.
+struct TReportRig {
+    explicit TReportRig(std::vector<std::string> rows = {})
+    {
+        Source.Rows = std::move(rows);
+        Report.ReportName = "Test report";
+        Report.DataSets = {&Source.DataSet};
+        Report.ProcessMessages = nullptr;
+        Report.Clock = [] { return TDateTimeParts{2024, 3, 5, 14, 7, 9, 0}; };
+        Report.Settings = [] { return TRegionalSettings{}; };
+        Report.MeasureTextMm = [](const TReportFont &, const std::string &text) { return 2.0 * text.size(); };
+        TTextObject stamp = Text("Stamp", {145, 0, 45, 5}, "[DATE] [TIME]");
+        stamp.AutoWidth = true;
+        Report.Page.Objects = {Text("Logo", {0, 0, 40, 11}, "LOGO"), stamp};
+        Report.Page.Bands = {
+            TReportBand{"Title", TBandKind::ReportTitle, 16, {}, nullptr},
+            TReportBand{"Header", TBandKind::ColumnHeader, 12, {Text("Head", {0, 0, 20, 5}, "Value")}, nullptr},
+            TReportBand{"Data", TBandKind::MasterData, 5,
+                        {Text("Cell", {0, 0, 20, 5}, "[src.\"v\"]"), TLineObject{"Rule", {0, 5, 190, 0}}},
+                        &Source.DataSet},
+        };
+    }
+    TReportRig(const TReportRig &) = delete;
+    TReportRig &operator=(const TReportRig &) = delete;
+
+    TReportBand &DataBand() { return Report.Page.Bands[2]; }
+    // The data band's text, "Cell".
+    TTextObject &Cell() { return std::get<TTextObject>(DataBand().Objects[0]); }
+
+    // Prepares the report anew.
+    const std::vector<TPreparedPage> &Prepare()
+    {
+        Report.PrepareReport(true);
+        return Report.PreparedPages();
+    }
+
+    TVectorSource Source;
+    TBandedReport Report;
+};
 
 TEST(ReportEngine, DataRowsFillPagesAndMoveToTheNextPageUnderItsHeadings)
 {
@@ -104,12 +115,9 @@ TEST(ReportEngine, DataRowsFillPagesAndMoveToTheNextPageUnderItsHeadings)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Records);
-        TVectorSource source;
-        source.Rows = Numbered(c.Records);
-        TBandedReport report;
-        BuildReport(report, source);
-        ASSERT_TRUE(report.PrepareReport(true));
-        const auto &pages = report.PreparedPages();
+        TReportRig rig(Numbered(c.Records));
+        ASSERT_TRUE(rig.Report.PrepareReport(true));
+        const auto &pages = rig.Report.PreparedPages();
         ASSERT_EQ(pages.size(), c.RowsPerPage.size());
         int number = 1;
         for (std::size_t p = 0; p < pages.size(); ++p) {
@@ -132,13 +140,9 @@ TEST(ReportEngine, DataRowsFillPagesAndMoveToTheNextPageUnderItsHeadings)
 
 TEST(ReportEngine, RowTallerThanAnyPageIsPlacedOnItsOwnPageInsteadOfLoopingForever)
 {
-    TVectorSource source;
-    source.Rows = Numbered(3);
-    TBandedReport report;
-    BuildReport(report, source);
-    report.Page.Bands[2].Height = 300;
-    report.PrepareReport(true);
-    const auto &pages = report.PreparedPages();
+    TReportRig rig(Numbered(3));
+    rig.DataBand().Height = 300;
+    const auto &pages = rig.Prepare();
     ASSERT_EQ(pages.size(), 3u);
     for (const TPreparedPage &page : pages)
         EXPECT_EQ(TextsNamed(page, "Cell").size(), 1u);
@@ -146,13 +150,9 @@ TEST(ReportEngine, RowTallerThanAnyPageIsPlacedOnItsOwnPageInsteadOfLoopingForev
 
 TEST(ReportEngine, RowThatFitsOnlyUnderFurtherHeadingsLeavesTheFirstPageEmpty)
 {
-    TVectorSource source;
-    source.Rows = Numbered(1);
-    TBandedReport report;
-    BuildReport(report, source);
-    report.Page.Bands[2].Height = 260;  // more than 249 mm, less than 265 mm
-    report.PrepareReport(true);
-    const auto &pages = report.PreparedPages();
+    TReportRig rig(Numbered(1));
+    rig.DataBand().Height = 260;  // more than 249 mm, less than 265 mm
+    const auto &pages = rig.Prepare();
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_TRUE(TextsNamed(pages[0], "Cell").empty());
     ASSERT_EQ(TextsNamed(pages[1], "Cell").size(), 1u);
@@ -177,15 +177,10 @@ TEST(ReportEngine, ExpressionsResolveOrStayLiteral)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Text);
-        TVectorSource source;
-        source.Rows = {"first"};
-        TBandedReport report;
-        BuildReport(report, source);
-        TTextObject &cell = std::get<TTextObject>(report.Page.Bands[2].Objects[0]);
-        cell.Text = c.Text;
-        cell.AllowExpressions = c.Expressions;
-        report.PrepareReport(true);
-        const auto cells = TextsNamed(report.PreparedPages()[0], "Cell");
+        TReportRig rig({"first"});
+        rig.Cell().Text = c.Text;
+        rig.Cell().AllowExpressions = c.Expressions;
+        const auto cells = TextsNamed(rig.Prepare()[0], "Cell");
         ASSERT_EQ(cells.size(), 1u);
         EXPECT_EQ(cells[0]->Text, c.Expected);
     }
@@ -195,13 +190,10 @@ TEST(ReportEngine, UnknownExpressionSourceOrFieldIsAnErrorNamingTheObject)
 {
     for (const std::string text : {"[%]", "[other.\"v\"]", "[src.\"missing\"]", "[src.v]"}) {
         SCOPED_TRACE(text);
-        TVectorSource source;
-        source.Rows = {"first"};
-        TBandedReport report;
-        BuildReport(report, source);
-        std::get<TTextObject>(report.Page.Bands[2].Objects[0]).Text = text;
+        TReportRig rig({"first"});
+        rig.Cell().Text = text;
         try {
-            report.PrepareReport(true);
+            rig.Report.PrepareReport(true);
             ADD_FAILURE() << "no error";
         } catch (const std::runtime_error &error) {
             EXPECT_NE(std::string(error.what()).find("Cell"), std::string::npos) << error.what();
@@ -225,17 +217,9 @@ TEST(ReportEngine, StampBoxKeepsItsRightEdgeWhileItsWidthFollowsItsText)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Expected);
-        TVectorSource source;
-        TBandedReport report;
-        BuildReport(report, source);
-        report.Settings = [&c] {
-            TRegionalSettings settings;
-            settings.ShortDateFormat = c.ShortDate;
-            settings.LongTimeFormat = c.LongTime;
-            return settings;
-        };
-        report.PrepareReport(true);
-        const auto stamps = TextsNamed(report.PreparedPages()[0], "Stamp");
+        TReportRig rig;
+        rig.Report.Settings = [&c] { return TRegionalSettings{.ShortDateFormat = c.ShortDate, .LongTimeFormat = c.LongTime}; };
+        const auto stamps = TextsNamed(rig.Prepare()[0], "Stamp");
         ASSERT_EQ(stamps.size(), 1u);
         EXPECT_EQ(stamps[0]->Text, c.Expected);
         EXPECT_NEAR(stamps[0]->Box.Right(), 190, 1e-9);
@@ -258,13 +242,9 @@ TEST(ReportEngine, AFitWidthTextStaysOnOneLineAndIsCondensedOnlyWhenTooWide)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Text);
-        TVectorSource source;
-        source.Rows = {c.Text};
-        TBandedReport report;
-        BuildReport(report, source);
-        std::get<TTextObject>(report.Page.Bands[2].Objects[0]).FitWidth = true;
-        report.PrepareReport(true);
-        const auto cells = TextsNamed(report.PreparedPages()[0], "Cell");
+        TReportRig rig({c.Text});
+        rig.Cell().FitWidth = true;
+        const auto cells = TextsNamed(rig.Prepare()[0], "Cell");
         ASSERT_EQ(cells.size(), 1u);
         EXPECT_EQ(cells[0]->Text, c.Text);
         EXPECT_FALSE(cells[0]->WordWrap);
@@ -277,17 +257,14 @@ TEST(ReportEngine, TwoPassesWalkTheSourceTwiceAndKeepTheSecond)
 {
     for (const bool twoPasses : {false, true}) {
         SCOPED_TRACE(twoPasses);
-        TVectorSource source;
-        source.Rows = Numbered(60);
-        TBandedReport report;
-        BuildReport(report, source);
-        report.TwoPasses = twoPasses;
-        std::get<TTextObject>(report.Page.Bands[2].Objects[0]).Text = "[src.\"pass\"]";
-        report.PrepareReport(true);
+        TReportRig rig(Numbered(60));
+        rig.Report.TwoPasses = twoPasses;
+        rig.Cell().Text = "[src.\"pass\"]";
+        const auto &pages = rig.Prepare();
         const int passes = twoPasses ? 2 : 1;
-        EXPECT_EQ(source.Pass, passes);
-        ASSERT_EQ(report.PreparedPages().size(), 2u);  // the first pass's pages are gone
-        for (const TPreparedPage &page : report.PreparedPages())
+        EXPECT_EQ(rig.Source.Pass, passes);
+        ASSERT_EQ(pages.size(), 2u);  // the first pass's pages are gone
+        for (const TPreparedPage &page : pages)
             for (const TPreparedText *cell : TextsNamed(page, "Cell"))
                 EXPECT_EQ(cell->Text, std::to_string(passes));
     }
@@ -295,26 +272,19 @@ TEST(ReportEngine, TwoPassesWalkTheSourceTwiceAndKeepTheSecond)
 
 TEST(ReportEngine, PreparationClearsOrAppendsToTheLastReport)
 {
-    TVectorSource source;
-    source.Rows = Numbered(50);
-    TBandedReport report;
-    BuildReport(report, source);
-    report.PrepareReport(true);
-    report.PrepareReport(true);
-    EXPECT_EQ(report.PreparedPages().size(), 2u);
-    report.PrepareReport(false);
-    EXPECT_EQ(report.PreparedPages().size(), 4u);
+    TReportRig rig(Numbered(50));
+    rig.Report.PrepareReport(true);
+    EXPECT_EQ(rig.Prepare().size(), 2u);
+    rig.Report.PrepareReport(false);
+    EXPECT_EQ(rig.Report.PreparedPages().size(), 4u);
 }
 
 TEST(ReportEngine, RecordSourceIsWalkedFirstThenEndTestThenValuesThenNext)
 {
-    TVectorSource source;
-    source.Rows = {"a", "b"};
-    TBandedReport report;
-    BuildReport(report, source);
-    std::vector<std::string> &log = source.Log;
-    report.ProcessMessages = [&log] { log.push_back("hook"); };
-    report.PrepareReport(true);
+    TReportRig rig({"a", "b"});
+    std::vector<std::string> &log = rig.Source.Log;
+    rig.Report.ProcessMessages = [&log] { log.push_back("hook"); };
+    rig.Prepare();
     const std::vector<std::string> expected = {
         "hook",  // the first page
         "hook", "First",
@@ -327,21 +297,18 @@ TEST(ReportEngine, RecordSourceIsWalkedFirstThenEndTestThenValuesThenNext)
 
 TEST(ReportEngine, HookRunsAtEveryNewPageSoRowsArrivingMeanwhileArePrinted)
 {
-    TVectorSource source;
-    source.Rows = Numbered(49);  // exactly the first page
-    TBandedReport report;
-    BuildReport(report, source);
+    TReportRig rig(Numbered(49));  // exactly the first page
     int calls = 0;
-    report.ProcessMessages = [&] {
+    rig.Report.ProcessMessages = [&] {
         ++calls;
         if (calls == 2)  // the start of the walk: one more row arrives
-            source.Rows.push_back("50");
+            rig.Source.Rows.push_back("50");
         if (calls == 3)  // the second page: and another
-            source.Rows.push_back("51");
+            rig.Source.Rows.push_back("51");
     };
-    report.PrepareReport(true);
-    ASSERT_EQ(report.PreparedPages().size(), 2u);
-    const auto cells = TextsNamed(report.PreparedPages()[1], "Cell");
+    const auto &pages = rig.Prepare();
+    ASSERT_EQ(pages.size(), 2u);
+    const auto cells = TextsNamed(pages[1], "Cell");
     ASSERT_EQ(cells.size(), 2u);
     EXPECT_EQ(cells[1]->Text, "51");
     EXPECT_EQ(calls, 3);
@@ -349,11 +316,9 @@ TEST(ReportEngine, HookRunsAtEveryNewPageSoRowsArrivingMeanwhileArePrinted)
 
 TEST(ReportEngine, DataBandWithoutRecordSourceIsAnError)
 {
-    TVectorSource source;
-    TBandedReport report;
-    BuildReport(report, source);
-    report.Page.Bands[2].DataSet = nullptr;
-    EXPECT_THROW(report.PrepareReport(true), std::runtime_error);
+    TReportRig rig;
+    rig.DataBand().DataSet = nullptr;
+    EXPECT_THROW(rig.Report.PrepareReport(true), std::runtime_error);
 }
 
 // Drawing at 10 pixels per millimetre onto a white image; the paper's corner is
@@ -488,32 +453,6 @@ TEST(ReportRenderer, MeasuredWidthGrowsWithTheTextAndTakesTheWidestLine)
     EXPECT_GE(MeasureTextMm(bold, "WWWW"), MeasureTextMm(font, "WWWW"));
 }
 
-// Printing without dialogs: records what was asked and prints to a PDF file.
-struct TFakePrintUi final : IReportPrintUi {
-    bool Printers = true;
-    bool Confirm = true;
-    QString OutputFile;
-    int NoPrinterMessages = 0;
-    int Dialogs = 0;
-    QString DocName;
-    int FromPage = 0, ToPage = 0;
-
-    bool HasPrinters() override { return Printers; }
-    void ShowNoPrinters(QWidget *) override { ++NoPrinterMessages; }
-    bool RunPrintDialog(QPrinter &printer, QWidget *) override
-    {
-        ++Dialogs;
-        DocName = printer.docName();
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(OutputFile);
-        if (FromPage > 0) {
-            printer.setPrintRange(QPrinter::PageRange);
-            printer.setFromTo(FromPage, ToPage);
-        }
-        return Confirm;
-    }
-};
-
 int PdfPageCount(const QString &path)
 {
     std::ifstream in(path.toStdString(), std::ios::binary);
@@ -542,19 +481,16 @@ TEST(ReportPrinting, PrintsOnlyWhenPrintersExistAndTheDialogIsConfirmed)
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.Printers << c.Confirm << c.FromPage);
         QTemporaryDir dir;
-        TFakePrintUi ui;
+        TPdfPrintUi ui;
         ui.Printers = c.Printers;
         ui.Confirm = c.Confirm;
         ui.FromPage = c.FromPage;
         ui.ToPage = c.ToPage;
         ui.OutputFile = dir.filePath("out.pdf");
-        TVectorSource source;
-        source.Rows = Numbered(120);
-        TBandedReport report;
-        BuildReport(report, source);
-        report.PrintUi = &ui;
-        report.PrepareReport(true);
-        report.Print(nullptr);
+        TReportRig rig(Numbered(120));
+        rig.Report.PrintUi = &ui;
+        rig.Prepare();
+        rig.Report.Print(nullptr);
         EXPECT_EQ(ui.NoPrinterMessages, c.Messages);
         EXPECT_EQ(ui.Dialogs, c.Dialogs);
         if (c.Dialogs > 0) {
@@ -571,14 +507,11 @@ TEST(ReportPrinting, PrintsOnlyWhenPrintersExistAndTheDialogIsConfirmed)
 TEST(ReportPrinting, PdfExportWritesEveryPageAndReportsAFileItCannotWrite)
 {
     QTemporaryDir dir;
-    TVectorSource source;
-    source.Rows = Numbered(120);
-    TBandedReport report;
-    BuildReport(report, source);
+    TReportRig rig(Numbered(120));
     const QString path = dir.filePath("report.pdf");
-    report.ExportPdf(path.toStdString());  // prepares when nothing was prepared
+    rig.Report.ExportPdf(path.toStdString());  // prepares when nothing was prepared
     EXPECT_EQ(PdfPageCount(path), 3);
-    EXPECT_THROW(report.ExportPdf(dir.filePath("no/such/folder/report.pdf").toStdString()), std::runtime_error);
+    EXPECT_THROW(rig.Report.ExportPdf(dir.filePath("no/such/folder/report.pdf").toStdString()), std::runtime_error);
 }
 
 } // namespace

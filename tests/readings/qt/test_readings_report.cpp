@@ -2,10 +2,9 @@
 // field-to-column mapping, printing and the PDF it writes.
 #include "readings/qt/readings_report.h"
 
-#include "platform/report/report_print_ui.h"
 #include "readings/reading_columns.h"
+#include "tests/platform/report/report_probe.h"
 
-#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -48,22 +47,28 @@ TReadingsTable MakeTable(int readings, bool clb = false)
     return table;
 }
 
-// Deterministic clock and settings, no pending-event processing.
-void Settle(TReadingsReport &report, int minute = 7)
-{
-    report.frxReport1.ProcessMessages = nullptr;
-    report.frxReport1.Clock = [minute] { return TDateTimeParts{2024, 3, 5, 14, minute, 9, 0}; };
-    report.frxReport1.Settings = [] { return TRegionalSettings{}; };
-}
+// The report of a table of its own, with a fixed clock and settings and no
+// pending-event processing.
+struct TReportRig {
+    explicit TReportRig(int readings, bool clb = false) : Table(MakeTable(readings, clb)), Report(Table)
+    {
+        Template().ProcessMessages = nullptr;
+        Template().Clock = [] { return TDateTimeParts{2024, 3, 5, 14, 7, 9, 0}; };
+        Template().Settings = [] { return TRegionalSettings{}; };
+    }
 
-std::vector<const TPreparedText *> TextsNamed(const TPreparedPage &page, const std::string &name)
-{
-    std::vector<const TPreparedText *> found;
-    for (const TPreparedObject &object : page.Objects)
-        if (const auto *text = std::get_if<TPreparedText>(&object); text != nullptr && text->Name == name)
-            found.push_back(text);
-    return found;
-}
+    TBandedReport &Template() { return Report.frxReport1; }
+
+    // Prepares the report anew.
+    const std::vector<TPreparedPage> &Prepare()
+    {
+        Template().PrepareReport(true);
+        return Template().PreparedPages();
+    }
+
+    TReadingsTable Table;
+    TReadingsReport Report;
+};
 
 int LinesOn(const TPreparedPage &page)
 {
@@ -84,11 +89,8 @@ TEST(ReadingsReport, PagesHoldTitleOnceHeadingsAlwaysAndRulesEveryRow)
     const Case cases[] = {{0, {0}}, {1, {1}}, {49, {49}}, {50, {49, 1}}, {120, {49, 53, 18}}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Readings);
-        const TReadingsTable table = MakeTable(c.Readings);
-        TReadingsReport report(table);
-        Settle(report);
-        report.frxReport1.PrepareReport(true);
-        const auto &pages = report.frxReport1.PreparedPages();
+        TReportRig rig(c.Readings);
+        const auto &pages = rig.Prepare();
         ASSERT_EQ(pages.size(), c.RowsPerPage.size());
         int row = 1;
         for (std::size_t p = 0; p < pages.size(); ++p) {
@@ -116,11 +118,8 @@ TEST(ReadingsReport, PagesHoldTitleOnceHeadingsAlwaysAndRulesEveryRow)
 
 TEST(ReadingsReport, TitleBlockAndStampSitAtTheTopOfTheFirstPage)
 {
-    const TReadingsTable table = MakeTable(0);
-    TReadingsReport report(table);
-    Settle(report);
-    report.frxReport1.PrepareReport(true);
-    const TPreparedPage &page = report.frxReport1.PreparedPages().at(0);
+    TReportRig rig(0);
+    const TPreparedPage &page = rig.Prepare().at(0);
     const auto title = TextsNamed(page, "Memo1");
     ASSERT_EQ(title.size(), 1u);
     EXPECT_EQ(title[0]->Text, "DRAVEL\nSuper GLAX2");
@@ -131,7 +130,7 @@ TEST(ReadingsReport, TitleBlockAndStampSitAtTheTopOfTheFirstPage)
     EXPECT_NEAR(stamp[0]->Box.Right(), 190, 1e-9);
     EXPECT_GT(stamp[0]->Box.Width, 0);
     EXPECT_LT(stamp[0]->Box.Width, 190);
-    EXPECT_EQ(report.frxReport1.ReportName, "Super GLAX2");
+    EXPECT_EQ(rig.Template().ReportName, "Super GLAX2");
 }
 
 TEST(ReadingsReport, EachFieldPrintsItsGridColumnAndTheHeadingsAreTheTemplatesOwn)
@@ -155,11 +154,8 @@ TEST(ReadingsReport, EachFieldPrintsItsGridColumnAndTheHeadingsAreTheTemplatesOw
         {"Memo6", -1, "Serial No.", 133, 151},    {"Memo7", -1, "Date/Time", 153, 189},
     };
     for (const bool clb : {false, true}) {
-        const TReadingsTable table = MakeTable(1, clb);
-        TReadingsReport report(table);
-        Settle(report);
-        report.frxReport1.PrepareReport(true);
-        const TPreparedPage &page = report.frxReport1.PreparedPages().at(0);
+        TReportRig rig(1, clb);
+        const TPreparedPage &page = rig.Prepare().at(0);
         for (const Case &c : cases) {
             SCOPED_TRACE(testing::Message() << c.Object << (clb ? " clb" : ""));
             const auto found = TextsNamed(page, c.Object);
@@ -184,12 +180,9 @@ TEST(ReadingsReport, EachFieldPrintsItsGridColumnAndTheHeadingsAreTheTemplatesOw
 TEST(ReadingsReport, ClbTablePrintsExactlyAsTheNormalOne)
 {
     auto textsOf = [](bool clb) {
-        const TReadingsTable table = MakeTable(60, clb);
-        TReadingsReport report(table);
-        Settle(report);
-        report.frxReport1.PrepareReport(true);
+        TReportRig rig(60, clb);
         std::vector<std::string> texts;
-        for (const TPreparedPage &page : report.frxReport1.PreparedPages())
+        for (const TPreparedPage &page : rig.Prepare())
             for (const TPreparedObject &object : page.Objects)
                 if (const auto *text = std::get_if<TPreparedText>(&object))
                     texts.push_back(text->Name + "=" + text->Text);
@@ -229,17 +222,15 @@ TEST(ReadingsReport, RecordCursorFollowsTheHandlers)
 
 TEST(ReadingsReport, RowsArrivingDuringPreparationArePrinted)
 {
-    TReadingsTable table = MakeTable(47);
-    TReadingsReport report(table);
-    Settle(report);
+    TReportRig rig(47);
+    TReadingsTable &table = rig.Table;
     int calls = 0;
     // Each call lets one pending reading in, as the worker's hand-offs would.
-    report.frxReport1.ProcessMessages = [&] {
+    rig.Template().ProcessMessages = [&] {
         ++calls;
         AppendReading(table);
     };
-    report.frxReport1.PrepareReport(true);
-    const auto &pages = report.frxReport1.PreparedPages();
+    const auto &pages = rig.Prepare();
     int printed = 0;
     for (const TPreparedPage &page : pages)
         printed += static_cast<int>(TextsNamed(page, "Memo3").size());
@@ -252,39 +243,21 @@ TEST(ReadingsReport, RowsArrivingDuringPreparationArePrinted)
     EXPECT_EQ(calls, 5);
 }
 
-struct TFakePrintUi final : IReportPrintUi {
-    bool Printers = true;
-    bool Confirm = false;
-    QString OutputFile;
-    int Dialogs = 0, Messages = 0;
-
-    bool HasPrinters() override { return Printers; }
-    void ShowNoPrinters(QWidget *) override { ++Messages; }
-    bool RunPrintDialog(QPrinter &printer, QWidget *) override
-    {
-        ++Dialogs;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(OutputFile);
-        return Confirm;
-    }
-};
-
 TEST(ReadingsReport, EveryPrintPreparesAnewWithItsOwnStamp)
 {
-    TReadingsTable table = MakeTable(3);
-    TReadingsReport report(table);
-    Settle(report);
-    TFakePrintUi ui;  // cancels
-    report.frxReport1.PrintUi = &ui;
+    TReportRig rig(3);
+    TPdfPrintUi ui;
+    ui.Confirm = false;
+    rig.Template().PrintUi = &ui;
     int minute = 0;
-    report.frxReport1.Clock = [&minute] { return TDateTimeParts{2024, 3, 5, 9, ++minute, 0, 0}; };
+    rig.Template().Clock = [&minute] { return TDateTimeParts{2024, 3, 5, 9, ++minute, 0, 0}; };
 
-    report.Button4Click(nullptr);
-    const std::string firstStamp = TextsNamed(report.frxReport1.PreparedPages()[0], "SysMemo1")[0]->Text;
-    EXPECT_EQ(report.FReportRow, 4);
-    AppendReading(table);
-    report.Button4Click(nullptr);
-    const auto &pages = report.frxReport1.PreparedPages();
+    rig.Report.Button4Click(nullptr);
+    const std::string firstStamp = TextsNamed(rig.Template().PreparedPages()[0], "SysMemo1")[0]->Text;
+    EXPECT_EQ(rig.Report.FReportRow, 4);
+    AppendReading(rig.Table);
+    rig.Report.Button4Click(nullptr);
+    const auto &pages = rig.Template().PreparedPages();
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(TextsNamed(pages[0], "SysMemo1")[0]->Text, "3/5/2024 9:02:00 AM");
     EXPECT_EQ(firstStamp, "3/5/2024 9:01:00 AM");
@@ -312,14 +285,11 @@ TEST(ReadingsReport, PrintSendsOneJobTitledWithTheReportName)
     if (!HaveTool("pdfinfo"))
         GTEST_SKIP() << "pdfinfo is not installed";
     QTemporaryDir dir;
-    const TReadingsTable table = MakeTable(60);
-    TReadingsReport report(table);
-    Settle(report);
-    TFakePrintUi ui;
-    ui.Confirm = true;
+    TReportRig rig(60);
+    TPdfPrintUi ui;
     ui.OutputFile = dir.filePath("job.pdf");
-    report.frxReport1.PrintUi = &ui;
-    report.Button4Click(nullptr);
+    rig.Template().PrintUi = &ui;
+    rig.Report.Button4Click(nullptr);
     const QString info = RunTool("pdfinfo", {ui.OutputFile});
     EXPECT_TRUE(info.contains(QRegularExpression("Title: +Super GLAX2\n"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression("Pages: +2\n"))) << info.toStdString();
@@ -328,37 +298,49 @@ TEST(ReadingsReport, PrintSendsOneJobTitledWithTheReportName)
 
 TEST(ReadingsReport, WithoutPrintersNothingIsPrinted)
 {
-    const TReadingsTable table = MakeTable(2);
-    TReadingsReport report(table);
-    Settle(report);
-    TFakePrintUi ui;
+    TReportRig rig(2);
+    TPdfPrintUi ui;
     ui.Printers = false;
-    report.frxReport1.PrintUi = &ui;
-    report.Button4Click(nullptr);
-    EXPECT_EQ(ui.Messages, 1);
+    rig.Template().PrintUi = &ui;
+    rig.Report.Button4Click(nullptr);
+    EXPECT_EQ(ui.NoPrinterMessages, 1);
     EXPECT_EQ(ui.Dialogs, 0);
 }
 
-TEST(ReadingsReport, PdfTextShowsTitleHeadingsAndCells)
+// The report's PDF as pdftotext reads it.
+class ReadingsReportPdf : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveTool("pdftotext"))
+            GTEST_SKIP() << "pdftotext is not installed";
+    }
+
+    // Writes the report of a table of these readings; returns the PDF's path.
+    QString WritePdf(const std::vector<std::vector<std::string>> &readings)
+    {
+        TReadingsTable table = MakeTable(0);
+        for (const auto &reading : readings)
+            table.AppendRow(reading);
+        const QString path = FDir.filePath("report.pdf");
+        WriteReportPdf(table, path.toStdString());
+        return path;
+    }
+
+private:
+    QTemporaryDir FDir;
+};
+
+TEST_F(ReadingsReportPdf, TextShowsTitleHeadingsAndCells)
 {
-    if (!HaveTool("pdftotext"))
-        GTEST_SKIP() << "pdftotext is not installed";
-    QTemporaryDir dir;
-    TReadingsTable table = MakeTable(0);
-    table.AppendRow({"1", "W1", "14.5", "21.3", "11.2", "1.9", "13.0", "68.4", "123456", "3/5/2024 2:07:09 PM"});
-    table.AppendRow({"2", "B2", "9.9", "-0.1", "10.0", "2.0", "14.0", "70.1", "654321", "3/5/2024"});
-    const QString path = dir.filePath("report.pdf");
-    WriteReportPdf(table, path.toStdString());
+    const QString path = WritePdf({{"1", "W1", "14.5", "21.3", "11.2", "1.9", "13.0", "68.4", "123456", "3/5/2024 2:07:09 PM"},
+                                   {"2", "B2", "9.9", "-0.1", "10.0", "2.0", "14.0", "70.1", "654321", "3/5/2024"}});
     const QString text = RunTool("pdftotext", {"-layout", path, "-"});
     for (const char *expected : {"DRAVEL", "Super GLAX2", "No.", "Moisture", "[%]", "[\u00B0C]", "Serial",
                                  "Date/Time", "14.5", "68.4", "123456", "654321", "-0.1", "W1", "B2"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
     EXPECT_FALSE(text.contains("Ser. no.")) << text.toStdString();
 }
-
-} // namespace
-
-namespace {
 
 struct TWordBox {
     QString Word;
@@ -380,16 +362,10 @@ std::vector<TWordBox> PdfWords(const QString &path)
     return words;
 }
 
-TEST(ReadingsReport, EveryDataTextStaysWholeOnItsRowEvenWhenWiderThanItsBox)
+TEST_F(ReadingsReportPdf, EveryDataTextStaysWholeOnItsRowEvenWhenWiderThanItsBox)
 {
-    if (!HaveTool("pdftotext"))
-        GTEST_SKIP() << "pdftotext is not installed";
-    QTemporaryDir dir;
-    TReadingsTable table = MakeTable(0);
     // A 12-hour date and time, and range and serial texts of the widest letters.
-    table.AppendRow({"1", "WWWW", "14.5", "21.3", "11.2", "1.9", "13.0", "68.4", "WWWWWW", "12/28/2024 11:09:33 PM"});
-    const QString path = dir.filePath("report.pdf");
-    WriteReportPdf(table, path.toStdString());
+    const QString path = WritePdf({{"1", "WWWW", "14.5", "21.3", "11.2", "1.9", "13.0", "68.4", "WWWWWW", "12/28/2024 11:09:33 PM"}});
 
     constexpr double PointsPerMm = 72 / 25.4;
     // The first data row: 28 to 33 mm below the printable area's top, 10 mm down.
