@@ -10,6 +10,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/worker_test_host.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTest>
@@ -101,6 +102,58 @@ TEST(MainWindow, DesignedTitleCaptionsTabOrderAndGreyIndicator)
     EXPECT_EQ(order, (std::vector<QWidget *>{rig.form4.StringGrid1, rig.form4.Button1, rig.form4.Button3,
                                              rig.form4.Button4, rig.form4.Button5}));
 }
+
+// ---- what assistive technology reads -----------------------------------------
+
+QAccessibleInterface *Accessible(QObject *object)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    EXPECT_NE(iface, nullptr);
+    return iface;
+}
+
+TEST(Accessibility, ButtonsAreNamedByTheirCaptionsAndTheIndicatorIsAStatusBarOfTheWindow)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    TForm4 &form = rig.form4;
+    form.show();
+    for (QPushButton *button : {form.Button1, form.Button3, form.Button4, form.Button5}) {
+        EXPECT_EQ(Accessible(button)->role(), QAccessible::Button);
+        EXPECT_EQ(Accessible(button)->text(QAccessible::Name), button->text());
+    }
+    QAccessibleInterface *indicator = Accessible(form.Shape1);
+    EXPECT_EQ(indicator->role(), QAccessible::StatusBar);
+    EXPECT_EQ(indicator->text(QAccessible::Name), "Link idle");
+    // Reached from the window, as a screen reader walks it.
+    QAccessibleInterface *window = Accessible(&form);
+    EXPECT_GE(window->indexOfChild(indicator), 0);
+    EXPECT_EQ(Accessible(form.StringGrid1)->role(), QAccessible::Table);
+}
+
+struct TLinkStateCase {
+    TColor color;
+    QString name;
+};
+
+class IndicatorName : public testing::TestWithParam<TLinkStateCase> {};
+
+TEST_P(IndicatorName, SaysTheLinkStateOfEachColour)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    // From another colour, so that each case is a change.
+    rig.form4.ShowIndicator(GetParam().color == IndicatorRed ? IndicatorBlue : IndicatorRed);
+    rig.form4.ShowIndicator(GetParam().color);
+    EXPECT_EQ(Accessible(rig.form4.Shape1)->text(QAccessible::Name), GetParam().name);
+    EXPECT_EQ(LinkStateText(GetParam().color), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Colours, IndicatorName,
+                         testing::Values(TLinkStateCase{IndicatorGrey, "Link idle"},
+                                         TLinkStateCase{IndicatorBlue, "Searching for the meter"},
+                                         TLinkStateCase{IndicatorRed, "Connected to the meter"},
+                                         TLinkStateCase{IndicatorYellow, "Meter answered"}));
 
 // ---- acquisition from the window ---------------------------------------------
 
