@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -37,9 +38,28 @@ constexpr int Button5RightMargin = 9, Button5Width = 57;
 // painted anyway.
 constexpr int OverlayExposeWaitMs = 500;
 
+// A push button that Return and Enter press as well as Space, as buttons are
+// pressed on Windows. A key held down presses it once.
+class TButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+            QPushButton::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+        if (!event->isAutoRepeat())
+            click();
+    }
+};
+
 QPushButton *MakeButton(const QString &caption, const char *name, QWidget *parent)
 {
-    auto *button = new QPushButton(caption, parent);
+    auto *button = new TButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
     return button;
@@ -70,6 +90,7 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     setTabOrder(Button1, Button3);
     setTabOrder(Button3, Button4);
     setTabOrder(Button4, Button5);
+    StringGrid1->setAccessibleName(QStringLiteral("Readings"));
     PlaceControls();
 
     connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
@@ -78,6 +99,7 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     connect(Button5, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button5Click(); }); });
 
     FormCreate();
+    StringGrid1->setFocus();
 }
 
 TForm4::~TForm4()
@@ -182,7 +204,7 @@ void TForm4::ShowIndicator(TColor color)
 
 void TForm4::ShowRunState(std::int32_t state)
 {
-    Button1->setText(state == 0 ? QStringLiteral("Start") : QStringLiteral("Stop"));
+    Button1->setText(state == StateIdle ? QStringLiteral("Start") : QStringLiteral("Stop"));
     // The overlay may still be on its way up (ShowStopOverlay paints it before
     // it disables this window); it is released all the same.
     if (isEnabled() && !FStopOverlayUp)
@@ -192,19 +214,22 @@ void TForm4::ShowRunState(std::int32_t state)
     setEnabled(true);
     raise();
     activateWindow();
+    // Disabling the window took the focus from its controls.
+    QWidget *focus = FFocusBeforeStop != nullptr ? FFocusBeforeStop.data() : StringGrid1;
+    focus->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm4::ShowNoRadioError()
 {
-    // No parent: this window may be disabled, and the box would be with it.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
                     QStringLiteral("BT module not enabled or not installed"), QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    ExecMessageBox(box);
 }
 
 void TForm4::ShowStopOverlay()
 {
+    if (!FStopOverlayUp)
+        FFocusBeforeStop = focusWidget();
     FStopOverlayUp = true;
     const QRect mainFrame = frameGeometry();
     const QSize overlayFrame = Form12.frameGeometry().size();

@@ -12,6 +12,7 @@
 #include "readings/qt/readings_report.h"
 #include "readings/session_journal.h"
 
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QWidget>
@@ -35,6 +36,7 @@ public:
     // arguments after the program's name, as the platform split them), then runs
     // FormCreate: the table, the width, the worker on `platform` (started, in
     // BTthr) and the caption. `overlay` and `synchronizer` must outlive the window.
+    // The table has the keyboard first.
     // Every row the table accepts goes to the session journal as `journal` says.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
            IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent = nullptr);
@@ -43,6 +45,8 @@ public:
 
     // The worker's host operations, on the interface thread.
     void ShowIndicator(TColor color) override;
+    // Releasing a stop overlay gives the keyboard back to the control that had
+    // it when the stop began.
     void ShowRunState(std::int32_t state) override;
     void ShowNoRadioError() override;
     void ShowStopOverlay() override;
@@ -94,6 +98,7 @@ private:
     bool FShownBefore = false;
     bool FOverlayShownBefore = false;
     bool FStopOverlayUp = false;  // from ShowStopOverlay until ShowRunState releases it
+    QPointer<QWidget> FFocusBeforeStop;  // where the keyboard was when the overlay went up
     bool FPaintingOverlay = false;
     bool FClosing = false;
 };

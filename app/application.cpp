@@ -10,6 +10,7 @@
 #include "platform/synchronize.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 #include <exception>
 
@@ -40,13 +41,20 @@ QString ErrorBoxText(const QString &message)
     return message;
 }
 
-void ShowErrorBox(const QString &message)
+void ExecMessageBox(QMessageBox &box)
 {
-    // No parent: the main window may be disabled under the stop overlay, and a
-    // box owned by it would be disabled too.
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), ErrorBoxText(message), QMessageBox::Ok);
+    const QPointer<QWidget> active = QApplication::activeWindow();
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+    // A box without an owner hands the keyboard back to no one.
+    if (active != nullptr && active->isVisible())
+        active->activateWindow();
+}
+
+void ShowErrorBox(const QString &message)
+{
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), ErrorBoxText(message), QMessageBox::Ok);
+    ExecMessageBox(box);
 }
 
 void ShowCurrentError()

@@ -5,6 +5,7 @@
 #include "platform/bluetooth_platform.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QString>
 
 #include <string>
@@ -21,6 +22,11 @@ void SetApplicationTitle(const QString &title);
 // The error box's text: the message, with a full stop added when it is not empty
 // and its last character's code is above that of the full stop.
 QString ErrorBoxText(const QString &message);
+
+// Shows a message box modally and without an owner: the main window may be
+// disabled under the stop overlay, and a box owned by it would be disabled
+// too. Once the box is closed the keyboard goes back to the window that had it.
+void ExecMessageBox(QMessageBox &box);
 
 // The error box: modal, the text as above, the application title as caption,
 // the critical icon and OK. Returns when the operator has closed it.
