@@ -69,12 +69,14 @@ protected:
         for (int row = first; row <= last; ++row) {
             const int top = sectionViewportPosition(row);
             const int bottom = top + sectionSize(row) - 1;
-            // The cell, then the grid lines on its right and lower edges.
+            // The cell, then the grid lines on its right and lower edges, drawn
+            // as the view draws its own (on the pixels' centres, which keeps
+            // them in line with the view's at any scale).
             option.rect = QRect(0, top, right, bottom - top);
             FView.itemDelegate()->paint(&painter, option, model()->index(row, rcNo));
             painter.setPen(grid);
-            painter.drawLine(right, top, right, bottom);
-            painter.drawLine(0, bottom, right, bottom);
+            painter.drawLine(QLineF(right, top, right, bottom).translated(0.5, 0.5));
+            painter.drawLine(QLineF(0, bottom, right, bottom).translated(0.5, 0.5));
         }
     }
 
