@@ -24,6 +24,11 @@ QString &StoredTitle()
 
 } // namespace
 
+QIcon ProgramIcon()
+{
+    return QIcon(QStringLiteral(":/meter-readout.ico"));
+}
+
 QString ApplicationTitle()
 {
     return StoredTitle().isEmpty() ? QCoreApplication::applicationName() : StoredTitle();
@@ -83,6 +88,10 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, IBluetoothPlatform &platform)
 {
     TApplication application(argc, argv);
+    // The boxes' icon, and the desktop entry that names the program's icon
+    // where the desktop looks it up.
+    QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("meter-readout"));
     try {
         RefreshRegionalSettings();
         TSynchronizer synchronizer;

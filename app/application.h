@@ -5,6 +5,7 @@
 #include "platform/bluetooth_platform.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QString>
 
@@ -13,6 +14,10 @@
 
 // The title FormCreate gives the application and the main window.
 inline const QString ProgramTitle = QStringLiteral("Moisture Meter BT readout 1.3.0");
+
+// The program's icon, the one its program file and desktop entry carry: the
+// windows' icon.
+QIcon ProgramIcon();
 
 // The application title: the caption of the error box. Until it is set, the
 // program's name.
