@@ -38,6 +38,24 @@ void ShowActive(TForm4 &form)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
 }
 
+// Shows the window and moves the keyboard from the table to Start.
+void ShowWithStartFocused(TForm4 &form)
+{
+    ShowActive(form);
+    Press(form, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), form.Button1);
+}
+
+// Radios without the meter whose every discovery waits until the test lets
+// it go on: a stop stays pending meanwhile.
+struct THeldDiscoveries : TWorkerTestPlatform {
+    THeldDiscoveries() : TWorkerTestPlatform(nullptr)
+    {
+        ListsMeter = false;
+        SetHold(true);
+    }
+};
+
 // Counts the clicks of every button of the window.
 struct TClicks {
     explicit TClicks(TForm4 &form)
@@ -113,9 +131,7 @@ TEST_P(PressKeys, PressTheFocusedButtonAndAfterTheStopTheFocusIsBackOnStart)
     TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::RadiosWithoutDevices());
     TWindowRig rig({}, radios);
     TForm4 &form = rig.form4;
-    ShowActive(form);
-    Press(form, Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), form.Button1);
+    ShowWithStartFocused(form);
     TClicks clicks(form);
 
     Press(form, GetParam());
@@ -131,9 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, PressKeys, testing::Values(Qt::Key_Space, Qt::Key
 
 TEST(Keyboard, AfterAStopClickedElsewhereTheFocusIsBackWhereItWas)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
-    platform.SetHold(true);  // each discovery waits for the test
+    THeldDiscoveries platform;
     TWindowRig rig({}, platform);
     TForm4 &form = rig.form4;
     ShowActive(form);
@@ -150,13 +164,10 @@ TEST(Keyboard, AfterAStopClickedElsewhereTheFocusIsBackWhereItWas)
 
 TEST(Keyboard, KeysWhileTheStopOverlayIsUpChangeNothing)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
-    platform.SetHold(true);  // each discovery waits for the test
+    THeldDiscoveries platform;
     TWindowRig rig({}, platform);
     TForm4 &form = rig.form4;
-    ShowActive(form);
-    Press(form, Qt::Key_Tab);
+    ShowWithStartFocused(form);
     Press(form, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
     Press(form, Qt::Key_Return);  // Stop, while the discovery is under way
@@ -187,8 +198,7 @@ TEST(Keyboard, KeysWhileTheNoRadioBoxHoldsTheWorkerGoToTheBoxAlone)
     TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
     TWindowRig rig({}, radios);
     TForm4 &form = rig.form4;
-    ShowActive(form);
-    Press(form, Qt::Key_Tab);
+    ShowWithStartFocused(form);
     TClicks clicks(form);
 
     // The box runs its own loop inside the worker's hand-off; the keys are
