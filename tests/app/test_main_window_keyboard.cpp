@@ -46,16 +46,6 @@ void ShowWithStartFocused(TForm4 &form)
     ASSERT_EQ(QApplication::focusWidget(), form.Button1);
 }
 
-// Radios without the meter whose every discovery waits until the test lets
-// it go on: a stop stays pending meanwhile.
-struct THeldDiscoveries : TWorkerTestPlatform {
-    THeldDiscoveries() : TWorkerTestPlatform(nullptr)
-    {
-        ListsMeter = false;
-        SetHold(true);
-    }
-};
-
 // Counts the clicks of every button of the window.
 struct TClicks {
     explicit TClicks(TForm4 &form)
@@ -145,26 +135,11 @@ TEST_P(PressKeys, PressTheFocusedButtonAndAfterTheStopTheFocusIsBackOnStart)
 
 INSTANTIATE_TEST_SUITE_P(Keys, PressKeys, testing::Values(Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter));
 
-TEST(Keyboard, AfterAStopClickedElsewhereTheFocusIsBackWhereItWas)
-{
-    THeldDiscoveries platform;
-    TWindowRig rig({}, platform);
-    TForm4 &form = rig.form4;
-    ShowActive(form);
-    form.Button4->setFocus();
-    form.Button1->click();  // clicks that leave the focus where it is
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
-    form.Button1->click();
-    ASSERT_FALSE(form.isEnabled());
-    EXPECT_EQ(QApplication::focusWidget(), nullptr) << "a disabled window has no focus widget";
-    platform.SetHold(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form.isEnabled(); }, WaitMs));
-    EXPECT_TRUE(HasFocus(form.Button4));
-}
-
 TEST(Keyboard, KeysWhileTheStopOverlayIsUpChangeNothing)
 {
-    THeldDiscoveries platform;
+    TWorkerTestPlatform platform(nullptr);
+    platform.ListsMeter = false;
+    platform.SetHold(true);  // each discovery waits for the test, so the stop stays pending
     TWindowRig rig({}, platform);
     TForm4 &form = rig.form4;
     ShowWithStartFocused(form);
