@@ -177,15 +177,17 @@ TEST(Keyboard, KeysWhileTheNoRadioBoxHoldsTheWorkerGoToTheBoxAlone)
     TClicks clicks(form);
 
     // The box runs its own loop inside the worker's hand-off; the keys are
-    // pressed from a timer inside that loop, the box's OK last.
+    // pressed from a timer inside that loop, the box's OK last. The timer goes
+    // on ticking, which keeps the loop awake to see that the box has closed
+    // (under Wine it may otherwise sleep on).
     int clicksWhileUp = -1;
     QWidget *focusWhileUp = nullptr;
     QTimer keys;
     QObject::connect(&keys, &QTimer::timeout, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box == nullptr || box->windowHandle() == nullptr || !box->windowHandle()->isExposed())
+        if (clicksWhileUp >= 0 || box == nullptr || box->windowHandle() == nullptr ||
+            !box->windowHandle()->isExposed())
             return;
-        keys.stop();
         for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Tab, Qt::Key_Right})
             Press(form, key);
         clicksWhileUp = clicks.Total();
