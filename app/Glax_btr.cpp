@@ -9,14 +9,21 @@
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_view.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWindow>
+
+#include <algorithm>
+#include <mutex>
 
 #if defined(Q_OS_WIN)
 #include <windows.h>
@@ -32,14 +39,47 @@ constexpr int Button1Left = 65, Button1Width = 48;
 constexpr int Button3Left = 158, Button3Width = 51;
 constexpr int Button4Left = 215, Button4Width = 50;
 constexpr int Button5RightMargin = 9, Button5Width = 57;
+// The design's narrowest gap between two buttons, which Print and Exit keep
+// at the window's smallest width.
+constexpr int ButtonGap = Button4Left - (Button3Left + Button3Width);
+// The table's smallest height shows the header row and one reading.
+constexpr int GridMinimumRows = 2;
 
 // How long a newly shown overlay may take to reach the screen before it is
 // painted anyway.
 constexpr int OverlayExposeWaitMs = 500;
 
+// A push button that Return and Enter press as well as Space, as buttons are
+// pressed on Windows. A key held down presses it once.
+class TButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+            QPushButton::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+        if (!event->isAutoRepeat())
+            click();
+    }
+};
+
+// The main window is a window to assistive technology, which names it by its
+// caption (a plain widget would be a mere pane).
+QAccessibleInterface *MainWindowAccessible(const QString &, QObject *object)
+{
+    if (auto *form = qobject_cast<TForm4 *>(object))
+        return new QAccessibleWidget(form, QAccessible::Window);
+    return nullptr;
+}
+
 QPushButton *MakeButton(const QString &caption, const char *name, QWidget *parent)
 {
-    auto *button = new QPushButton(caption, parent);
+    auto *button = new TButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setAutoDefault(false);
     return button;
@@ -52,7 +92,10 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     : QWidget(parent), FClbMode(ClbModeOf(args)), Form12(overlay), FSynchronizer(synchronizer),
       FPlatform(platform), FJournal(journal, LocalNowParts(), FClbMode)
 {
+    static std::once_flag factoryInstalled;
+    std::call_once(factoryInstalled, [] { QAccessible::installFactory(MainWindowAccessible); });
     setObjectName(QStringLiteral("Form4"));
+    setWindowIcon(ProgramIcon());
     setFont(WindowFont());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
@@ -70,6 +113,13 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     setTabOrder(Button1, Button3);
     setTabOrder(Button3, Button4);
     setTabOrder(Button4, Button5);
+    StringGrid1->setAccessibleName(QStringLiteral("Readings"));
+    // Exit keeps the design's gap to Print; the table keeps its header row and
+    // one reading above the buttons, with room for its sideways scroll bar.
+    const int gridMinimumHeight = 2 * StringGrid1->frameWidth() + GridMinimumRows * ReadingsRowHeight +
+                                  StringGrid1->horizontalScrollBar()->sizeHint().height();
+    setMinimumSize(Button4Left + Button4Width + ButtonGap + Button5Width + Button5RightMargin,
+                   GridTop + gridMinimumHeight + GridBottomMargin);
     PlaceControls();
 
     connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
@@ -78,6 +128,7 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     connect(Button5, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button5Click(); }); });
 
     FormCreate();
+    StringGrid1->setFocus();
 }
 
 TForm4::~TForm4()
@@ -135,6 +186,27 @@ void TForm4::PlaceControls()
     Button5->setGeometry(w - Button5RightMargin - Button5Width, bottomRow, Button5Width, ControlHeight);
 }
 
+QRect FitIntoArea(const QRect &frame, const QRect &area)
+{
+    const QSize size = frame.size().boundedTo(area.size());
+    const int left = std::clamp(frame.left(), area.left(), area.left() + area.width() - size.width());
+    const int top = std::clamp(frame.top(), area.top(), area.top() + area.height() - size.height());
+    return {QPoint(left, top), size};
+}
+
+void TForm4::FitIntoScreen()
+{
+    const QScreen *desktop = screen();
+    if (desktop == nullptr)
+        return;
+    const QRect frame = frameGeometry();
+    const QRect fitted = FitIntoArea(frame, desktop->availableGeometry());
+    if (fitted.size() != frame.size())
+        resize(size() - (frame.size() - fitted.size()));
+    if (fitted.topLeft() != frame.topLeft())
+        move(fitted.topLeft());
+}
+
 void TForm4::resizeEvent(QResizeEvent *event)
 {
     PlaceControls();
@@ -147,6 +219,7 @@ void TForm4::showEvent(QShowEvent *event)
     if (!FShownBefore) {
         FShownBefore = true;
         SetOuterWidth(FOuterWidth);
+        FitIntoScreen();
     }
 }
 
@@ -182,7 +255,7 @@ void TForm4::ShowIndicator(TColor color)
 
 void TForm4::ShowRunState(std::int32_t state)
 {
-    Button1->setText(state == 0 ? QStringLiteral("Start") : QStringLiteral("Stop"));
+    Button1->setText(state == StateIdle ? QStringLiteral("Start") : QStringLiteral("Stop"));
     // The overlay may still be on its way up (ShowStopOverlay paints it before
     // it disables this window); it is released all the same.
     if (isEnabled() && !FStopOverlayUp)
@@ -192,19 +265,22 @@ void TForm4::ShowRunState(std::int32_t state)
     setEnabled(true);
     raise();
     activateWindow();
+    // Disabling the window took the focus from its controls.
+    QWidget *focus = FFocusBeforeStop != nullptr ? FFocusBeforeStop.data() : StringGrid1;
+    focus->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm4::ShowNoRadioError()
 {
-    // No parent: this window may be disabled, and the box would be with it.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
                     QStringLiteral("BT module not enabled or not installed"), QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    ExecMessageBox(box);
 }
 
 void TForm4::ShowStopOverlay()
 {
+    if (!FStopOverlayUp)
+        FFocusBeforeStop = focusWidget();
     FStopOverlayUp = true;
     const QRect mainFrame = frameGeometry();
     const QSize overlayFrame = Form12.frameGeometry().size();
@@ -231,8 +307,12 @@ void TForm4::ShowStopOverlay()
     FPaintingOverlay = false;
 
     // A ShowRunState that ran meanwhile has released the overlay already.
-    if (FStopOverlayUp)
+    if (FStopOverlayUp) {
         setEnabled(false);
+        // Closing waits for the worker next, without painting: the window shows
+        // itself disabled now.
+        repaint();
+    }
 }
 
 void TForm4::AddReading(const TReading &reading)

@@ -12,7 +12,9 @@
 #include "readings/qt/readings_report.h"
 #include "readings/session_journal.h"
 
+#include <QPointer>
 #include <QPushButton>
+#include <QRect>
 #include <QTableView>
 #include <QWidget>
 
@@ -28,6 +30,11 @@ inline constexpr int Form4ClientHeight = 317;
 inline constexpr int Form4OuterWidth = 700;
 inline constexpr int Form4ClbOuterWidth = 950;
 
+// Where a window's outer frame goes so that it lies in the area (the screen's
+// part that windows may take): no larger than the area, and moved only as far
+// as it must be to lie inside it.
+QRect FitIntoArea(const QRect &frame, const QRect &area);
+
 class TForm4 : public QWidget, public IWorkerHost {
     Q_OBJECT
 public:
@@ -35,6 +42,8 @@ public:
     // arguments after the program's name, as the platform split them), then runs
     // FormCreate: the table, the width, the worker on `platform` (started, in
     // BTthr) and the caption. `overlay` and `synchronizer` must outlive the window.
+    // The table has the keyboard first; the window is never made so small that
+    // its buttons overlap, and opens no larger than the screen.
     // Every row the table accepts goes to the session journal as `journal` says.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
            IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent = nullptr);
@@ -43,8 +52,12 @@ public:
 
     // The worker's host operations, on the interface thread.
     void ShowIndicator(TColor color) override;
+    // Releasing a stop overlay gives the keyboard back to the control that had
+    // it when the stop began.
     void ShowRunState(std::int32_t state) override;
     void ShowNoRadioError() override;
+    // Disables the window and shows it disabled at once, also when the interface
+    // thread goes on to wait for the worker's end.
     void ShowStopOverlay() override;
     void AddReading(const TReading &reading) override;
 
@@ -83,6 +96,9 @@ private:
     // and Start, Save, Print stay at the lower left, Exit at the lower right.
     void PlaceControls();
     void SetOuterWidth(int width);
+    // Shrinks and moves the window as far as needed to lie on its screen's
+    // available area, as at a large scale factor or on a small screen.
+    void FitIntoScreen();
 
     TForm12 &Form12;
     TSynchronizer &FSynchronizer;
@@ -94,6 +110,7 @@ private:
     bool FShownBefore = false;
     bool FOverlayShownBefore = false;
     bool FStopOverlayUp = false;  // from ShowStopOverlay until ShowRunState releases it
+    QPointer<QWidget> FFocusBeforeStop;  // where the keyboard was when the overlay went up
     bool FPaintingOverlay = false;
     bool FClosing = false;
 };

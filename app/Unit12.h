@@ -16,7 +16,7 @@ inline constexpr int StopOverlayHeight = 56;
 class TForm12 : public QWidget {
     Q_OBJECT
 public:
-    // Hidden until shown.
+    // Hidden until shown; takes no focus when shown.
     explicit TForm12(QWidget *parent = nullptr);
 
     // Fills the window with a raised edge and the caption centred.

@@ -10,6 +10,7 @@
 #include "platform/synchronize.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 #include <exception>
 
@@ -22,6 +23,11 @@ QString &StoredTitle()
 }
 
 } // namespace
+
+QIcon ProgramIcon()
+{
+    return QIcon(QStringLiteral(":/meter-readout.ico"));
+}
 
 QString ApplicationTitle()
 {
@@ -40,13 +46,20 @@ QString ErrorBoxText(const QString &message)
     return message;
 }
 
-void ShowErrorBox(const QString &message)
+void ExecMessageBox(QMessageBox &box)
 {
-    // No parent: the main window may be disabled under the stop overlay, and a
-    // box owned by it would be disabled too.
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), ErrorBoxText(message), QMessageBox::Ok);
+    const QPointer<QWidget> active = QApplication::activeWindow();
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+    // A box without an owner hands the keyboard back to no one.
+    if (active != nullptr && active->isVisible())
+        active->activateWindow();
+}
+
+void ShowErrorBox(const QString &message)
+{
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), ErrorBoxText(message), QMessageBox::Ok);
+    ExecMessageBox(box);
 }
 
 void ShowCurrentError()
@@ -75,6 +88,10 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, IBluetoothPlatform &platform)
 {
     TApplication application(argc, argv);
+    // The boxes' icon, and the desktop entry that names the program's icon
+    // where the desktop looks it up.
+    QApplication::setWindowIcon(ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("meter-readout"));
     try {
         RefreshRegionalSettings();
         TSynchronizer synchronizer;

@@ -5,6 +5,8 @@
 #include "platform/bluetooth_platform.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
 #include <QString>
 
 #include <string>
@@ -12,6 +14,10 @@
 
 // The title FormCreate gives the application and the main window.
 inline const QString ProgramTitle = QStringLiteral("Moisture Meter BT readout 1.3.0");
+
+// The program's icon, the one its program file and desktop entry carry: the
+// windows' icon.
+QIcon ProgramIcon();
 
 // The application title: the caption of the error box. Until it is set, the
 // program's name.
@@ -21,6 +27,11 @@ void SetApplicationTitle(const QString &title);
 // The error box's text: the message, with a full stop added when it is not empty
 // and its last character's code is above that of the full stop.
 QString ErrorBoxText(const QString &message);
+
+// Shows a message box modally and without an owner: the main window may be
+// disabled under the stop overlay, and a box owned by it would be disabled
+// too. Once the box is closed the keyboard goes back to the window that had it.
+void ExecMessageBox(QMessageBox &box);
 
 // The error box: modal, the text as above, the application title as caption,
 // the critical icon and OK. Returns when the operator has closed it.

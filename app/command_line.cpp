@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/headless_runner.h"
+
 #include <charconv>
 #include <climits>
 
@@ -113,9 +115,20 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
     return result;
 }
 
+const std::vector<TExitStatus> &ExitStatuses()
+{
+    static const std::vector<TExitStatus> statuses{
+        {HeadlessDone, "done"},
+        {HeadlessFileFailed, "CSV file or report not written, or no acquisition thread (headless)"},
+        {HeadlessBadCommandLine, "bad command line"},
+        {HeadlessNoRadio, "no Bluetooth radio (headless)"},
+    };
+    return statuses;
+}
+
 std::string CommandLineHelp()
 {
-    return "Usage: meter-readout [clb] [options]\n"
+    std::string help = "Usage: meter-readout [clb] [options]\n"
            "\n"
            "Collects readings of the grain meter over Bluetooth into a table.\n"
            "\n"
@@ -133,7 +146,10 @@ std::string CommandLineHelp()
            "  --no-journal          keep no journal of the readings\n"
            "  --help                show this text and exit\n"
            "\n"
-           "Exit status: 0 done, 2 bad command line, 3 no Bluetooth radio (headless).\n";
+           "Exit status:\n";
+    for (const TExitStatus &status : ExitStatuses())
+        help += "  " + std::to_string(status.Status) + "  " + status.Meaning + "\n";
+    return help;
 }
 
 TJournalOptions JournalOptionsOf(const TCommandLine &line)

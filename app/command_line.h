@@ -42,6 +42,15 @@ bool ClbModeOf(const std::vector<std::string> &args);
 // them); an unknown option that begins with "--" is an error.
 TCommandLine ParseCommandLine(const std::vector<std::string> &args);
 
+// An exit status of the program and what it means.
+struct TExitStatus {
+    int Status;
+    const char *Meaning;
+};
+
+// Every exit status, in order: --help lists them, and so does the README.
+const std::vector<TExitStatus> &ExitStatuses();
+
 // The text --help prints.
 std::string CommandLineHelp();
 

@@ -1,8 +1,24 @@
 #include "app/indicator_shape.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 
 #include <algorithm>
+#include <mutex>
+
+namespace {
+
+// The indicator tells the operator how the link stands, and changes by itself:
+// a status bar, which screen readers read out on request.
+QAccessibleInterface *IndicatorAccessible(const QString &, QObject *object)
+{
+    if (auto *shape = qobject_cast<TShape *>(object))
+        return new QAccessibleWidget(shape, QAccessible::StatusBar);
+    return nullptr;
+}
+
+} // namespace
 
 QColor ColorToQColor(TColor color, const QPalette &palette)
 {
@@ -12,9 +28,23 @@ QColor ColorToQColor(TColor color, const QPalette &palette)
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
+QString LinkStateText(TColor color)
+{
+    switch (color) {
+    case IndicatorGrey: return QStringLiteral("Link idle");
+    case IndicatorBlue: return QStringLiteral("Searching for the meter");
+    case IndicatorRed: return QStringLiteral("Connected to the meter");
+    case IndicatorYellow: return QStringLiteral("Meter answered");
+    default: return {};
+    }
+}
+
 TShape::TShape(QWidget *parent) : QWidget(parent)
 {
+    static std::once_flag factoryInstalled;
+    std::call_once(factoryInstalled, [] { QAccessible::installFactory(IndicatorAccessible); });
     setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(LinkStateText(FBrushColor));
 }
 
 void TShape::SetBrushColor(TColor color)
@@ -23,6 +53,8 @@ void TShape::SetBrushColor(TColor color)
         return;
     FBrushColor = color;
     update();
+    // Sends the name change to assistive technology.
+    setAccessibleName(LinkStateText(color));
 }
 
 void TShape::paintEvent(QPaintEvent *)

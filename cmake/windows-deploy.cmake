@@ -15,15 +15,17 @@ foreach(dll IN ITEMS libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   list(APPEND readout_runtime_dlls "${path}")
 endforeach()
 
-# Qt's DLLs, and the plugins: the Windows platform and its native style (Qt 6
-# has the Windows printers in Qt6PrintSupport.dll itself).
+# Qt's DLLs, and the plugins: the Windows platform, its native style and the
+# icon reader for the windows' icon (Qt 6 has the Windows printers in
+# Qt6PrintSupport.dll itself).
 set(readout_qt_dlls)
 foreach(module IN ITEMS Core Gui Widgets PrintSupport)
   list(APPEND readout_qt_dlls $<TARGET_FILE:Qt6::${module}>)
 endforeach()
 set(readout_qt_plugins
   platforms=Qt6::QWindowsIntegrationPlugin
-  styles=Qt6::QWindowsVistaStylePlugin)
+  styles=Qt6::QWindowsVistaStylePlugin
+  imageformats=Qt6::QICOPlugin)
 
 set(deploy_dir $<TARGET_FILE_DIR:meter-readout>)
 set(deploy_commands)

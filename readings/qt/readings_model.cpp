@@ -3,6 +3,8 @@
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
 
+#include <algorithm>
+
 TReadingsModel::TReadingsModel(bool clbMode, QObject *parent)
     : QAbstractTableModel(parent), FClbMode(clbMode), FTable(ColumnCountFor(clbMode))
 {
@@ -24,6 +26,20 @@ QVariant TReadingsModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || role != Qt::DisplayRole)
         return {};
     const std::string_view text = FTable.Cell(index.column(), index.row());
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant TReadingsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    const bool horizontal = orientation == Qt::Horizontal;
+    if (section < 0 || section >= (horizontal ? FTable.ColumnCount() : FTable.RowCount()))
+        return {};
+    // A column is named by its text in the header row, a row by its text in
+    // the number column ("No." for the header row itself).
+    std::string_view text = horizontal ? FTable.Cell(section, 0) : FTable.Cell(rcNo, section);
+    text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

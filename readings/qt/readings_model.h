@@ -19,6 +19,11 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // What assistive technology reads as a column's or a row's header: the
+    // column's text in the header row, or the row's number, without the
+    // leading spaces that set the header texts off on the screen. The view
+    // shows no header sections; the grid's own row 0 is what it shows.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Appends a reading as the next row, formatted by the given settings; returns

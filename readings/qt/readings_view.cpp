@@ -3,90 +3,101 @@
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
 
-#include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QScrollBar>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace {
 
 const char *const kFrozenColumnName = "readingsFrozenColumn";
 
-void ShapeRows(QTableView &view)
+void ShapeRows(QHeaderView &rows)
 {
-    QHeaderView &rows = *view.verticalHeader();
     rows.setMinimumSectionSize(ReadingsRowHeight);
     rows.setDefaultSectionSize(ReadingsRowHeight);
     rows.setSectionResizeMode(QHeaderView::Fixed);
-    rows.hide();
-    view.horizontalHeader()->hide();
 }
 
-// Keeps column 0 in view: a second view over the same model, showing column 0
-// only, laid over the left of the first one and scrolled with it vertically.
-class TFrozenColumn : public QObject {
-public:
-    TFrozenColumn(QTableView &view, TReadingsModel &model) : QObject(&view), FView(view)
-    {
-        FFrozen = new QTableView(&view);
-        FFrozen->setObjectName(kFrozenColumnName);
-        FFrozen->setModel(&model);
-        FFrozen->setSelectionModel(view.selectionModel());
-        FFrozen->setItemDelegate(view.itemDelegate());
-        FFrozen->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        FFrozen->setFocusPolicy(Qt::NoFocus);
-        FFrozen->setFrameShape(QFrame::NoFrame);
-        FFrozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        FFrozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        FFrozen->setVerticalScrollMode(view.verticalScrollMode());
-        FFrozen->setShowGrid(view.showGrid());
-        ShapeRows(*FFrozen);
-        // A header's default minimum is the font's widest character and more:
-        // with a wide-charactered font it would make this column wider than
-        // the table's own and push the right-aligned numbers out of sight.
-        FFrozen->horizontalHeader()->setMinimumSectionSize(0);
-        for (int column = 1; column < model.columnCount(); ++column)
-            FFrozen->setColumnHidden(column, true);
-        FFrozen->setColumnWidth(0, view.columnWidth(0));
-        view.viewport()->stackUnder(FFrozen);
+// The colours the table is drawn with, for the disabled state too: while its
+// window is disabled (a stop pending, the program ending) the table looks as
+// it did, instead of flashing grey below the rows and in its grid lines.
+void KeepColoursWhenDisabled(QTableView &view)
+{
+    QPalette palette = view.palette();
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Text, QPalette::Window, QPalette::Mid})
+        palette.setBrush(QPalette::Disabled, role, palette.brush(QPalette::Active, role));
+    view.setPalette(palette);
+}
 
-        connect(FFrozen->verticalScrollBar(), &QAbstractSlider::valueChanged,
-                view.verticalScrollBar(), &QAbstractSlider::setValue);
-        connect(view.verticalScrollBar(), &QAbstractSlider::valueChanged,
-                FFrozen->verticalScrollBar(), &QAbstractSlider::setValue);
-        connect(view.horizontalHeader(), &QHeaderView::sectionResized, this,
-                [this](int section, int, int size) {
-                    if (section == 0) {
-                        FFrozen->setColumnWidth(0, size);
-                        UpdateGeometry();
-                    }
-                });
-        view.installEventFilter(this);
-        FFrozen->show();
-        UpdateGeometry();
+// Column 0 kept in view: the table's row header, which the view places beside
+// its cells and scrolls with the rows, paints the number column's cells as the
+// grid paints its own; the view's own column 0 is hidden. The other columns
+// scroll sideways by whole columns in the space to the right of it, so the
+// first of them always starts right after column 0 and no part of a column
+// scrolled away shows beside it.
+class TFrozenColumn : public QHeaderView {
+public:
+    explicit TFrozenColumn(QTableView &view) : QHeaderView(Qt::Vertical, &view), FView(view)
+    {
+        setObjectName(kFrozenColumnName);
+        setSectionsClickable(false);
+        setHighlightSections(false);
+        setFocusPolicy(Qt::NoFocus);
+        ShapeRows(*this);
     }
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
+    void paintEvent(QPaintEvent *event) override
     {
-        if (watched == &FView && (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
-                                  event->type() == QEvent::LayoutRequest))
-            UpdateGeometry();
-        return QObject::eventFilter(watched, event);
+        QPainter painter(viewport());
+        // The view's font and colours, as its viewport paints the other cells.
+        painter.setFont(FView.font());
+        QStyleOptionViewItem option;
+        option.initFrom(&FView);
+        painter.fillRect(event->rect(), option.palette.brush(QPalette::Active, QPalette::Base));
+        const QColor grid =
+            QColor::fromRgba(static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, &FView)));
+        const int first = std::max(visualIndexAt(event->rect().top()), 0);
+        int last = visualIndexAt(event->rect().bottom());
+        if (last < 0)
+            last = count() - 1;
+        const int right = viewport()->width() - 1;
+        for (int row = first; row <= last; ++row) {
+            const int top = sectionViewportPosition(row);
+            const int bottom = top + sectionSize(row) - 1;
+            // The cell, then the grid lines on its right and lower edges, drawn
+            // as the view draws its own (on the pixels' centres, which keeps
+            // them in line with the view's at any scale).
+            option.rect = QRect(0, top, right, bottom - top);
+            FView.itemDelegate()->paint(&painter, option, model()->index(row, rcNo));
+            painter.setPen(grid);
+            painter.drawLine(QLineF(right, top, right, bottom).translated(0.5, 0.5));
+            painter.drawLine(QLineF(0, bottom, right, bottom).translated(0.5, 0.5));
+        }
     }
 
 private:
-    void UpdateGeometry()
-    {
-        const QRect viewport = FView.viewport()->geometry();
-        // One pixel more than the column, so the grid line after it shows.
-        const int width = FView.columnWidth(0) + (FView.showGrid() ? 1 : 0);
-        FFrozen->setGeometry(viewport.left(), viewport.top(), width, viewport.height());
-    }
-
     QTableView &FView;
-    QTableView *FFrozen;
 };
+
+// At the end of its range the view would line the last column up with its
+// right edge, leaving part of a column beside column 0; there too the first
+// column shown starts right after column 0. Connected after the view's own
+// handling of its scroll bar, so this comes last.
+void KeepColumnsBesideFrozenColumn(QTableView &view)
+{
+    QObject::connect(view.horizontalScrollBar(), &QScrollBar::valueChanged, &view, [&view](int value) {
+        QHeaderView &columns = *view.horizontalHeader();
+        const int offset = columns.offset();
+        columns.setOffsetToSectionPosition(value);
+        if (columns.offset() != offset)
+            view.viewport()->update();
+    });
+}
 
 } // namespace
 
@@ -124,11 +135,12 @@ void TReadingsCellPainter::StringGrid1DrawCell(QPainter &painter, const QRect &c
 std::vector<int> ReadingColumnWidths(const QFontMetrics &metrics, bool clbMode, const QString &dateTimeText)
 {
     const auto widthOf = [&metrics](const QString &text) { return metrics.horizontalAdvance(text + "XX"); };
+    const auto headerWidth = [&widthOf](int column) {
+        return widthOf(QString::fromStdString(ReadingColumnHeader(column)));
+    };
     std::vector<int> widths(static_cast<std::size_t>(ColumnCountFor(clbMode)));
-    widths[rcNo] = widthOf("   No.");
-    widths[rcRange] = widthOf("   Range");
-    widths[rcMoisture] = widthOf("   Moisture [%]");
-    widths[rcSerNo] = widthOf("   Ser. no.");
+    for (int column : {rcNo, rcRange, rcMoisture, rcSerNo})
+        widths[static_cast<std::size_t>(column)] = headerWidth(column);
     for (int column : {rcTemp, rcProtein, rcOil, rcWater, rcStarch})
         widths[static_cast<std::size_t>(column)] = widths[rcSerNo];
     widths[rcDateTime] = widthOf(dateTimeText);
@@ -146,28 +158,38 @@ void SetUpReadingsView(QTableView &view, TReadingsModel &model)
 void SetUpReadingsView(QTableView &view, TReadingsModel &model, const TRegionalSettings &settings,
                        TDateTime now)
 {
+    QHeaderView *frozen = FrozenColumnOf(view);
+    if (frozen == nullptr) {
+        frozen = new TFrozenColumn(view);
+        view.setVerticalHeader(frozen);
+        KeepColumnsBesideFrozenColumn(view);
+    }
     view.setModel(&model);
     view.setItemDelegate(new TReadingsCellPainter(&view));
     view.setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.setSelectionMode(QAbstractItemView::ExtendedSelection);
     view.setSelectionBehavior(QAbstractItemView::SelectItems);
+    // Tab goes on to the window's buttons; the arrow keys move between cells.
+    view.setTabKeyNavigation(false);
     view.setWordWrap(false);
     view.setShowGrid(true);
-    // Scroll by pixels, so the overlaid column and the table stay in step.
     view.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    ShapeRows(view);
+    // Whole columns, so that the first one shown starts right after column 0.
+    view.setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+    view.horizontalHeader()->hide();
     view.horizontalHeader()->setMinimumSectionSize(0);
+    KeepColoursWhenDisabled(view);
 
     const QString dateTimeText = QString::fromStdString(FormatDateTimeCell(now, settings));
     const std::vector<int> widths = ReadingColumnWidths(QFontMetrics(view.font()), model.ClbMode(), dateTimeText);
-    for (std::size_t column = 0; column < widths.size(); ++column)
+    for (std::size_t column = 1; column < widths.size(); ++column)
         view.setColumnWidth(static_cast<int>(column), widths[column]);
-
-    if (FrozenColumnOf(view) == nullptr)
-        new TFrozenColumn(view, model);
+    view.setColumnHidden(rcNo, true);
+    frozen->setFixedWidth(widths[rcNo]);
 }
 
-QTableView *FrozenColumnOf(const QTableView &view)
+QHeaderView *FrozenColumnOf(const QTableView &view)
 {
-    return view.findChild<QTableView *>(kFrozenColumnName, Qt::FindDirectChildrenOnly);
+    QHeaderView *rows = view.verticalHeader();
+    return rows->objectName() == QLatin1String(kFrozenColumnName) ? rows : nullptr;
 }

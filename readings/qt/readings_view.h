@@ -1,6 +1,7 @@
 // The readings table on screen: a QTableView over TReadingsModel with the grid's
 // look. Row 0 (the headers) is an ordinary row; column 0 stays in view when the
-// table scrolls sideways; every cell is painted by the cell painter.
+// table scrolls sideways; every cell is painted by the cell painter, and the
+// table looks the same while its window is disabled.
 #pragma once
 
 #include "platform/date_time.h"
@@ -8,6 +9,7 @@
 #include "readings/qt/readings_model.h"
 
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -33,19 +35,22 @@ public:
                                     const QBrush &background, const QPen &textPen);
 };
 
-// The column widths: W(t) of "   No.XX", "   RangeXX", "   Moisture [%]XX" and
-// "   Ser. no.XX"; the number, serial and raw value columns as wide as the
-// serial column; the date column as wide as dateTimeText followed by "XX".
+// The column widths: W(t) of the headers of the number, range, moisture and
+// serial columns followed by "XX"; the other value and the raw value columns
+// as wide as the serial column; the date column as wide as dateTimeText
+// followed by "XX".
 std::vector<int> ReadingColumnWidths(const QFontMetrics &metrics, bool clbMode,
                                      const QString &dateTimeText);
 
 // Sets the view up over the model: widths measured with the view's font (set it
-// before), 16-pixel rows, no header sections, no editing, the cell painter, and
-// the overlay that keeps column 0 in view. The date column's width comes from
-// the date and time now in the current regional settings.
+// before), 16-pixel rows, no header sections, no editing, the cell painter, Tab
+// for leaving the table, and column 0 kept in view by the frozen column. The
+// date column's width comes from the date and time now in the current regional
+// settings.
 void SetUpReadingsView(QTableView &view, TReadingsModel &model);
 void SetUpReadingsView(QTableView &view, TReadingsModel &model, const TRegionalSettings &settings,
                        TDateTime now);
 
-// The overlay view that shows column 0 over the left of the view, or null.
-QTableView *FrozenColumnOf(const QTableView &view);
+// The frozen column that shows column 0 at the left of the view, beside its
+// other columns (the view's row header, as wide as column 0), or null.
+QHeaderView *FrozenColumnOf(const QTableView &view);

@@ -5,11 +5,13 @@
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "readings/csv_writer.h"
+#include "readings/qt/readings_view.h"
 #include "readings/reading_columns.h"
 #include "tests/app/window_rig.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/worker_test_host.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTest>
@@ -41,7 +43,10 @@ TEST_P(ClbStartUp, OnlyExactlyClbFirstOpensTheWideWindowWithRawColumns)
     TWindowRig rig(GetParam().args, radios);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
-    EXPECT_EQ(rig.form4.frameGeometry().width(), GetParam().outerWidth);
+    // No wider than the screen has room for, should the screen be narrower.
+    const QRect screen = rig.form4.screen()->availableGeometry();
+    EXPECT_EQ(rig.form4.frameGeometry().width(), std::min(GetParam().outerWidth, screen.width()));
+    EXPECT_TRUE(screen.contains(rig.form4.frameGeometry()));
     EXPECT_EQ(rig.form4.Readings().columnCount(), GetParam().columns);
     EXPECT_EQ(rig.form4.height(), Form4ClientHeight);
 }
@@ -74,7 +79,61 @@ TEST_P(ControlPlaces, KeepTheDesignsMarginsAtAnySize)
 // the operator may drag it to.
 INSTANTIATE_TEST_SUITE_P(Sizes, ControlPlaces,
                          testing::Values(QSize(394, 317), QSize(700, 317), QSize(950, 317), QSize(820, 560),
-                                         QSize(300, 200)));
+                                         QSize(350, 200)));
+
+class SmallestSize : public testing::TestWithParam<QSize> {};
+
+TEST_P(SmallestSize, KeepsEveryButtonWholeAndApartBelowTheTable)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    TForm4 &form = rig.form4;
+    form.show();
+    form.resize(GetParam());
+    const QRect client = form.rect();
+    EXPECT_EQ(form.size(), form.size().expandedTo(form.minimumSize()));
+    // Along the bottom, left to right, each one clear of the next.
+    const std::vector<QWidget *> row{form.Shape1, form.Button1, form.Button3, form.Button4, form.Button5};
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        SCOPED_TRACE(row[i]->objectName().toStdString());
+        EXPECT_TRUE(client.contains(row[i]->geometry()));
+        EXPECT_LT(form.StringGrid1->geometry().bottom(), row[i]->geometry().top());
+        if (i + 1 < row.size())
+            EXPECT_LT(row[i]->geometry().right() + 1, row[i + 1]->geometry().left());
+    }
+    // The table keeps its header row and a reading in view.
+    EXPECT_GE(form.StringGrid1->viewport()->height(), 2 * ReadingsRowHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SmallestSize,
+                         testing::Values(QSize(1, 1), QSize(200, 100), QSize(300, 317), QSize(700, 60)));
+
+struct TFitCase {
+    QRect frame;
+    QRect area;
+    QRect fitted;
+};
+
+class FitIntoTheScreen : public testing::TestWithParam<TFitCase> {};
+
+TEST_P(FitIntoTheScreen, ShrinksAndMovesTheFrameOnlyAsFarAsItMust)
+{
+    EXPECT_EQ(FitIntoArea(GetParam().frame, GetParam().area), GetParam().fitted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, FitIntoTheScreen,
+    testing::Values(
+        // Room enough: left where the system placed it.
+        TFitCase{{100, 50, 700, 356}, {0, 0, 1920, 1040}, {100, 50, 700, 356}},
+        // 950 pixels at twice the scale on a 1366-pixel screen: 683 wide.
+        TFitCase{{20, 30, 950, 356}, {0, 0, 683, 384}, {0, 28, 683, 356}},
+        // Too tall as well, on a screen whose area starts below a panel.
+        TFitCase{{0, 0, 700, 356}, {0, 24, 640, 300}, {0, 24, 640, 300}},
+        // Hanging off the right and bottom: moved back in.
+        TFitCase{{1500, 900, 700, 356}, {0, 0, 1920, 1040}, {1220, 684, 700, 356}},
+        // A second screen to the left of the first.
+        TFitCase{{-2000, 10, 700, 356}, {-1280, 0, 1280, 1024}, {-1280, 10, 700, 356}}));
 
 TEST(MainWindow, DesignedTitleCaptionsTabOrderAndGreyIndicator)
 {
@@ -101,6 +160,71 @@ TEST(MainWindow, DesignedTitleCaptionsTabOrderAndGreyIndicator)
     EXPECT_EQ(order, (std::vector<QWidget *>{rig.form4.StringGrid1, rig.form4.Button1, rig.form4.Button3,
                                              rig.form4.Button4, rig.form4.Button5}));
 }
+
+TEST(MainWindow, CarriesTheProgramsIcon)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    const QIcon icon = rig.form4.windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    // The sizes of the program file's icon, read from it.
+    EXPECT_EQ(icon.availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
+    EXPECT_EQ(icon.pixmap(32).toImage(), ProgramIcon().pixmap(32).toImage());
+}
+
+// ---- what assistive technology reads -----------------------------------------
+
+QAccessibleInterface *Accessible(QObject *object)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(object);
+    EXPECT_NE(iface, nullptr);
+    return iface;
+}
+
+TEST(Accessibility, ButtonsAreNamedByTheirCaptionsAndTheIndicatorIsAStatusBarOfTheWindow)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    TForm4 &form = rig.form4;
+    form.show();
+    for (QPushButton *button : {form.Button1, form.Button3, form.Button4, form.Button5}) {
+        EXPECT_EQ(Accessible(button)->role(), QAccessible::Button);
+        EXPECT_EQ(Accessible(button)->text(QAccessible::Name), button->text());
+    }
+    QAccessibleInterface *indicator = Accessible(form.Shape1);
+    EXPECT_EQ(indicator->role(), QAccessible::StatusBar);
+    EXPECT_EQ(indicator->text(QAccessible::Name), "Link idle");
+    // Reached from the window, as a screen reader walks it; the window is one,
+    // named by its caption.
+    QAccessibleInterface *window = Accessible(&form);
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), form.windowTitle());
+    EXPECT_GE(window->indexOfChild(indicator), 0);
+    EXPECT_EQ(Accessible(form.StringGrid1)->role(), QAccessible::Table);
+}
+
+struct TLinkStateCase {
+    TColor color;
+    QString name;
+};
+
+class IndicatorName : public testing::TestWithParam<TLinkStateCase> {};
+
+TEST_P(IndicatorName, SaysTheLinkStateOfEachColour)
+{
+    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
+    TWindowRig rig({}, radios);
+    // From another colour, so that each case is a change.
+    rig.form4.ShowIndicator(GetParam().color == IndicatorRed ? IndicatorBlue : IndicatorRed);
+    rig.form4.ShowIndicator(GetParam().color);
+    EXPECT_EQ(Accessible(rig.form4.Shape1)->text(QAccessible::Name), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Colours, IndicatorName,
+                         testing::Values(TLinkStateCase{IndicatorGrey, "Link idle"},
+                                         TLinkStateCase{IndicatorBlue, "Searching for the meter"},
+                                         TLinkStateCase{IndicatorRed, "Connected to the meter"},
+                                         TLinkStateCase{IndicatorYellow, "Meter answered"}));
 
 // ---- acquisition from the window ---------------------------------------------
 
@@ -276,11 +400,20 @@ public:
     }
     void ShowIndicator(TColor color) override
     {
-        if (color == IndicatorGrey)
+        if (color == IndicatorGrey) {
             greyWhileOverlayUp.push_back(FOverlay.isVisible() && !isEnabled());
+            exitOnScreenWhileOverlayUp.push_back(ExitOnScreen());
+        }
         TForm4::ShowIndicator(color);
     }
+    // The Exit button as the window last painted it on the screen.
+    QImage ExitOnScreen() const
+    {
+        const QRect exit = Button5->geometry();
+        return screen()->grabWindow(winId(), exit.x(), exit.y(), exit.width(), exit.height()).toImage();
+    }
     std::vector<bool> greyWhileOverlayUp;
+    std::vector<QImage> exitOnScreenWhileOverlayUp;
 
 private:
     TForm12 &FOverlay;
@@ -296,6 +429,9 @@ TEST_P(Closing, DuringADiscoveryKeepsTheOverlayUpUntilTheWorkerHasEnded)
     rig.form4.Button1->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
     rig.form4.greyWhileOverlayUp.clear();
+    rig.form4.exitOnScreenWhileOverlayUp.clear();
+    rig.form4.repaint();
+    const QImage exitEnabled = rig.form4.ExitOnScreen();
 
     std::thread release([&] {
         std::this_thread::sleep_for(200ms);
@@ -311,6 +447,9 @@ TEST_P(Closing, DuringADiscoveryKeepsTheOverlayUpUntilTheWorkerHasEnded)
     EXPECT_EQ(BTthr, nullptr);
     EXPECT_EQ(rig.form4.greyWhileOverlayUp, std::vector<bool>{true})
         << "the worker's last indicator change came while the overlay covered the disabled window";
+    ASSERT_EQ(rig.form4.exitOnScreenWhileOverlayUp.size(), 1u);
+    EXPECT_NE(rig.form4.exitOnScreenWhileOverlayUp[0], exitEnabled)
+        << "while the program ends, the window shows itself disabled";
     EXPECT_FALSE(rig.form12.isVisible());
     EXPECT_FALSE(rig.form4.isVisible());
     EXPECT_EQ(rig.form4.Button1->text(), "Stop") << "the shutdown leaves the caption alone";

@@ -4,6 +4,7 @@
 #include "readings/reading_columns.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -104,7 +107,7 @@ TEST_F(ReadingsViewTest, ColumnWidthsFollowTheHeaderTextsWithTwoXMargin)
         const QFontMetrics metrics(FView->font());
         const auto w = [&](const char *text) { return metrics.horizontalAdvance(QString(text)); };
         const int serial = w("   Ser. no.XX");
-        EXPECT_EQ(w("   No.XX"), FView->columnWidth(rcNo));
+        EXPECT_EQ(w("   No.XX"), FrozenColumnOf(*FView)->width());
         EXPECT_EQ(w("   RangeXX"), FView->columnWidth(rcRange));
         EXPECT_EQ(w("   Moisture [%]XX"), FView->columnWidth(rcMoisture));
         for (int column : {rcTemp, rcProtein, rcOil, rcWater, rcStarch, rcSerNo})
@@ -123,45 +126,113 @@ TEST_F(ReadingsViewTest, EveryRowIsSixteenPixelsAndNoHeaderSectionShows)
     for (int row : {0, 1, 25, 50})
         EXPECT_EQ(16, FView->rowHeight(row)) << row;
     EXPECT_TRUE(FView->horizontalHeader()->isHidden());
-    EXPECT_TRUE(FView->verticalHeader()->isHidden());
+    EXPECT_EQ(FView->verticalHeader(), FrozenColumnOf(*FView)) << "beside the cells, only column 0";
     EXPECT_EQ(QAbstractItemView::NoEditTriggers, FView->editTriggers());
 }
 
-TEST_F(ReadingsViewTest, ColumnZeroStaysInViewWhenTheTableScrolls)
+TEST_F(ReadingsViewTest, ColumnZeroStaysInViewWithTheNextColumnShownWholeBesideIt)
 {
     SetUpView(true);
     for (int i = 0; i < 100; ++i)
         FModel->AddReading(SampleReading(i), TRegionalSettings{});
     FView->show();
-    QTableView *frozen = FrozenColumnOf(*FView);
+    QHeaderView *frozen = FrozenColumnOf(*FView);
     ASSERT_NE(nullptr, frozen);
-    EXPECT_EQ(FModel.get(), frozen->model());
-    for (int column = 1; column < FModel->columnCount(); ++column)
-        EXPECT_TRUE(frozen->isColumnHidden(column)) << column;
-    EXPECT_EQ(FView->columnWidth(0), frozen->columnWidth(0));
+    const QRect viewport = FView->viewport()->geometry();
+    EXPECT_EQ(frozen->geometry(), QRect(viewport.left() - frozen->width(), viewport.top(), frozen->width(),
+                                        viewport.height()));
 
-    FView->horizontalScrollBar()->setValue(FView->horizontalScrollBar()->maximum());
-    ASSERT_GT(FView->horizontalScrollBar()->maximum(), 0);
-    EXPECT_TRUE(frozen->isVisible());
-    EXPECT_EQ(FView->viewport()->geometry().left(), frozen->geometry().left());
-    // Scrolling down moves the header row out of view in both, in step.
+    // At every sideways position, the range's end included, the first column
+    // shown starts right beside column 0, and none of it hides behind column 0.
+    QScrollBar &sideways = *FView->horizontalScrollBar();
+    ASSERT_GT(sideways.maximum(), 0);
+    for (int value = sideways.minimum(); value <= sideways.maximum(); ++value) {
+        SCOPED_TRACE(value);
+        sideways.setValue(value);
+        const int first = FView->columnAt(0);
+        EXPECT_EQ(value + 1, first);
+        EXPECT_EQ(0, FView->columnViewportPosition(first));
+    }
+    const int last = FModel->columnCount() - 1;
+    EXPECT_LE(FView->columnViewportPosition(last) + FView->columnWidth(last), viewport.width())
+        << "at the end of the range the last column shows whole";
+
+    // Scrolling down moves the header row out of view, column 0 in step.
     FView->verticalScrollBar()->setValue(5 * ReadingsRowHeight);
-    EXPECT_EQ(FView->verticalScrollBar()->value(), frozen->verticalScrollBar()->value());
-    EXPECT_EQ(5, frozen->rowAt(0));
+    EXPECT_EQ(5, frozen->logicalIndexAt(0));
     EXPECT_EQ(5, FView->rowAt(0));
 }
 
-TEST_F(ReadingsViewTest, ColumnZeroKeepsTheTablesWidthHoweverNarrow)
+TEST_F(ReadingsViewTest, ColumnZeroIsPaintedAsTheGridPaintsItsCells)
 {
     SetUpView(false);
+    FModel->AddReading(SampleReading(14.5), TRegionalSettings{});
     FView->show();
-    QTableView *frozen = FrozenColumnOf(*FView);
+    QHeaderView *frozen = FrozenColumnOf(*FView);
     ASSERT_NE(nullptr, frozen);
-    // Narrower than any header's default minimum for the font.
-    const int narrow = frozen->horizontalHeader()->fontMetrics().maxWidth() / 2 + 1;
-    FView->setColumnWidth(0, narrow);
-    EXPECT_EQ(narrow, frozen->columnWidth(0));
-    EXPECT_EQ(narrow + 1, frozen->width());  // the column and the grid line after it
+    // The same column drawn as an ordinary cell of a plain table, for reference.
+    QTableView plain;
+    plain.setFont(FView->font());
+    plain.setPalette(FView->palette());
+    plain.setModel(FModel.get());
+    plain.setItemDelegate(FView->itemDelegate());
+    plain.horizontalHeader()->hide();
+    plain.verticalHeader()->hide();
+    plain.verticalHeader()->setMinimumSectionSize(ReadingsRowHeight);
+    plain.verticalHeader()->setDefaultSectionSize(ReadingsRowHeight);
+    plain.setColumnWidth(rcNo, frozen->width());
+    plain.setFrameShape(QFrame::NoFrame);
+    plain.resize(frozen->width() + 40, 3 * ReadingsRowHeight);
+    plain.show();
+    const QImage expected = plain.viewport()->grab(QRect(0, 0, frozen->width(), 2 * ReadingsRowHeight)).toImage();
+    const QImage shown = frozen->viewport()->grab(QRect(0, 0, frozen->width(), 2 * ReadingsRowHeight)).toImage();
+    EXPECT_EQ(expected.convertToFormat(QImage::Format_RGB32), shown.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST_F(ReadingsViewTest, LooksTheSameWhileDisabled)
+{
+    SetUpView(false);
+    FModel->AddReading(SampleReading(14.5), TRegionalSettings{});
+    FView->show();
+    // Two rows and the empty area below them, column 0 included.
+    QWidget *const parts[] = {FView->viewport(), FrozenColumnOf(*FView)->viewport()};
+    std::vector<QImage> enabled;
+    for (QWidget *part : parts)
+        enabled.push_back(part->grab().toImage());
+    FView->setEnabled(false);
+    for (std::size_t i = 0; i < std::size(parts); ++i)
+        EXPECT_TRUE(parts[i]->grab().toImage() == enabled[i]) << "part " << i << " changed its look";
+}
+
+TEST_F(ReadingsViewTest, AssistiveTechnologyReadsTheColumnNamesAsHeaders)
+{
+    SetUpView(true);
+    FModel->AddReading(SampleReading(14.5), TRegionalSettings{});
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(FView.get());
+    ASSERT_NE(nullptr, table);
+    QAccessibleTableInterface *cells = table->tableInterface();
+    ASSERT_NE(nullptr, cells);
+    const char *const names[] = {"No.",          "Range",     "Moisture [%]", "Temp [\u00B0C]", "Protein [%]",
+                                 "Oil [%]",      "Water [%]", "Starch [%]",   "Ser. no.",       "Date/Time",
+                                 "IR1",          "IR2",       "IR3",          "IR4"};
+    ASSERT_EQ(std::size(names), static_cast<std::size_t>(cells->columnCount()));
+    for (int column = 0; column < cells->columnCount(); ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(QString::fromUtf8(names[column]), cells->columnDescription(column));
+        QAccessibleInterface *cell = cells->cellAt(1, column);
+        ASSERT_NE(nullptr, cell);
+        const QList<QAccessibleInterface *> headers = cell->tableCellInterface()->columnHeaderCells();
+        ASSERT_EQ(1, headers.size());
+        EXPECT_EQ(QString::fromUtf8(names[column]), headers[0]->text(QAccessible::Name));
+        // Made for the caller, who lets them go through the registry.
+        for (QAccessibleInterface *header : headers)
+            QAccessible::deleteAccessibleInterface(QAccessible::registerAccessibleInterface(header));
+    }
+    // Rows are named by their number; the grid's own header row by its heading.
+    EXPECT_EQ("No.", cells->rowDescription(0));
+    EXPECT_EQ("1", cells->rowDescription(1));
+    // The grid still shows the headers as they are, in row 0.
+    EXPECT_EQ("   No.", CellText(*FModel, rcNo, 0));
 }
 
 // The bounding box of the pixels that are not the background.
