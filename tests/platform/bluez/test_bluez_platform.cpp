@@ -313,6 +313,11 @@ struct THungCall {
     bool HangsRadioSearch;
 };
 
+void PrintTo(const THungCall &call, std::ostream *out)
+{
+    *out << call.Name;
+}
+
 class BluezHungCallTest : public BluezPlatformTest, public testing::WithParamInterface<THungCall> {};
 
 TEST_P(BluezHungCallTest, AHungBluezEndsTheSearchWithinTheCallTimeout)
