@@ -4,12 +4,12 @@
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "tests/support/sim_meter_io.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
-#include <thread>
 
 namespace {
 
@@ -198,15 +198,17 @@ TEST(ExchangeReading, AcceptsAMessageWhosePiecesEachComeWithinHalfAMillisecond)
     for (int attempt = 0; attempt < 30 && runsThatCount < 3; ++attempt) {
         TExchangeRig rig(InPieces({30, 50}, 50us));
         const bool result = rig.Link.ExchangeReading(ReadingMessageSize);
-        // Let the meter finish its sends before the connection closes, so its
+        // The meter finishes its sends before the connection closes, so its
         // record holds every piece however the exchange went.
-        std::this_thread::sleep_for(20ms);
-        const TBytes received = rig.MeterReceived();
-
         std::vector<TMeterClock::time_point> sends;
-        for (const TTrafficEvent &event : rig.Meter.Traffic())
-            if (event.Kind == TTrafficEvent::TKind::Sent)
-                sends.push_back(event.Time);
+        ASSERT_TRUE(WaitUntil([&] {
+            sends.clear();
+            for (const TTrafficEvent &event : rig.Meter.Traffic())
+                if (event.Kind == TTrafficEvent::TKind::Sent)
+                    sends.push_back(event.Time);
+            return sends.size() >= 3;
+        })) << sends.size() << " pieces sent";
+        const TBytes received = rig.MeterReceived();
         if (sends.size() != 3 || sends[1] - sends[0] > 350us || sends[2] - sends[1] > 350us)
             continue;
         ++runsThatCount;

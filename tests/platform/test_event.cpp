@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -48,11 +49,13 @@ INSTANTIATE_TEST_SUITE_P(Event, EventSignal,
 TEST(Event, SetFromAnotherThreadEndsAWaitEarly)
 {
     TEvent event;
-    std::thread setter([&] {
-        std::this_thread::sleep_for(20ms);
+    std::promise<void> waiting;
+    std::thread setter([&, waitBegins = waiting.get_future()] {
+        waitBegins.wait();  // sets while the other thread waits, as a worker does
         event.SetEvent();
     });
     const auto begin = std::chrono::steady_clock::now();
+    waiting.set_value();
     EXPECT_EQ(event.WaitFor(10000), TWaitResult::wrSignaled);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
     setter.join();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -42,21 +43,21 @@ TEST(Synchronize, OnTheInterfaceThreadTheStepRunsAtOnce)
 TEST(Synchronize, WorkerWaitsUntilTheInterfaceThreadHasRunTheStep)
 {
     TSynchronizer sync;
-    std::atomic<bool> stepRan{false}, workerResumed{false};
+    std::atomic<bool> stepRan{false}, workerResumed{false}, workerResumedBeforeStep{true};
     std::thread::id ranOn;
     std::thread worker([&] {
         sync.Synchronize([&] {
             ranOn = std::this_thread::get_id();
+            workerResumedBeforeStep = workerResumed.load();
             stepRan = true;
         });
         workerResumed = true;
     });
     ASSERT_TRUE(sync.WaitForPending(5000ms));
-    std::this_thread::sleep_for(30ms);
     EXPECT_FALSE(stepRan) << "only CheckSynchronize runs a step";
-    EXPECT_FALSE(workerResumed) << "the worker stays blocked while its step is pending";
     EXPECT_TRUE(sync.CheckSynchronize());
     worker.join();
+    EXPECT_FALSE(workerResumedBeforeStep) << "the worker went on while its step was pending";
     EXPECT_TRUE(workerResumed);
     EXPECT_EQ(ranOn, std::this_thread::get_id());
 }
@@ -145,11 +146,13 @@ TEST(Synchronize, WakeEndsTheWaitEarlyEvenWhenItCameFirst)
     EXPECT_FALSE(sync.WaitForPending(5000ms));
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 2s) << "a wake before the wait is not lost";
 
-    std::thread waker([&] {
-        std::this_thread::sleep_for(20ms);
+    std::promise<void> waiting;
+    std::thread waker([&, waitBegins = waiting.get_future()] {
+        waitBegins.wait();  // wakes the wait under way, as a thread that ends does
         sync.Wake();
     });
     begin = std::chrono::steady_clock::now();
+    waiting.set_value();
     EXPECT_FALSE(sync.WaitForPending(5000ms));
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 2s);
     waker.join();

@@ -1,10 +1,13 @@
 #include "platform/thread.h"
 #include "tests/support/thread_limit.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <future>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -18,7 +21,14 @@ namespace {
 class TLambdaThread : public TThread {
 public:
     explicit TLambdaThread(std::function<void(TLambdaThread &)> body) : FBody(std::move(body)) {}
-    ~TLambdaThread() override { WaitFor(); }  // the body uses members of this class
+    ~TLambdaThread() override
+    {
+        if (BeforeDestruction)
+            BeforeDestruction();
+        WaitFor();  // the body uses members of this class
+    }
+    // Runs when the object's destruction begins, before it waits for the body.
+    std::function<void()> BeforeDestruction;
     std::atomic<int> EndNotifications{0};
     std::atomic<bool> FinishedSeenAtEnd{true};
     bool IsTerminated() const { return Terminated(); }
@@ -37,11 +47,12 @@ private:
 
 }  // namespace
 
+// That making the object starts no thread at all is proven where no thread can
+// be made (AThreadTheSystemRefusesLeavesNothingToWaitFor).
 TEST(Thread, BodyDoesNotRunBeforeStart)
 {
     std::atomic<bool> ran{false};
     TLambdaThread thread([&](TLambdaThread &) { ran = true; });
-    std::this_thread::sleep_for(30ms);
     EXPECT_FALSE(ran);
     EXPECT_FALSE(thread.Finished());
     EXPECT_FALSE(thread.WaitFor(0ms)) << "a thread that never started has not ended";
@@ -55,12 +66,17 @@ TEST(Thread, BodyDoesNotRunBeforeStart)
 
 TEST(Thread, TerminateEndsABodyThatPollsTheFlag)
 {
-    TLambdaThread thread([](TLambdaThread &self) {
-        while (!self.IsTerminated())
-            std::this_thread::sleep_for(1ms);
+    std::atomic<int> pollsUnset{0};
+    TLambdaThread thread([&](TLambdaThread &self) {
+        while (!self.IsTerminated()) {
+            ++pollsUnset;
+            std::this_thread::yield();
+        }
     });
     thread.Start();
-    EXPECT_FALSE(thread.WaitFor(30ms)) << "the body runs until the flag is set";
+    // The body has looked at the flag several times and carried on.
+    ASSERT_TRUE(WaitUntil([&] { return pollsUnset >= 3; })) << "the flag was set before Terminate()";
+    EXPECT_FALSE(thread.WaitFor(0ms)) << "the body runs until the flag is set";
     thread.Terminate();
     EXPECT_TRUE(thread.IsTerminated());
     EXPECT_TRUE(thread.WaitFor(5000ms));
@@ -93,12 +109,16 @@ TEST(Thread, FinishedNotifierRunsOnceTheThreadCountsAsFinished)
 
 TEST(Thread, DestroyingAStartedThreadWaitsForItsBody)
 {
+    // The body can end only once its object is being destroyed.
+    std::promise<void> destroying;
+    std::future<void> destructionBegun = destroying.get_future();
     std::atomic<bool> bodyDone{false};
     {
         TLambdaThread thread([&](TLambdaThread &) {
-            std::this_thread::sleep_for(50ms);
+            destructionBegun.wait();
             bodyDone = true;
         });
+        thread.BeforeDestruction = [&] { destroying.set_value(); };
         thread.Start();
     }
     EXPECT_TRUE(bodyDone);
@@ -127,10 +147,7 @@ TEST(Thread, FreeOnTerminateDeletesTheObjectWhenTheBodyEnds)
     auto *thread = new TSelfFreeingThread(destroyed);
     thread->SetFinishedNotifier([&] { notified = true; });
     thread->Start();
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (!destroyed && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_TRUE(destroyed);
+    ASSERT_TRUE(WaitUntil([&] { return destroyed.load(); })) << "the object outlived its body";
     EXPECT_TRUE(notified);
 }
 
@@ -140,15 +157,20 @@ TEST(Thread, AThreadTheSystemRefusesLeavesNothingToWaitFor)
     const auto outcome = RunWithoutThreads(
         [] {
             std::atomic<bool> ran{false};
-            TLambdaThread thread([&](TLambdaThread &) { ran = true; });
+            std::optional<TLambdaThread> thread;
             try {
-                thread.Start();
+                thread.emplace([&](TLambdaThread &) { ran = true; });
+            } catch (const std::system_error &) {
+                return 5;  // making the object tried to start its thread
+            }
+            try {
+                thread->Start();
                 return 3;  // the system made the thread after all
             } catch (const std::system_error &) {
             }
-            if (thread.Started() || thread.WaitFor(0ms) || ran)
+            if (thread->Started() || thread->WaitFor(0ms) || ran)
                 return 4;
-            thread.WaitFor();  // and the destructor's wait: both return at once
+            thread->WaitFor();  // and the destructor's wait: both return at once
             return 0;
         },
         10s, whyNot);
@@ -157,5 +179,5 @@ TEST(Thread, AThreadTheSystemRefusesLeavesNothingToWaitFor)
     ASSERT_TRUE(outcome->Finished) << "the wait for a thread that never ran went on for ever";
     if (outcome->ExitCode == 3)
         GTEST_SKIP() << "this machine let the child start a thread beyond its limit";
-    EXPECT_EQ(outcome->ExitCode, 0);
+    EXPECT_EQ(outcome->ExitCode, 0) << "4: the refused thread looked started, 5: the object started one when made";
 }

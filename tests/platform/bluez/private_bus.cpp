@@ -1,5 +1,7 @@
 #include "private_bus.h"
 
+#include "tests/support/wait_until.h"
+
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
@@ -18,7 +20,6 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char **environ;
@@ -127,14 +128,9 @@ void TChildProcess::Stop()
     if (FPid <= 0)
         return;
     ::kill(FPid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (::waitpid(FPid, nullptr, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(FPid, SIGKILL);
-            ::waitpid(FPid, nullptr, 0);
-            break;
-        }
-        std::this_thread::sleep_for(10ms);
+    if (!WaitUntil([this] { return ::waitpid(FPid, nullptr, WNOHANG) != 0; }, 5s)) {
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
     }
     FPid = -1;
 }
@@ -260,13 +256,9 @@ bool TPrivateBus::StartBluez(std::string &error)
         return false;
     }
     // Python takes a while to start on a busy machine.
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!FControl->interface()->isServiceRegistered(Bluez)) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            error = "the mock BlueZ did not appear on the bus; its output:\n" + ReadFile(logPath);
-            return false;
-        }
-        std::this_thread::sleep_for(20ms);
+    if (!WaitUntil([this] { return FControl->interface()->isServiceRegistered(Bluez).value(); }, 30s)) {
+        error = "the mock BlueZ did not appear on the bus; its output:\n" + ReadFile(logPath);
+        return false;
     }
     return true;
 }

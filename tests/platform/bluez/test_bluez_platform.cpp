@@ -2,6 +2,7 @@
 #include "link/meter_link.h"
 #include "platform/bluez/bluez_platform.h"
 #include "private_bus.h"
+#include "tests/support/wait_until.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
@@ -217,9 +218,9 @@ TEST_F(BluezPlatformTest, ADeviceThatAnswersDuringTheInquiryIsListed)
     std::thread worker([&] { listed = ListAll(platform); });
 
     const QString adapter = QStringLiteral("/org/bluez/hci0");
-    const auto deadline = TClock::now() + 20s;
-    while (!FBus.Property(adapter, Adapter1, QStringLiteral("Discovering")).toBool() && TClock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(WaitUntil([&] { return FBus.Property(adapter, Adapter1, QStringLiteral("Discovering")).toBool(); },
+                          20s))
+        << "the discovery did not start";
     const QString added = FBus.AddDevice(QStringLiteral("hci0"), QStringLiteral("00:11:22:AA:BB:CC"),
                                          QStringLiteral("Dravel-GLAX20k"));
     worker.join();
@@ -304,53 +305,60 @@ TEST_F(BluezPlatformTest, PairedDevicesCountAsRememberedAndTheOthersAsUnknown)
     EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
 
-TEST_F(BluezPlatformTest, AHungBluezEndsTheSearchWithinTheCallTimeout)
+// One BlueZ call that is not answered in time. Each case has a mock of its own:
+// a mock busy with a slow answer answers nothing else until it is done.
+struct THungCall {
+    const char *Name;
+    QString Path, Interface, Method, OutSignature, Answer;
+    bool HangsRadioSearch;
+};
+
+void PrintTo(const THungCall &call, std::ostream *out)
 {
-    const struct {
-        const char *Name;
-        QString Path, Interface, Method, OutSignature, Answer;
-        bool HangsRadioSearch;
-    } cases[] = {
-        // The slow method stays slow, so the case that needs the object list
-        // answered comes first.
-        {"discovery start", QStringLiteral("/org/bluez/hci0"), Adapter1, QStringLiteral("StartDiscovery"),
-         QString(), QString(), false},
-        {"object list", QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-         QStringLiteral("GetManagedObjects"), QStringLiteral("a{oa{sa{sv}}}"), QStringLiteral("{}"), true},
-    };
+    *out << call.Name;
+}
+
+class BluezHungCallTest : public BluezPlatformTest, public testing::WithParamInterface<THungCall> {};
+
+TEST_P(BluezHungCallTest, AHungBluezEndsTheSearchWithinTheCallTimeout)
+{
+    const THungCall &c = GetParam();
     ASSERT_NO_FATAL_FAILURE(StartBluez());
     ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
     ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:AA:BB:CC", "Dravel-GLAX20k"));
 
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.Name);
-        TBluezOptions options = ShortInquiry();
-        options.CallTimeout = 300ms;
-        TBluezPlatform platform(options);
-        TRadioHandle radio = nullptr;
-        TFindHandle find = nullptr;
-        if (!c.HangsRadioSearch) {
-            find = platform.FindFirstRadio(radio);
-            ASSERT_NE(find, nullptr);
-        }
-        ASSERT_EQ(FBus.MakeSlow(c.Path, c.Interface, c.Method, c.OutSignature, c.Answer, 3s), QString());
-
-        const auto start = TClock::now();
-        if (c.HangsRadioSearch) {
-            EXPECT_EQ(platform.FindFirstRadio(radio), nullptr);
-        } else {
-            TBluetoothDeviceInfo device;
-            EXPECT_EQ(platform.FindFirstDevice(SearchOf(radio), device), nullptr);
-            platform.CloseRadio(radio);
-            platform.FindRadioClose(find);
-        }
-        EXPECT_LT(TClock::now() - start, 2s);
-        EXPECT_EQ(platform.OpenHandleCount(), 0u);
-        // Let the mock finish the slow answer before the next case talks to it.
-        if (!c.HangsRadioSearch)
-            std::this_thread::sleep_for(3s);
+    TBluezOptions options = ShortInquiry();
+    options.CallTimeout = 300ms;
+    TBluezPlatform platform(options);
+    TRadioHandle radio = nullptr;
+    TFindHandle find = nullptr;
+    if (!c.HangsRadioSearch) {
+        find = platform.FindFirstRadio(radio);
+        ASSERT_NE(find, nullptr);
     }
+    ASSERT_EQ(FBus.MakeSlow(c.Path, c.Interface, c.Method, c.OutSignature, c.Answer, 3s), QString());
+
+    const auto start = TClock::now();
+    if (c.HangsRadioSearch) {
+        EXPECT_EQ(platform.FindFirstRadio(radio), nullptr);
+    } else {
+        TBluetoothDeviceInfo device;
+        EXPECT_EQ(platform.FindFirstDevice(SearchOf(radio), device), nullptr);
+        platform.CloseRadio(radio);
+        platform.FindRadioClose(find);
+    }
+    EXPECT_LT(TClock::now() - start, 2s);
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    BluezPlatformTest, BluezHungCallTest,
+    testing::Values(THungCall{"DiscoveryStart", QStringLiteral("/org/bluez/hci0"), Adapter1,
+                              QStringLiteral("StartDiscovery"), QString(), QString(), false},
+                    THungCall{"ObjectList", QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                              QStringLiteral("GetManagedObjects"), QStringLiteral("a{oa{sa{sv}}}"), QStringLiteral("{}"),
+                              true}),
+    [](const testing::TestParamInfo<THungCall> &info) { return std::string(info.param.Name); });
 
 TEST_F(BluezPlatformTest, AnAdapterThatIsSwitchedOffIsNoRadio)
 {
@@ -429,9 +437,7 @@ TEST_F(BluezPlatformTest, ADiscoveryAskedToStartIsAskedToStopAlsoWhenTheStartIsN
     platform.CloseRadio(radio);
     platform.FindRadioClose(find);
     // The mock takes the stop once it has finished the slow start.
-    const auto deadline = TClock::now() + 20s;
-    while (FBus.CallCount(adapter, QStringLiteral("StopDiscovery")) < 1 && TClock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(WaitUntil([&] { return FBus.CallCount(adapter, QStringLiteral("StopDiscovery")) >= 1; }, 20s));
     EXPECT_EQ(FBus.CallCount(adapter, QStringLiteral("StopDiscovery")), 1);
 }
 
