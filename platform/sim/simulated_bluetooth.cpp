@@ -24,12 +24,20 @@ std::u16string LowerCase(std::u16string_view name)
     return lower;
 }
 
+void FillName(std::u16string_view source, std::array<char16_t, 248> &name)
+{
+    name.fill(u'\0');
+    const std::size_t length = std::min(source.size(), name.size() - 1);
+    std::copy_n(source.begin(), length, name.begin());
+}
+
 void FillDevice(const TSimulatedDevice &source, TBluetoothDeviceInfo &device)
 {
     device = TBluetoothDeviceInfo{};
-    const std::size_t length = std::min(source.Name.size(), device.Name.size() - 1);
-    std::copy_n(source.Name.begin(), length, device.Name.begin());
+    FillName(source.Name, device.Name);
     device.Address = source.Address;
+    device.Remembered = source.Remembered;
+    device.Authenticated = source.Remembered;
 }
 
 bool Listed(const TSimulatedDevice &device, const TDeviceSearchParams &params)
@@ -179,6 +187,19 @@ void TSimulatedBluetooth::CloseRadio(TRadioHandle radio)
     Close(radio, TKind::Radio, "CloseRadio");
 }
 
+bool TSimulatedBluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info)
+{
+    std::lock_guard lock(FLock);
+    const THandle *handle = Find(radio, TKind::Radio, "GetRadioInfo");
+    if (handle == nullptr)
+        return false;
+    info = TBluetoothRadioInfo{};
+    const std::string name = "simulated radio " + std::to_string(handle->Index + 1);
+    FillName(std::u16string(name.begin(), name.end()), info.Name);
+    info.Address = FirstRadioAddress + handle->Index;
+    return true;
+}
+
 TFindHandle TSimulatedBluetooth::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
 {
     std::chrono::milliseconds inquiry{0};
@@ -234,6 +255,8 @@ int TSimulatedBluetooth::Startup()
     if (result == 0) {
         ++FOutstandingStartups;
         ++FCounts.Startups;
+    } else {
+        FLastFailure = "the sockets did not start (error " + std::to_string(result) + ")";
     }
     return result;
 }
@@ -251,9 +274,11 @@ TSocketHandle TSimulatedBluetooth::OpenSocket()
     const bool connected = socket != InvalidSocket;
     if (!connected)
         socket = TcpSocket::Open(TcpSocket::TAddress{});
-    if (socket == InvalidSocket)
-        return InvalidSocket;
     std::lock_guard lock(FLock);
+    if (socket == InvalidSocket) {
+        FLastFailure = "no socket could be made";
+        return InvalidSocket;
+    }
     FSockets[socket] = connected;
     ++FCounts.SocketsOpened;
     return socket;
@@ -281,6 +306,8 @@ int TSimulatedBluetooth::Connect(TSocketHandle socket, std::uint64_t address, co
                 reachable = true;
     if (!found->second || !reachable) {
         ++FCounts.FailedConnects;
+        FLastFailure = !reachable ? "no device answers at this address: switched off or out of reach"
+                                  : "the meter refused the connection";
         return -1;
     }
     ++FCounts.Connects;
@@ -313,4 +340,10 @@ void TSimulatedBluetooth::Cleanup()
         ++FCounts.Cleanups;
     }
     TcpSocket::Cleanup();
+}
+
+std::string TSimulatedBluetooth::LinkFailureText() const
+{
+    std::lock_guard lock(FLock);
+    return FLastFailure;
 }
