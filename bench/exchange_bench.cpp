@@ -69,15 +69,11 @@ BENCHMARK(BM_ExchangeReading)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    TMedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    const auto baseline = reporter.Medians.find("BM_BareRoundTrip");
-    const auto exchange = reporter.Medians.find("BM_ExchangeReading");
-    if (baseline != reporter.Medians.end() && exchange != reporter.Medians.end() && baseline->second > 0)
+    const TMedianReporter reporter = RunBenchmarks(argc, argv);
+    double exchange = 0, baseline = 0;
+    if (MedianPair(reporter.Medians, "BM_ExchangeReading", "BM_BareRoundTrip", exchange, baseline))
         std::printf("\nexchange without pauses: median %.1f us = %.2f x the bare round trip (%.1f us); "
                     "target under 1000 us\n",
-                    exchange->second, exchange->second / baseline->second, baseline->second);
+                    exchange, exchange / baseline, baseline);
     return 0;
 }

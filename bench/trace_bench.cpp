@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <utility>
 #include <memory>
 #include <string>
 
@@ -83,21 +84,15 @@ BENCHMARK(BM_ReadingTraced)->Repetitions(10)->ReportAggregatesOnly(true)->Unit(b
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    TMedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    const auto ratio = [&](const std::map<std::string, double> &medians, const char *what) {
-        const auto off = medians.find("BM_ReadingUntraced");
-        const auto on = medians.find("BM_ReadingTraced");
-        if (off == medians.end() || on == medians.end() || off->second <= 0)
-            return;
-        std::printf("%s per reading with the trace on: median %.1f us = %.3f x the same reading without it "
-                    "(%.1f us), %.1f us more\n",
-                    what, on->second, on->second / off->second, off->second, on->second - off->second);
-    };
+    const TMedianReporter reporter = RunBenchmarks(argc, argv);
     std::printf("\n");
-    ratio(reporter.Medians, "time");
-    ratio(reporter.CpuMedians, "processor time of the link's thread");
+    for (const auto &[medians, what] : {std::pair{&reporter.Medians, "time"},
+                                        std::pair{&reporter.CpuMedians, "processor time of the link's thread"}}) {
+        double on = 0, off = 0;
+        if (MedianPair(*medians, "BM_ReadingTraced", "BM_ReadingUntraced", on, off))
+            std::printf("%s per reading with the trace on: median %.1f us = %.3f x the same reading without it "
+                        "(%.1f us), %.1f us more\n",
+                        what, on, on / off, off, on - off);
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "link/meter_name.h"
 
 #include "link/meter_identity.h"
+#include "platform/ascii_case.h"
 #include "platform/utf8.h"
 
 #include <algorithm>
@@ -22,15 +23,6 @@ std::u16string_view Trimmed(std::u16string_view name)
     while (!name.empty() && IsBlank(name.back()))
         name.remove_suffix(1);
     return name;
-}
-
-std::u16string CaseFolded(std::u16string_view name)
-{
-    std::u16string folded(name);
-    for (char16_t &unit : folded)
-        if (unit >= u'A' && unit <= u'Z')
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
-    return folded;
 }
 
 // The fewest code units to add, remove or change to turn one text into the other.
@@ -77,8 +69,8 @@ TNameComparison CompareWithMeterName(std::u16string_view name)
     const std::u16string_view trimmed = Trimmed(name);
     if (trimmed.empty())
         return {};
-    const std::u16string folded = CaseFolded(trimmed);
-    const std::u16string meter = CaseFolded(MeterDeviceNameView);
+    const std::u16string folded = AsciiLowerCase(trimmed);
+    const std::u16string meter = AsciiLowerCase(MeterDeviceNameView);
 
     if (folded == meter) {
         const bool spaces = trimmed.size() != name.size();

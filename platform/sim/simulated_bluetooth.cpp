@@ -1,5 +1,6 @@
 #include "platform/sim/simulated_bluetooth.h"
 
+#include "platform/ascii_case.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/tcp_meter_platform.h"
@@ -13,15 +14,6 @@ namespace {
 TSimulatedDevice Device(std::u16string_view name, std::uint64_t address, bool remembered = true)
 {
     return {std::u16string(name), address, remembered, true};
-}
-
-std::u16string LowerCase(std::u16string_view name)
-{
-    std::u16string lower(name);
-    for (char16_t &unit : lower)
-        if (unit >= u'A' && unit <= u'Z')
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
-    return lower;
 }
 
 void FillName(std::u16string_view source, std::array<char16_t, 248> &name)
@@ -65,14 +57,14 @@ TSimulatedRadios TSimulatedBluetooth::MeterOnFirstRadio(std::u16string_view mete
 TSimulatedRadios TSimulatedBluetooth::MeterOnSecondRadio(std::u16string_view meterName)
 {
     return {{},
-            {Device(LowerCase(meterName), 0x001A7DDA7102, false), Device(u"Phone", 0x001A7DDA7103),
+            {Device(AsciiLowerCase(meterName), 0x001A7DDA7102, false), Device(u"Phone", 0x001A7DDA7103),
              Device(meterName, MeterAddress, false)}};
 }
 
 TSimulatedRadios TSimulatedBluetooth::LookAlikesOnly(std::u16string_view meterName)
 {
     const std::u16string name(meterName);
-    return {{Device(LowerCase(name), 0x001A7DDA7201, false), Device(name + u" ", 0x001A7DDA7202, false),
+    return {{Device(AsciiLowerCase(name), 0x001A7DDA7201, false), Device(name + u" ", 0x001A7DDA7202, false),
              Device(name + u"2", 0x001A7DDA7203, false), Device(name.substr(0, name.size() - 1), 0x001A7DDA7204),
              Device(u"", 0x001A7DDA7205, false)}};
 }
