@@ -51,40 +51,19 @@ TEST(MeterScan, SearchesEveryRadioAlsoAfterTheMeterAndClosesEveryHandle)
     EXPECT_EQ(scan.Radios[2].Devices[1].Comparison.Likeness, TNameLikeness::NearMiss);
 }
 
-TEST(MeterScan, TheReportListsRadiosAndDevicesAndSaysWhetherTheMeterIsListed)
+// The program's own scan output (tests/app) shows a listed meter; here the rest.
+TEST(MeterScan, TheReportListsRadiosAndDevicesAndSaysWhenTheMeterIsNotListed)
 {
-    const struct {
-        const char *Label;
-        std::vector<std::vector<TFakeDevice>> Radios;
-        std::string Report;
-    } cases[] = {
-        {"the meter among others",
-         {{{Meter, 0x00A4C1380F2B, true, true}, {u"Phone", 0x001A7DDA7103, true, false}},
-          {{u"Dravel-GLAX20k ", 0x001A7DDA7102}}},
-         "radio 1: \"radio 0\" 00:AA:00:00:00:00\n"
-         "  00:A4:C1:38:0F:2B  paired          \"Dravel-GLAX20k\"  <- the meter\n"
-         "  00:1A:7D:DA:71:03  remembered      \"Phone\"\n"
-         "radio 2: \"radio 1\" 00:AA:00:00:00:01\n"
-         "  00:1A:7D:DA:71:02  not remembered  \"Dravel-GLAX20k \"  <- near miss: spaces around it\n"
-         "The meter \"Dravel-GLAX20k\" is listed.\n"},
-        {"only a near miss",
-         {{}, {{u"dravel-glax20k", 0x000000000001}}},
-         "radio 1: \"radio 0\" 00:AA:00:00:00:00\n"
-         "  no device listed\n"
-         "radio 2: \"radio 1\" 00:AA:00:00:00:01\n"
-         "  00:00:00:00:00:01  not remembered  \"dravel-glax20k\"  <- near miss: letter case differs\n"
-         "The meter \"Dravel-GLAX20k\" is not listed; a near miss is no match: the name must be exactly "
-         "\"Dravel-GLAX20k\".\n"},
-        {"nothing like it", {{{u"Headset", 0x2}}}, "radio 1: \"radio 0\" 00:AA:00:00:00:00\n"
-                                                  "  00:00:00:00:00:02  not remembered  \"Headset\"\n"
-                                                  "The meter \"Dravel-GLAX20k\" is not listed.\n"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.Label);
-        TFakeBluetooth platform;
-        platform.Radios = c.Radios;
-        EXPECT_EQ(ScanReport(ScanRadios(platform, nullptr)), c.Report);
-    }
+    TFakeBluetooth platform;
+    platform.Radios = {{}, {{u"Phone", 0x001A7DDA7103, true, false}, {u"Dravel-GLAX20k ", 0x001A7DDA7102}}};
+    EXPECT_EQ(ScanReport(ScanRadios(platform, nullptr)),
+              "radio 1: \"radio 0\" 00:AA:00:00:00:00\n"
+              "  no device listed\n"
+              "radio 2: \"radio 1\" 00:AA:00:00:00:01\n"
+              "  00:1A:7D:DA:71:03  remembered      \"Phone\"\n"
+              "  00:1A:7D:DA:71:02  not remembered  \"Dravel-GLAX20k \"  <- near miss: spaces around it\n"
+              "The meter \"Dravel-GLAX20k\" is not listed; a near miss is no match: the name must be exactly "
+              "\"Dravel-GLAX20k\".\n");
 }
 
 TEST(MeterScan, NoRadioGivesAnEmptyScan)
