@@ -227,8 +227,9 @@ double TextToFloat(std::string_view text, char32_t decimalSeparator)
 std::string NumberFaultText(std::string_view text, const TNumberFault &fault)
 {
     const auto at = [&] {
-        return "'" + PrintableText(text.substr(fault.Position, 1)) + "' at character " +
-               std::to_string(fault.Position + 1);
+        std::string said(1, '\'');
+        said += PrintableText(text.substr(fault.Position, 1));
+        return said + "' at character " + std::to_string(fault.Position + 1);
     };
     switch (fault.Kind) {
     case TNumberFault::TKind::NoDigits:
