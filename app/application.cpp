@@ -4,6 +4,7 @@
 #include "app/Unit12.h"
 #include "app/close_on_signals.h"
 #include "app/command_line.h"
+#include "app/program_trace.h"
 #include "link/Glaxbththr.h"
 #include "platform/qt/qt_synchronize_waker.h"
 #include "platform/regional_settings.h"
@@ -85,7 +86,19 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
     }
 }
 
-int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, IBluetoothPlatform &platform)
+TTraceFile::TFailureHandler TraceFailureToErrorBox()
+{
+    return [](const std::string &message) {
+        const QString text = QStringLiteral("--trace: ") + QString::fromStdString(message) +
+                             QStringLiteral("; the program goes on without the trace");
+        // Queued: a box opened here would hold the thread that wrote the line.
+        if (QCoreApplication *application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, [text] { ShowErrorBox(text); }, Qt::QueuedConnection);
+    };
+}
+
+int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, TMeterBackend &backend,
+                     TTraceFile *trace)
 {
     TApplication application(argc, argv);
     // The boxes' icon, and the desktop entry that names the program's icon
@@ -93,12 +106,14 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
     QApplication::setWindowIcon(ProgramIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("meter-readout"));
     try {
+        if (trace != nullptr)
+            StartProgramTrace(*trace, TraceFailureToErrorBox(), backend, args);
         RefreshRegionalSettings();
         TSynchronizer synchronizer;
         TQtSynchronizeWaker waker(synchronizer);
         TForm12 form12;
         // main() has checked the command line already; here it gives the journal's place.
-        TForm4 form4(args, form12, synchronizer, platform, JournalOptionsOf(ParseCommandLine(args)));
+        TForm4 form4(args, form12, synchronizer, *backend.Platform, JournalOptionsOf(ParseCommandLine(args)));
         const TCloseOnSignals closeOnSignals(form4);
         form4.show();
         application.exec();

@@ -2,7 +2,8 @@
 // errors that leave an event handler or start-up, and the window start-up.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "app/meter_backend.h"
+#include "platform/trace_file.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -61,8 +62,15 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 };
 
+// For the window: a line the trace cannot write is reported in the error box,
+// once this call has returned and the event loop runs, so that the writer (the
+// worker, say) never waits for the operator.
+TTraceFile::TFailureHandler TraceFailureToErrorBox();
+
 // The program with its windows: the main window and the hidden overlay, the
-// worker on `platform`, the message loop until the main window has closed.
-// `args` are the arguments as the platform split them. An error that leaves
-// start-up is shown in the error box. Returns 0.
-int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, IBluetoothPlatform &platform);
+// worker on the backend's platform, the message loop until the main window has
+// closed. `args` are the arguments as the platform split them; `trace` the
+// program's trace or null. An error that leaves start-up is shown in the error
+// box. Returns 0.
+int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &args, TMeterBackend &backend,
+                     TTraceFile *trace);

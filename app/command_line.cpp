@@ -82,6 +82,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             flag(result.Help);
         else if (name == "--no-journal")
             flag(result.NoJournal);
+        else if (name == "--scan")
+            flag(result.Scan);
+        else if (name == "--trace")
+            result.TracePath = NonEmpty(name, reader.Value(name, arg, equals));
         else if (name == "--sim-messages")
             result.SimMessagesPath = NonEmpty(name, reader.Value(name, arg, equals));
         else if (name == "--meter")
@@ -100,6 +104,19 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
 
     if (!result.SimMessagesPath.empty() || result.SimulateNoRadio)
         result.Simulate = true;
+    if (result.Scan) {
+        // The scan looks for radios and devices, no more: what it would not
+        // use cannot stop it either.
+        const TCommandLine scan = result;
+        result = TCommandLine{};
+        result.Scan = true;
+        result.ClbMode = scan.ClbMode;
+        result.Simulate = scan.Simulate;
+        result.SimulateNoRadio = scan.SimulateNoRadio;
+        result.MeterAddress = scan.MeterAddress;
+        result.TracePath = scan.TracePath;
+        result.Help = scan.Help;
+    }
     if (result.NoJournal && !result.JournalDir.empty())
         throw ECommandLineError("--journal-dir cannot be combined with --no-journal");
     if (result.Simulate && !result.MeterAddress.empty())
@@ -118,10 +135,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
 const std::vector<TExitStatus> &ExitStatuses()
 {
     static const std::vector<TExitStatus> statuses{
-        {HeadlessDone, "done"},
-        {HeadlessFileFailed, "CSV file or report not written, or no acquisition thread (headless)"},
-        {HeadlessBadCommandLine, "bad command line"},
-        {HeadlessNoRadio, "no Bluetooth radio (headless)"},
+        {HeadlessDone, "done; --scan: the meter is listed"},
+        {HeadlessFileFailed,
+         "CSV file or report not written, or no acquisition thread (headless); --scan: the meter is not listed"},
+        {HeadlessBadCommandLine, "bad command line, or a --trace FILE that cannot be made"},
+        {HeadlessNoRadio, "no Bluetooth radio (headless and --scan)"},
     };
     return statuses;
 }
@@ -144,6 +162,11 @@ std::string CommandLineHelp()
            "  --report-pdf FILE     headless: at the end, write the printed report to FILE\n"
            "  --journal-dir DIR     keep the journal of this run's readings in DIR\n"
            "  --no-journal          keep no journal of the readings\n"
+           "  --scan                search every radio once as acquisition does, list each\n"
+           "                        radio and device, mark the meter and names that nearly\n"
+           "                        match, then exit (other options are ignored)\n"
+           "  --trace FILE          append a line to FILE for each step of discovery,\n"
+           "                        connection and exchange, and what came of each message\n"
            "  --help                show this text and exit\n"
            "\n"
            "Exit status:\n";

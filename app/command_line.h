@@ -1,5 +1,6 @@
 // The program's command line: the "clb" rule for the first argument, and the
-// options of the simulated meter, the TCP transport and the headless runner.
+// options of the simulated meter, the TCP transport, the headless runner and
+// the diagnostics (--scan, --trace).
 #pragma once
 
 #include "readings/session_journal.h"
@@ -21,6 +22,8 @@ struct TCommandLine {
     std::string ReportPdfPath;     // --report-pdf FILE
     bool NoJournal = false;        // --no-journal
     std::string JournalDir;        // --journal-dir DIR
+    bool Scan = false;             // --scan: list what discovery sees, then exit
+    std::string TracePath;         // --trace FILE: what the link does, line by line
     bool Help = false;             // --help
 };
 
@@ -39,7 +42,8 @@ bool ClbModeOf(const std::vector<std::string> &args);
 
 // args are the arguments after the program name, as the platform split them.
 // Arguments that are none of the options are left alone (Qt's own options among
-// them); an unknown option that begins with "--" is an error.
+// them); an unknown option that begins with "--" is an error. With --scan the
+// options the scan does not use are dropped unchecked, as if not given.
 TCommandLine ParseCommandLine(const std::vector<std::string> &args);
 
 // An exit status of the program and what it means.

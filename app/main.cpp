@@ -12,12 +12,16 @@
 #include "app/headless_runner.h"
 #include "app/meter_backend.h"
 #include "app/program_arguments.h"
+#include "app/program_trace.h"
+#include "app/scan_runner.h"
+#include "link/link_trace.h"
 #include "platform/regional_settings.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,6 +95,7 @@ int main(int argc, char **argv)
     const std::vector<std::string> args = ProgramArguments(argc, argv);
     TCommandLine line;
     TMeterBackend backend;
+    std::unique_ptr<TTraceFile> trace;
     try {
         line = ParseCommandLine(args);
         if (line.Help) {
@@ -98,13 +103,14 @@ int main(int argc, char **argv)
             WriteOutput(stdout, CommandLineHelp(), TTextEncoding::Utf8);
             return 0;
         }
-        if (line.Headless)
+        if (line.Headless || line.Scan)
             UseParentConsole();
         backend = MakeMeterBackend(line);
+        trace = OpenProgramTrace(line);
 #if defined(READOUT_CONSOLE_LAUNCHER)
         // Handed over only once the whole command line is known to be good, so
         // that its errors reach this console.
-        if (!line.Headless)
+        if (!line.Headless && !line.Scan)
             return StartWindowProgram();
 #endif
     } catch (const ECommandLineError &error) {
@@ -113,8 +119,14 @@ int main(int argc, char **argv)
         return HeadlessBadCommandLine;
     }
 
+    // Every link made from now on writes to the trace.
+    const TProgramLinkTrace tracing(trace.get());
+    if (trace && (line.Headless || line.Scan))
+        StartProgramTrace(*trace, TraceFailureTo(stderr), backend, args);
+    if (line.Scan)
+        return RunScan(line, backend, stdout, stderr);
     if (line.Headless)
         return RunWithoutWindows(argc, argv, line, backend);
 
-    return RunWindowProgram(argc, argv, args, *backend.Platform);
+    return RunWindowProgram(argc, argv, args, backend, trace.get());
 }

@@ -52,13 +52,16 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         TSimulatedRadios radios = line.SimulateNoRadio ? TSimulatedBluetooth::NoRadio()
                                                        : TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView);
         backend.Platform = std::make_unique<TSimulatedBluetooth>(std::move(radios), *backend.Meter);
+        backend.Description = line.SimulateNoRadio ? "a simulated computer without a radio" : "the simulated computer";
     } else if (!line.MeterAddress.empty()) {
         const TMeterAddressParse parsed = ParseMeterAddress(line.MeterAddress);
         if (!parsed)
             throw ECommandLineError("--meter: " + parsed.Error);
         backend.Platform = std::make_unique<TTcpMeterPlatform>(parsed.Address, std::u16string(MeterDeviceNameView));
+        backend.Description = "the meter at " + line.MeterAddress;
     } else {
         backend.Platform = SystemBluetooth();
+        backend.Description = "the computer's Bluetooth";
     }
     return backend;
 }

@@ -8,10 +8,13 @@
 #include "platform/sim/simulated_meter.h"
 
 #include <memory>
+#include <string>
 
 struct TMeterBackend {
     std::unique_ptr<TSimulatedMeter> Meter;  // with --simulate; outlives Platform
     std::unique_ptr<IBluetoothPlatform> Platform;
+    // In a few words, for the trace: "the simulated computer", ...
+    std::string Description;
 
     // With --sim-messages: every record has been served and the connection that
     // carried the last one has ended.

@@ -1,6 +1,7 @@
 // The reading exchange's own overhead: a full exchange with the simulated
 // meter, its two fixed 200 ms pauses scaled to zero, against a bare request and
 // 136-byte answer on the same kind of connection to the same meter.
+#include "bench/median_reporter.h"
 #include "link/meter_link.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
@@ -8,8 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
-#include <string>
 
 namespace {
 
@@ -66,32 +65,15 @@ void BM_ExchangeReading(benchmark::State &state)
 BENCHMARK(BM_BareRoundTrip)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ExchangeReading)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 
-// Prints the runs as usual and keeps each benchmark's median for the ratio.
-class TMedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                Medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Medians;  // in the benchmarks' time unit (us)
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    TMedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    const auto baseline = reporter.Medians.find("BM_BareRoundTrip");
-    const auto exchange = reporter.Medians.find("BM_ExchangeReading");
-    if (baseline != reporter.Medians.end() && exchange != reporter.Medians.end() && baseline->second > 0)
+    const TMedianReporter reporter = RunBenchmarks(argc, argv);
+    double exchange = 0, baseline = 0;
+    if (MedianPair(reporter.Medians, "BM_ExchangeReading", "BM_BareRoundTrip", exchange, baseline))
         std::printf("\nexchange without pauses: median %.1f us = %.2f x the bare round trip (%.1f us); "
                     "target under 1000 us\n",
-                    exchange->second, exchange->second / baseline->second, baseline->second);
+                    exchange, exchange / baseline, baseline);
     return 0;
 }

@@ -38,6 +38,7 @@ public:
     bool FindNextRadio(TFindHandle, TRadioHandle &) override { return false; }
     void FindRadioClose(TFindHandle) override {}
     void CloseRadio(TRadioHandle) override {}
+    bool GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &) override { return false; }
     TFindHandle FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device) override
     {
         const std::u16string_view name = u"Dravel-GLAX20k";
@@ -54,6 +55,7 @@ public:
     int Connect(TSocketHandle, std::uint64_t, const TServiceClassId &) override { return 0; }
     void CloseSocket(TSocketHandle socket) override { CloseSocketHandle(socket); }
     void Cleanup() override {}
+    std::string LinkFailureText() const override { return {}; }
 
 private:
     TSimulatedMeter &FMeter;

@@ -28,9 +28,10 @@ private:
 
 }  // namespace
 
-GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer)
+GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer,
+                     TTraceFile *trace)
     : TThread(),  // suspended until Start()
-      TMeterLink(&platform, [this] { HandOff(&GLAXBTthr::ShowIndicator); }),
+      TMeterLink(&platform, [this] { HandOff(&GLAXBTthr::ShowIndicator); }, trace),
       FHost(host),
       FSynchronizer(synchronizer)
 {
@@ -108,11 +109,22 @@ void GLAXBTthr::ShowNoRadioError()
 void GLAXBTthr::ProcessReading()
 {
     // A reading is accepted whole or dropped whole, silently: a message that
-    // does not parse, or a row that cannot be appended, ends here.
+    // does not parse, or a row that cannot be appended, ends here. Only the
+    // trace hears why.
     try {
         TReading reading = ParseReading(FBuffer.data(), FMessageSize);
-        FHost.AddReading(reading);
+        try {
+            FHost.AddReading(reading);
+        } catch (const std::exception &error) {
+            Trace([&] { return std::string("dropped: the row was not added: ") + error.what(); });
+            return;
+        }
+        ++FRowsAdded;
+        Trace([this] { return "accepted as row " + std::to_string(FRowsAdded); });
+    } catch (const std::exception &error) {
+        Trace([&] { return std::string("dropped: ") + error.what(); });
     } catch (...) {
+        Trace([] { return "dropped"; });
     }
 }
 

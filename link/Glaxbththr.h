@@ -29,8 +29,10 @@ inline constexpr std::int32_t CommandStop = 2;
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
     // Creates the thread suspended; Start() runs it. `host` and `synchronizer`
-    // must outlive the worker.
-    GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer);
+    // must outlive the worker, and so must `trace`, where the worker tells what
+    // its link does and what came of each message (null: no trace).
+    GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer,
+              TTraceFile *trace = ProgramLinkTrace());
     // Only through Shutdown(): the thread has ended by then. Empties BTthr.
     ~GLAXBTthr() override;
 
@@ -68,6 +70,9 @@ private:
     TRecursiveLock FLock;  // entered by the worker thread only
     std::atomic<std::int32_t> FState{StateIdle};
     std::atomic<std::int32_t> FCommand{CommandNone};
+    // Readings the host has taken: the last one's row number. Interface
+    // thread, inside ProcessReading.
+    int FRowsAdded = 0;
 };
 
 // The program-wide reference to the one worker.

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-TMeterLink::TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator)
-    : FPlatform(platform), FShowIndicator(std::move(showIndicator))
+TMeterLink::TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator, TTraceFile *trace)
+    : FPlatform(platform), FShowIndicator(std::move(showIndicator)), FTrace(trace)
 {
 }

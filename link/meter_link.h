@@ -3,12 +3,15 @@
 // that runs these on its thread.
 #pragma once
 
+#include "link/link_trace.h"
+#include "link/worker_host.h"
 #include "platform/meter_wire.h"
 #include "platform/socket_handle.h"
-#include "link/worker_host.h"
+#include "platform/trace_file.h"
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 
 class IBluetoothPlatform;
@@ -20,7 +23,10 @@ public:
     // platform: the radios, devices and sockets to use (Windows, BlueZ, the
     // simulated meter or TCP). showIndicator: the hand-off that shows
     // FIndicatorColor on the interface thread and returns once it has run.
-    TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator);
+    // trace: where discovery, link and exchange tell what they do; null for
+    // none. It must outlive the link.
+    TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator,
+               TTraceFile *trace = ProgramLinkTrace());
     TMeterLink(const TMeterLink &) = delete;
     TMeterLink &operator=(const TMeterLink &) = delete;
     virtual ~TMeterLink() = default;
@@ -42,6 +48,22 @@ public:
     std::array<std::uint8_t, ReceiveBufferSize> FBuffer{};
 
 protected:
+    // Writes what makeText() returns to the trace; without a trace nothing is
+    // built, so an untraced link pays one test of a pointer. The trace never
+    // disturbs the link: a line that cannot even be built (no memory left) is
+    // left out.
+    template <typename TMakeText>
+    void Trace(TMakeText makeText) noexcept
+    {
+        if (FTrace == nullptr)
+            return;
+        try {
+            FTrace->Write(makeText());
+        } catch (const std::exception &) {
+        }
+    }
+
     IBluetoothPlatform *FPlatform;
     std::function<void()> FShowIndicator;
+    TTraceFile *FTrace;
 };

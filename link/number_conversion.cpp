@@ -30,9 +30,11 @@ long SignificantMagnitude(std::string_view intDigits, std::string_view fracDigit
 // or nothing.
 class TScan {
 public:
-    explicit TScan(std::string_view text) : FRest(text) {}
+    explicit TScan(std::string_view text) : FRest(text), FSize(text.size()) {}
 
     bool AtEnd() const { return FRest.empty(); }
+    // Where the rest begins, counted from the text's beginning.
+    std::size_t Position() const { return FSize - FRest.size(); }
 
     void SkipSpaces()
     {
@@ -71,6 +73,7 @@ public:
 
 private:
     std::string_view FRest;
+    std::size_t FSize;
 };
 
 // The parts of a number's text as the scan finds them.
@@ -96,10 +99,16 @@ std::optional<int> TakeExponent(TScan &scan)
     return negative ? -exponent : exponent;
 }
 
-// Splits a number's text into its parts; nothing when it is not a number.
-std::optional<TNumberText> ScanNumber(std::string_view text, std::string_view separator)
+// Splits a number's text into its parts; nothing when it is not a number, and
+// then `fault` (when given) says where and why.
+std::optional<TNumberText> ScanNumber(std::string_view text, std::string_view separator, TNumberFault *fault)
 {
     TScan scan(text);
+    const auto fail = [&](TNumberFault::TKind kind) -> std::optional<TNumberText> {
+        if (fault != nullptr)
+            *fault = {kind, scan.Position()};
+        return std::nullopt;
+    };
     TNumberText number;
     scan.SkipSpaces();
     number.Negative = scan.TakeOneOf("+-") == '-';
@@ -108,16 +117,16 @@ std::optional<TNumberText> ScanNumber(std::string_view text, std::string_view se
     if (hasSeparator)
         number.FracDigits = scan.TakeDigits();
     if (number.IntDigits.empty() && !hasSeparator)
-        return std::nullopt; // empty, a lone sign, or the exponent letter first
+        return fail(TNumberFault::TKind::NoDigits); // empty, a lone sign, or the exponent letter first
     if (scan.TakeOneOf("Ee")) {
         const std::optional<int> exponent = TakeExponent(scan);
         if (!exponent)
-            return std::nullopt;
+            return fail(TNumberFault::TKind::LongExponent);
         number.Exponent = *exponent;
     }
     scan.SkipSpaces();
     if (!scan.AtEnd())
-        return std::nullopt;
+        return fail(TNumberFault::TKind::StrayCharacter);
     return number;
 }
 
@@ -165,8 +174,9 @@ std::optional<double> MagnitudeOf(const TNumberText &number)
     return Convert(number.IntDigits, number.FracDigits, number.Exponent);
 }
 
-// The text for a message: printable ASCII as it stands, other bytes as \xNN.
-std::string Printable(std::string_view text)
+} // namespace
+
+std::string PrintableText(std::string_view text)
 {
     std::string result;
     result.reserve(text.size());
@@ -183,8 +193,6 @@ std::string Printable(std::string_view text)
     return result;
 }
 
-} // namespace
-
 std::string AnsiDecimalSeparator(char32_t decimalSeparator)
 {
     if (decimalSeparator < 0x80)
@@ -195,14 +203,17 @@ std::string AnsiDecimalSeparator(char32_t decimalSeparator)
     return AnsiToUtf8(ansi) == utf8 ? ansi : std::string();
 }
 
-std::optional<double> TryTextToFloat(std::string_view text, char32_t decimalSeparator)
+std::optional<double> TryTextToFloat(std::string_view text, char32_t decimalSeparator, TNumberFault *fault)
 {
-    const std::optional<TNumberText> number = ScanNumber(text, AnsiDecimalSeparator(decimalSeparator));
+    const std::optional<TNumberText> number = ScanNumber(text, AnsiDecimalSeparator(decimalSeparator), fault);
     if (!number)
         return std::nullopt;
     const std::optional<double> magnitude = MagnitudeOf(*number);
-    if (!magnitude)
+    if (!magnitude) {
+        if (fault != nullptr)
+            *fault = {TNumberFault::TKind::OutOfRange, text.size()};
         return std::nullopt;
+    }
     return number->Negative ? -*magnitude : *magnitude;
 }
 
@@ -210,5 +221,27 @@ double TextToFloat(std::string_view text, char32_t decimalSeparator)
 {
     if (const auto value = TryTextToFloat(text, decimalSeparator))
         return *value;
-    throw EConvertError("not a number: \"" + Printable(text) + "\"");
+    throw EConvertError("not a number: \"" + PrintableText(text) + "\"");
+}
+
+std::string NumberFaultText(std::string_view text, const TNumberFault &fault)
+{
+    const auto at = [&] {
+        std::string said(1, '\'');
+        said += PrintableText(text.substr(fault.Position, 1));
+        return said + "' at character " + std::to_string(fault.Position + 1);
+    };
+    switch (fault.Kind) {
+    case TNumberFault::TKind::NoDigits:
+        if (fault.Position < text.size())
+            return at() + " where a digit should be";
+        return text.find_first_not_of(' ') == std::string_view::npos ? "empty" : "no digits";
+    case TNumberFault::TKind::LongExponent:
+        return "an exponent of 500 or more";
+    case TNumberFault::TKind::OutOfRange:
+        return "too large for a number";
+    case TNumberFault::TKind::StrayCharacter:
+        break;
+    }
+    return fault.Position < text.size() ? at() : "stray characters";
 }

@@ -109,6 +109,46 @@ bool IsPercent(std::uint8_t byte)
     return byte == '%';
 }
 
+bool IsLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// One of the six numbers, as the reasons for a dropped message name it.
+struct TNumberPlace {
+    const char *Name;    // "moisture (value 3)", "water"
+    const char *Letters; // the analysis letters that introduce it; null for values 3 and 4
+};
+
+// Why the message is dropped, when the number at `place` (its text beginning at
+// `start`) is the first that does not convert: the rule of the message that the
+// number's failure comes from.
+std::string DropReason(const TNumberPlace &place, TPosition start, TPosition n, const std::array<TPosition, 9> &v,
+                       std::string_view text, const TNumberFault &fault)
+{
+    const auto colons = std::count_if(v.begin() + 1, v.end(), [n](TPosition begins) { return begins <= n; });
+    const std::string colonsFound = "only " + std::to_string(colons) + " of the 8 colons";
+    if (place.Letters == nullptr && start > n)
+        return colonsFound + ": no " + place.Name;
+    if (place.Letters != nullptr && v[8] > n)
+        return colonsFound + ": no value 8, after which protein, oil, water and starch are looked for";
+    if (place.Letters != nullptr && start > n)
+        return std::string("no ") + place.Letters + " for " + place.Name + " at or after value 8";
+
+    std::string reason = std::string(place.Name) + " \"" + PrintableText(text) + "\" is not a number: " +
+                         NumberFaultText(text, fault);
+    if (fault.Kind == TNumberFault::TKind::StrayCharacter && fault.Position < text.size()) {
+        const char stray = text[fault.Position];
+        if (place.Letters == nullptr && stray == ':')
+            reason += " (no line end after the number)";
+        else if (place.Letters != nullptr && IsLetter(stray))
+            reason += " (no '%' or line end after the number)";
+        else if (stray == '.' || stray == ',')
+            reason += " (a second decimal mark)";
+    }
+    return reason;
+}
+
 } // namespace
 
 TReading ParseReading(std::uint8_t *buffer, std::int32_t n)
@@ -182,13 +222,20 @@ TReading ParseReading(std::uint8_t *buffer, std::int32_t n, char32_t decimalSepa
         }
         return whole;
     };
+    const auto convert = [&](const TNumberPlace &place, TPosition start) {
+        const std::string_view text = number(start);
+        TNumberFault fault;
+        if (const std::optional<double> value = TryTextToFloat(text, decimalSeparator, &fault))
+            return *value;
+        throw EMessageDropped(DropReason(place, start, size, v, text, fault));
+    };
     // In this order: the first number that does not convert ends the parse.
-    reading.Moisture = TextToFloat(number(v[3]), decimalSeparator);
-    reading.Temperature = TextToFloat(number(v[4]), decimalSeparator);
-    reading.Protein = TextToFloat(number(protein), decimalSeparator);
-    reading.Oil = TextToFloat(number(oil), decimalSeparator);
-    reading.Water = TextToFloat(number(water), decimalSeparator);
-    reading.Starch = TextToFloat(number(starch), decimalSeparator);
+    reading.Moisture = convert({"moisture (value 3)", nullptr}, v[3]);
+    reading.Temperature = convert({"temperature (value 4)", nullptr}, v[4]);
+    reading.Protein = convert({"protein", "'B' or 'P'"}, protein);
+    reading.Oil = convert({"oil", "'T' or 'O'"}, oil);
+    reading.Water = convert({"water", "'W'"}, water);
+    reading.Starch = convert({"starch", "'S'"}, starch);
 
     reading.Timestamp = NowLocal();
     return reading;

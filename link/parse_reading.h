@@ -7,6 +7,15 @@
 
 #include <cstdint>
 
+// A message that makes no reading. what() names the rule of the message that it
+// broke, for the trace: "only 7 of the 8 colons: no value 8, ...", "no 'W' for
+// water at or after value 8", "moisture (value 3) \"14.5%\" is not a number:
+// '%' at character 5".
+class EMessageDropped : public EConvertError {
+public:
+    using EConvertError::EConvertError;
+};
+
 // Parses the message of n bytes in buffer, in place. The buffer is the worker's
 // receive buffer as the exchange leaves it: position 0 holds the acknowledgement
 // byte, 1 to n - 1 the message, n to n + 9 are 0. Values 1 to 8 follow colons;
@@ -18,8 +27,8 @@
 // Writes only positions 0 to n - 1 and reads only those: positions from n on are
 // taken to be NUL whatever they hold.
 //
-// Throws EConvertError when one of the six numbers does not convert; the clock is
-// then not read. On success, Timestamp is the local time at the end of the parse.
+// Throws EMessageDropped (an EConvertError) when one of the six numbers does not
+// convert; the clock is then not read. On success, Timestamp is the local time at the end of the parse.
 //
 // Takes the decimal separator from the current regional settings at every call.
 TReading ParseReading(std::uint8_t *buffer, std::int32_t n);

@@ -98,6 +98,17 @@ void TTcpMeterPlatform::CloseRadio(TRadioHandle)
 {
 }
 
+bool TTcpMeterPlatform::GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &info)
+{
+    info = TBluetoothRadioInfo{};
+    const std::string name = "tcp:" + FAddress.Host + ":" + std::to_string(FAddress.Port);
+    // The host is ASCII or the person's own spelling: copied byte for byte.
+    const std::size_t length = std::min(name.size(), info.Name.size() - 1);
+    for (std::size_t i = 0; i < length; ++i)
+        info.Name[i] = static_cast<unsigned char>(name[i]);
+    return true;
+}
+
 TFindHandle TTcpMeterPlatform::FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device)
 {
     // No inquiry: the one device is the configured host, listed at once.
@@ -119,7 +130,13 @@ void TTcpMeterPlatform::FindDeviceClose(TFindHandle)
 
 int TTcpMeterPlatform::Startup()
 {
-    return TcpSocket::Startup();
+    const int result = TcpSocket::Startup();
+    if (result != 0) {
+        std::lock_guard lock(FLock);
+        FLastFailure = {result, false};
+        FLastFailureUnresolved = false;
+    }
+    return result;
 }
 
 TSocketHandle TTcpMeterPlatform::OpenSocket()
@@ -129,8 +146,11 @@ TSocketHandle TTcpMeterPlatform::OpenSocket()
     TcpSocket::TAddress target;
     TcpSocket::Resolve(FAddress.Host, FAddress.Port, target);
     const TSocketHandle socket = TcpSocket::Open(target);
-    if (socket != InvalidSocket) {
-        std::lock_guard lock(FLock);
+    std::lock_guard lock(FLock);
+    if (socket == InvalidSocket) {
+        FLastFailure = {TcpSocket::LastError(), false};
+        FLastFailureUnresolved = false;
+    } else {
         FTargets[socket] = target;
     }
     return socket;
@@ -151,9 +171,14 @@ int TTcpMeterPlatform::Connect(TSocketHandle socket, std::uint64_t, const TServi
             return -1;
         target = found->second;
     }
-    if (target.Length == 0)
-        return -1;
-    return TcpSocket::Connect(socket, target, FConnectTimeout);
+    TcpSocket::TFailure failure;
+    const int result = target.Length == 0 ? -1 : TcpSocket::Connect(socket, target, FConnectTimeout, &failure);
+    if (result != 0) {
+        std::lock_guard lock(FLock);
+        FLastFailure = failure;
+        FLastFailureUnresolved = target.Length == 0;
+    }
+    return result;
 }
 
 void TTcpMeterPlatform::CloseSocket(TSocketHandle socket)
@@ -168,4 +193,14 @@ void TTcpMeterPlatform::CloseSocket(TSocketHandle socket)
 void TTcpMeterPlatform::Cleanup()
 {
     TcpSocket::Cleanup();
+}
+
+std::string TTcpMeterPlatform::LinkFailureText() const
+{
+    std::lock_guard lock(FLock);
+    if (FLastFailureUnresolved)
+        return "the host name \"" + FAddress.Host + "\" does not resolve";
+    if (FLastFailure.TimedOut)
+        return "no connection within " + std::to_string(FConnectTimeout.count()) + " ms";
+    return TcpSocket::ErrorText(FLastFailure.Code);
 }

@@ -33,6 +33,18 @@ TMeterAddressParse ParseMeterAddress(std::string_view text);
 // The operating system's TCP sockets, one backend file per system.
 namespace TcpSocket {
 
+// Why a TCP step failed, for the trace: the system's error code (errno, or
+// Winsock's), or that the connection was not made within its time.
+struct TFailure {
+    int Code = 0;
+    bool TimedOut = false;
+};
+
+// The system's words for an error code of TFailure.
+std::string ErrorText(int code);
+// The error of the calling thread's last failed socket call.
+int LastError();
+
 // A resolved socket address in the system's own layout.
 struct TAddress {
     std::array<unsigned char, 128> Bytes{};
@@ -53,8 +65,10 @@ bool Resolve(const std::string &host, std::uint16_t port, TAddress &address);
 TSocketHandle Open(const TAddress &address);
 void SetReuseAddress(TSocketHandle socket);
 // 0 once connected; -1 when refused, unreachable, unresolved or not connected
-// within the timeout. The socket stays blocking.
-int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout);
+// within the timeout, with the cause in `failure` when one is given. The
+// socket stays blocking.
+int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout,
+            TFailure *failure = nullptr);
 void Close(TSocketHandle socket);
 
 }  // namespace TcpSocket
@@ -71,6 +85,8 @@ public:
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
     void FindRadioClose(TFindHandle find) override;
     void CloseRadio(TRadioHandle radio) override;
+    // The one radio is named after the address, "tcp:HOST:PORT".
+    bool GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info) override;
     TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
@@ -81,6 +97,7 @@ public:
     int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
     void CloseSocket(TSocketHandle socket) override;
     void Cleanup() override;
+    std::string LinkFailureText() const override;
 
     // The address listed for the meter: the port in the low bits, so that two
     // meters on one host differ.
@@ -94,6 +111,9 @@ private:
     char FRadioFind = 0, FRadio = 0, FDeviceFind = 0;
     // Each socket's target, resolved when the socket is made (that picks its
     // family); the name is resolved again for every link so a moved host is followed.
-    std::mutex FLock;
+    mutable std::mutex FLock;
     std::unordered_map<TSocketHandle, TcpSocket::TAddress> FTargets;
+    // Why the last Startup, OpenSocket or Connect failed.
+    TcpSocket::TFailure FLastFailure;
+    bool FLastFailureUnresolved = false;
 };

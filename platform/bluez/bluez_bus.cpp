@@ -35,6 +35,18 @@ TBluezDevice DeviceFrom(const QString &path, const QVariantMap &properties)
     return device;
 }
 
+TBluezAdapter AdapterFrom(const QString &path, const QVariantMap &properties)
+{
+    TBluezAdapter adapter;
+    adapter.Path = path;
+    adapter.Address = properties.value(QStringLiteral("Address")).toString();
+    adapter.Name = properties.value(QStringLiteral("Alias")).toString();
+    if (adapter.Name.isEmpty())
+        adapter.Name = properties.value(QStringLiteral("Name")).toString();
+    adapter.Powered = properties.value(QStringLiteral("Powered")).toBool();
+    return adapter;
+}
+
 // Errors that say BlueZ is absent or did not answer, rather than that it
 // answered and refused.
 bool IsNoAnswer(const QDBusMessage &reply)
@@ -124,7 +136,7 @@ std::optional<TBluezObjects> TBluezBus::ManagedObjects(std::chrono::milliseconds
         objects.endMapEntry();
         const auto adapter = interfaces.constFind(AdapterInterface);
         if (adapter != interfaces.cend())
-            result.Adapters.push_back({path.path(), adapter->value(QStringLiteral("Powered")).toBool()});
+            result.Adapters.push_back(AdapterFrom(path.path(), *adapter));
         const auto device = interfaces.constFind(DeviceInterface);
         if (device != interfaces.cend())
             result.Devices.push_back(DeviceFrom(path.path(), *device));

@@ -24,6 +24,8 @@ struct TBluezDevice {
 // One org.bluez.Adapter1 object.
 struct TBluezAdapter {
     QString Path;
+    QString Address;  // "AA:BB:CC:DD:EE:FF"
+    QString Name;     // the name others see it by (BlueZ's alias)
     // Switched on: a radio that can search. An adapter switched off, or blocked
     // by rfkill (BlueZ cannot power it then), reads false.
     bool Powered = false;

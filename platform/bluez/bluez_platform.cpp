@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -46,12 +48,12 @@ private:
 };
 
 struct TRadioFind {
-    std::vector<QString> Adapters;
+    std::vector<TBluezAdapter> Adapters;
     std::size_t Next = 0;
 };
 
 struct TRadio {
-    QString Adapter;
+    TBluezAdapter Adapter;
 };
 
 struct TDeviceFind {
@@ -64,11 +66,11 @@ constexpr unsigned MaxInquiryUnits = 48;
 
 // Adapters are named hci0, hci1, ... under one parent; ordering by length first
 // keeps hci10 after hci9.
-bool AdapterBefore(const QString &a, const QString &b)
+bool AdapterBefore(const TBluezAdapter &a, const TBluezAdapter &b)
 {
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return a < b;
+    if (a.Path.size() != b.Path.size())
+        return a.Path.size() < b.Path.size();
+    return a.Path < b.Path;
 }
 
 bool IsWanted(const TBluezDevice &device, const TDeviceSearchParams &params)
@@ -79,6 +81,13 @@ bool IsWanted(const TBluezDevice &device, const TDeviceSearchParams &params)
     return (params.ReturnAuthenticated && device.Paired) || (params.ReturnRemembered && remembered) ||
            (params.ReturnUnknown && !remembered) || (params.ReturnConnected && device.Connected);
 }
+
+// Why the last link step failed: an errno, and whether the SDP look-up found
+// no serial port service (the device may have answered all the same).
+struct TLinkFailure {
+    int Error = 0;
+    bool NoSerialPort = false;
+};
 
 void CopyName(const QString &name, std::array<char16_t, 248> &out)
 {
@@ -113,6 +122,7 @@ struct TBluezPlatform::TState {
     THandleTable<TRadio> Radios;
     THandleTable<TDeviceFind> DeviceFinds;
     std::set<TSocketHandle> Sockets;
+    TLinkFailure LastFailure;
 };
 
 bool TBluezPlatform::TState::RunInquiry(const QString &adapter, unsigned units)
@@ -157,7 +167,7 @@ TFindHandle TBluezPlatform::FindFirstRadio(TRadioHandle &radio)
     TRadioFind find;
     for (const TBluezAdapter &adapter : objects->Adapters)
         if (adapter.Powered)
-            find.Adapters.push_back(adapter.Path);
+            find.Adapters.push_back(adapter);
     if (find.Adapters.empty())
         return nullptr;
     std::stable_sort(find.Adapters.begin(), find.Adapters.end(), AdapterBefore);
@@ -185,12 +195,23 @@ void TBluezPlatform::CloseRadio(TRadioHandle radio)
     FState->Radios.Remove(radio);
 }
 
+bool TBluezPlatform::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info)
+{
+    const TRadio *state = FState->Radios.Find(radio);
+    if (state == nullptr)
+        return false;
+    info = TBluetoothRadioInfo{};
+    CopyName(state->Adapter.Name, info.Name);
+    info.Address = ParseBluetoothAddress(state->Adapter.Address.toStdString()).value_or(0);
+    return true;
+}
+
 TFindHandle TBluezPlatform::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
 {
     const TRadio *radio = FState->Radios.Find(params.Radio);
     if (radio == nullptr)
         return nullptr;
-    const QString adapter = radio->Adapter;
+    const QString adapter = radio->Adapter.Path;
     const unsigned units = std::min<unsigned>(params.TimeoutMultiplier, MaxInquiryUnits);
     FState->InquiryUnits = units;
     if (params.IssueInquiry && !FState->RunInquiry(adapter, units))
@@ -209,6 +230,8 @@ TFindHandle TBluezPlatform::FindFirstDevice(const TDeviceSearchParams &params, T
         TBluetoothDeviceInfo info;
         CopyName(known.Name, info.Name);
         info.Address = *address;
+        info.Remembered = known.Paired || known.Trusted;
+        info.Authenticated = known.Paired;
         find.Devices.push_back(info);
     }
     if (find.Devices.empty())
@@ -240,8 +263,10 @@ int TBluezPlatform::Startup()
 TSocketHandle TBluezPlatform::OpenSocket()
 {
     const int socket = ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
-    if (socket < 0)
+    if (socket < 0) {
+        FState->LastFailure = {errno, false};
         return InvalidSocket;
+    }
     FState->Sockets.insert(socket);
     return socket;
 }
@@ -254,17 +279,25 @@ void TBluezPlatform::SetReuseAddress(TSocketHandle socket)
 
 int TBluezPlatform::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
 {
-    if (socket == InvalidSocket)
+    if (socket == InvalidSocket) {
+        FState->LastFailure = {EBADF, false};
         return -1;
+    }
+    errno = 0;
     const int channel = FindRfcommChannel(address, serviceClass);
-    if (channel <= 0)
+    if (channel <= 0) {
+        FState->LastFailure = {errno, true};
         return -1;
+    }
     sockaddr_rc target{};
     target.rc_family = AF_BLUETOOTH;
     const auto bytes = AddressToKernelBytes(address);
     std::memcpy(target.rc_bdaddr.b, bytes.data(), bytes.size());
     target.rc_channel = static_cast<std::uint8_t>(channel);
-    return ::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == 0 ? 0 : -1;
+    if (::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == 0)
+        return 0;
+    FState->LastFailure = {errno, false};
+    return -1;
 }
 
 void TBluezPlatform::CloseSocket(TSocketHandle socket)
@@ -276,6 +309,16 @@ void TBluezPlatform::CloseSocket(TSocketHandle socket)
 }
 
 void TBluezPlatform::Cleanup() {}
+
+std::string TBluezPlatform::LinkFailureText() const
+{
+    const TLinkFailure &failure = FState->LastFailure;
+    const std::string cause = failure.Error != 0 ? std::generic_category().message(failure.Error) : std::string();
+    if (!failure.NoSerialPort)
+        return cause.empty() ? "no error reported" : cause;
+    const std::string lookup = "no serial port service found over SDP";
+    return cause.empty() ? lookup : lookup + ": " + cause;
+}
 
 std::size_t TBluezPlatform::OpenHandleCount() const
 {

@@ -35,6 +35,7 @@ public:
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
     void FindRadioClose(TFindHandle find) override;
     void CloseRadio(TRadioHandle radio) override;
+    bool GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info) override;
 
     TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
@@ -46,6 +47,7 @@ public:
     int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
     void CloseSocket(TSocketHandle socket) override;
     void Cleanup() override;
+    std::string LinkFailureText() const override;
 
     // Radio-find, radio and device-find handles handed out and not yet closed.
     std::size_t OpenHandleCount() const;

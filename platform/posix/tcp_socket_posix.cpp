@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -15,6 +16,16 @@
 #include <unistd.h>
 
 namespace TcpSocket {
+
+std::string ErrorText(int code)
+{
+    return std::generic_category().message(code);
+}
+
+int LastError()
+{
+    return errno;
+}
 
 int Startup()
 {
@@ -43,34 +54,51 @@ void SetReuseAddress(TSocketHandle socket)
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
 }
 
-int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout)
+int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout, TFailure *failure)
 {
-    if (address.Length == 0)
-        return -1;
+    TFailure cause;
+    int result = -1;
     // Connect without blocking so that the wait has a bound, then go back to a
     // blocking socket, which the exchange expects.
     const int flags = fcntl(socket, F_GETFL);
-    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0)
-        return -1;
-    int result = ::connect(socket, reinterpret_cast<const sockaddr *>(address.Bytes.data()), address.Length);
-    if (result != 0 && (errno == EINPROGRESS || errno == EINTR)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        pollfd waiting{socket, POLLOUT, 0};
-        int ready = 0;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            ready = poll(&waiting, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
-            if (ready >= 0 || errno != EINTR)
-                break;
+    if (address.Length == 0) {
+        cause.Code = EDESTADDRREQ;
+    } else if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) {
+        cause.Code = errno;
+    } else {
+        result = ::connect(socket, reinterpret_cast<const sockaddr *>(address.Bytes.data()), address.Length);
+        cause.Code = result == 0 ? 0 : errno;
+        if (result != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+            const auto deadline = std::chrono::steady_clock::now() + timeout;
+            pollfd waiting{socket, POLLOUT, 0};
+            int ready = 0;
+            for (;;) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                ready = poll(&waiting, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+                if (ready >= 0 || errno != EINTR)
+                    break;
+            }
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (ready == 0)
+                cause = {0, true};
+            else if (ready < 0)
+                cause.Code = errno;
+            else if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                cause.Code = errno;
+            else if (error != 0)
+                cause.Code = error;
+            else
+                result = 0;
         }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (ready == 1 && getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
-            result = 0;
+        if (fcntl(socket, F_SETFL, flags) < 0) {
+            cause.Code = errno;
+            result = -1;
+        }
     }
-    if (fcntl(socket, F_SETFL, flags) < 0)
-        return -1;
+    if (result != 0 && failure != nullptr)
+        *failure = cause;
     return result == 0 ? 0 : -1;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/sim/simulated_bluetooth.h"
 
+#include "platform/ascii_case.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/tcp_meter_platform.h"
@@ -15,21 +16,20 @@ TSimulatedDevice Device(std::u16string_view name, std::uint64_t address, bool re
     return {std::u16string(name), address, remembered, true};
 }
 
-std::u16string LowerCase(std::u16string_view name)
+void FillName(std::u16string_view source, std::array<char16_t, 248> &name)
 {
-    std::u16string lower(name);
-    for (char16_t &unit : lower)
-        if (unit >= u'A' && unit <= u'Z')
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
-    return lower;
+    name.fill(u'\0');
+    const std::size_t length = std::min(source.size(), name.size() - 1);
+    std::copy_n(source.begin(), length, name.begin());
 }
 
 void FillDevice(const TSimulatedDevice &source, TBluetoothDeviceInfo &device)
 {
     device = TBluetoothDeviceInfo{};
-    const std::size_t length = std::min(source.Name.size(), device.Name.size() - 1);
-    std::copy_n(source.Name.begin(), length, device.Name.begin());
+    FillName(source.Name, device.Name);
     device.Address = source.Address;
+    device.Remembered = source.Remembered;
+    device.Authenticated = source.Remembered;
 }
 
 bool Listed(const TSimulatedDevice &device, const TDeviceSearchParams &params)
@@ -57,14 +57,14 @@ TSimulatedRadios TSimulatedBluetooth::MeterOnFirstRadio(std::u16string_view mete
 TSimulatedRadios TSimulatedBluetooth::MeterOnSecondRadio(std::u16string_view meterName)
 {
     return {{},
-            {Device(LowerCase(meterName), 0x001A7DDA7102, false), Device(u"Phone", 0x001A7DDA7103),
+            {Device(AsciiLowerCase(meterName), 0x001A7DDA7102, false), Device(u"Phone", 0x001A7DDA7103),
              Device(meterName, MeterAddress, false)}};
 }
 
 TSimulatedRadios TSimulatedBluetooth::LookAlikesOnly(std::u16string_view meterName)
 {
     const std::u16string name(meterName);
-    return {{Device(LowerCase(name), 0x001A7DDA7201, false), Device(name + u" ", 0x001A7DDA7202, false),
+    return {{Device(AsciiLowerCase(name), 0x001A7DDA7201, false), Device(name + u" ", 0x001A7DDA7202, false),
              Device(name + u"2", 0x001A7DDA7203, false), Device(name.substr(0, name.size() - 1), 0x001A7DDA7204),
              Device(u"", 0x001A7DDA7205, false)}};
 }
@@ -179,6 +179,19 @@ void TSimulatedBluetooth::CloseRadio(TRadioHandle radio)
     Close(radio, TKind::Radio, "CloseRadio");
 }
 
+bool TSimulatedBluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info)
+{
+    std::lock_guard lock(FLock);
+    const THandle *handle = Find(radio, TKind::Radio, "GetRadioInfo");
+    if (handle == nullptr)
+        return false;
+    info = TBluetoothRadioInfo{};
+    const std::string name = "simulated radio " + std::to_string(handle->Index + 1);
+    FillName(std::u16string(name.begin(), name.end()), info.Name);
+    info.Address = FirstRadioAddress + handle->Index;
+    return true;
+}
+
 TFindHandle TSimulatedBluetooth::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
 {
     std::chrono::milliseconds inquiry{0};
@@ -234,6 +247,8 @@ int TSimulatedBluetooth::Startup()
     if (result == 0) {
         ++FOutstandingStartups;
         ++FCounts.Startups;
+    } else {
+        FLastFailure = "the sockets did not start (error " + std::to_string(result) + ")";
     }
     return result;
 }
@@ -251,9 +266,11 @@ TSocketHandle TSimulatedBluetooth::OpenSocket()
     const bool connected = socket != InvalidSocket;
     if (!connected)
         socket = TcpSocket::Open(TcpSocket::TAddress{});
-    if (socket == InvalidSocket)
-        return InvalidSocket;
     std::lock_guard lock(FLock);
+    if (socket == InvalidSocket) {
+        FLastFailure = "no socket could be made";
+        return InvalidSocket;
+    }
     FSockets[socket] = connected;
     ++FCounts.SocketsOpened;
     return socket;
@@ -281,6 +298,8 @@ int TSimulatedBluetooth::Connect(TSocketHandle socket, std::uint64_t address, co
                 reachable = true;
     if (!found->second || !reachable) {
         ++FCounts.FailedConnects;
+        FLastFailure = !reachable ? "no device answers at this address: switched off or out of reach"
+                                  : "the meter refused the connection";
         return -1;
     }
     ++FCounts.Connects;
@@ -313,4 +332,10 @@ void TSimulatedBluetooth::Cleanup()
         ++FCounts.Cleanups;
     }
     TcpSocket::Cleanup();
+}
+
+std::string TSimulatedBluetooth::LinkFailureText() const
+{
+    std::lock_guard lock(FLock);
+    return FLastFailure;
 }

@@ -28,7 +28,8 @@ struct TSimulatedDevice {
     std::u16string Name;
     std::uint64_t Address = 0;
     // Remembered devices are listed without an inquiry; others only when a
-    // search issues one and asks for unknown devices.
+    // search issues one and asks for unknown devices. A remembered device is
+    // a paired one.
     bool Remembered = true;
     // A device that is listed but out of reach (a remembered meter switched off).
     bool Reachable = true;
@@ -43,6 +44,8 @@ using TMeterConnector = std::function<TSocketHandle()>;
 class TSimulatedBluetooth : public IBluetoothPlatform {
 public:
     static constexpr std::uint64_t MeterAddress = 0x00A4C1380F2Bu;
+    // Radio n (0, 1, ...) is named "simulated radio n+1" and has this address plus n.
+    static constexpr std::uint64_t FirstRadioAddress = 0x0A5E00000001u;
     static constexpr std::chrono::milliseconds DefaultInquiry{100};
 
     // Ready-made scripts; meterName is the name the meter's device goes by.
@@ -88,6 +91,7 @@ public:
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
     void FindRadioClose(TFindHandle find) override;
     void CloseRadio(TRadioHandle radio) override;
+    bool GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info) override;
     TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
@@ -98,6 +102,7 @@ public:
     int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
     void CloseSocket(TSocketHandle socket) override;
     void Cleanup() override;
+    std::string LinkFailureText() const override;
 
 private:
     enum class TKind { RadioFind, Radio, DeviceFind };
@@ -120,6 +125,7 @@ private:
     std::map<const void *, std::unique_ptr<THandle>> FHandles;
     std::map<TSocketHandle, bool> FSockets;  // open sockets: true when connected to the meter
     int FOutstandingStartups = 0;
+    std::string FLastFailure;  // why the last Startup or Connect failed
     TCounts FCounts;
     std::vector<std::string> FMisuses;
 };

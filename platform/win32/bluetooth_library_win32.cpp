@@ -23,7 +23,8 @@ TBluetoothLibrary::TBluetoothLibrary(const wchar_t *fileName)
                           Resolve(module, "BluetoothFindRadioClose", FindRadioClose) &&
                           Resolve(module, "BluetoothFindFirstDevice", FindFirstDevice) &&
                           Resolve(module, "BluetoothFindNextDevice", FindNextDevice) &&
-                          Resolve(module, "BluetoothFindDeviceClose", FindDeviceClose);
+                          Resolve(module, "BluetoothFindDeviceClose", FindDeviceClose) &&
+                          Resolve(module, "BluetoothGetRadioInfo", GetRadioInfo);
     if (!complete) {
         FindFirstRadio = nullptr;
         FindNextRadio = nullptr;
@@ -31,6 +32,7 @@ TBluetoothLibrary::TBluetoothLibrary(const wchar_t *fileName)
         FindFirstDevice = nullptr;
         FindNextDevice = nullptr;
         FindDeviceClose = nullptr;
+        GetRadioInfo = nullptr;
         FreeLibrary(module);
         return;
     }

@@ -25,6 +25,7 @@ public:
     decltype(&BluetoothFindFirstDevice) FindFirstDevice = nullptr;
     decltype(&BluetoothFindNextDevice) FindNextDevice = nullptr;
     decltype(&BluetoothFindDeviceClose) FindDeviceClose = nullptr;
+    decltype(&BluetoothGetRadioInfo) GetRadioInfo = nullptr;
 
 private:
     HMODULE FModule = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/win32/bluetooth_win32.h"
 #include "platform/win32/bluetooth_library_win32.h"
+#include "platform/win32/system_error_text.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -15,10 +16,12 @@
 static_assert(sizeof(BLUETOOTH_FIND_RADIO_PARAMS) == 4);
 static_assert(sizeof(BLUETOOTH_DEVICE_SEARCH_PARAMS) == (sizeof(void *) == 8 ? 40 : 32));
 static_assert(sizeof(BLUETOOTH_DEVICE_INFO) == 560);
+static_assert(sizeof(BLUETOOTH_RADIO_INFO) == 520);
 static_assert(sizeof(SOCKADDR_BTH) == 30);
 static_assert(sizeof(GUID) == std::tuple_size_v<TServiceClassId>);
 static_assert(sizeof(TSocketHandle) == sizeof(SOCKET));
 static_assert(std::tuple_size_v<decltype(TBluetoothDeviceInfo::Name)> == BLUETOOTH_MAX_NAME_SIZE);
+static_assert(std::tuple_size_v<decltype(TBluetoothRadioInfo::Name)> == BLUETOOTH_MAX_NAME_SIZE);
 
 namespace {
 
@@ -30,13 +33,20 @@ BLUETOOTH_DEVICE_INFO EmptyDeviceInfo()
     return info;
 }
 
+// Keeps the copy zero-terminated even if the platform filled every unit.
+void CopyName(const WCHAR (&source)[BLUETOOTH_MAX_NAME_SIZE], std::array<char16_t, BLUETOOTH_MAX_NAME_SIZE> &name)
+{
+    std::copy(std::begin(source), std::end(source), name.begin());
+    name.back() = u'\0';
+}
+
 void CopyDevice(const BLUETOOTH_DEVICE_INFO &info, TBluetoothDeviceInfo &device)
 {
     device = TBluetoothDeviceInfo{};
-    std::copy(std::begin(info.szName), std::end(info.szName), device.Name.begin());
-    // Keep the copy zero-terminated even if the platform filled every unit.
-    device.Name.back() = u'\0';
+    CopyName(info.szName, device.Name);
     device.Address = info.Address.ullLong;
+    device.Remembered = info.fRemembered != FALSE;
+    device.Authenticated = info.fAuthenticated != FALSE;
 }
 
 }  // namespace
@@ -78,6 +88,22 @@ void TWin32Bluetooth::FindRadioClose(TFindHandle find)
 void TWin32Bluetooth::CloseRadio(TRadioHandle radio)
 {
     CloseHandle(radio);
+}
+
+bool TWin32Bluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info)
+{
+    const TBluetoothLibrary &library = Library();
+    if (!library.Loaded())
+        return false;
+    BLUETOOTH_RADIO_INFO radioInfo;
+    std::memset(&radioInfo, 0, sizeof radioInfo);
+    radioInfo.dwSize = sizeof radioInfo;
+    if (library.GetRadioInfo(radio, &radioInfo) != ERROR_SUCCESS)
+        return false;
+    info = TBluetoothRadioInfo{};
+    CopyName(radioInfo.szName, info.Name);
+    info.Address = radioInfo.address.ullLong;
+    return true;
 }
 
 TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
@@ -122,13 +148,21 @@ void TWin32Bluetooth::FindDeviceClose(TFindHandle find)
 int TWin32Bluetooth::Startup()
 {
     WSADATA data;
-    return WSAStartup(0x0202, &data);
+    const int result = WSAStartup(0x0202, &data);
+    // WSAStartup returns its error itself; WSAGetLastError needs a started Winsock.
+    if (result != 0)
+        FLastFailure = static_cast<unsigned long>(result);
+    return result;
 }
 
 TSocketHandle TWin32Bluetooth::OpenSocket()
 {
     const SOCKET socket = ::socket(AF_BTH, SOCK_STREAM, BTHPROTO_RFCOMM);
-    return socket == INVALID_SOCKET ? InvalidSocket : socket;
+    if (socket == INVALID_SOCKET) {
+        FLastFailure = static_cast<unsigned long>(WSAGetLastError());
+        return InvalidSocket;
+    }
+    return socket;
 }
 
 void TWin32Bluetooth::SetReuseAddress(TSocketHandle socket)
@@ -145,7 +179,10 @@ int TWin32Bluetooth::Connect(TSocketHandle socket, std::uint64_t address, const 
     target.btAddr = address;
     std::memcpy(&target.serviceClassId, serviceClass.data(), serviceClass.size());
     target.port = 0;  // the platform finds the service's RFCOMM channel itself
-    return ::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == SOCKET_ERROR ? -1 : 0;
+    if (::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) != SOCKET_ERROR)
+        return 0;
+    FLastFailure = static_cast<unsigned long>(WSAGetLastError());
+    return -1;
 }
 
 void TWin32Bluetooth::CloseSocket(TSocketHandle socket)
@@ -156,4 +193,9 @@ void TWin32Bluetooth::CloseSocket(TSocketHandle socket)
 void TWin32Bluetooth::Cleanup()
 {
     WSACleanup();
+}
+
+std::string TWin32Bluetooth::LinkFailureText() const
+{
+    return SystemErrorText(FLastFailure);
 }

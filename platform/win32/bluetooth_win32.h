@@ -19,6 +19,7 @@ public:
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
     void FindRadioClose(TFindHandle find) override;
     void CloseRadio(TRadioHandle radio) override;
+    bool GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info) override;
     TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
@@ -29,9 +30,11 @@ public:
     int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
     void CloseSocket(TSocketHandle socket) override;
     void Cleanup() override;
+    std::string LinkFailureText() const override;
 
 private:
     const TBluetoothLibrary &Library() const;
 
     const TBluetoothLibrary *FLibrary = nullptr;  // null: the system's
+    unsigned long FLastFailure = 0;  // the Winsock error of the last failed link step
 };

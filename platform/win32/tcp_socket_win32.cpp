@@ -1,5 +1,6 @@
 // TCP sockets for the TCP meter transport on Windows (Winsock 2.2).
 #include "platform/tcp_meter_platform.h"
+#include "platform/win32/system_error_text.h"
 
 #include <cstring>
 #include <string>
@@ -8,6 +9,16 @@
 #include <ws2tcpip.h>
 
 namespace TcpSocket {
+
+std::string ErrorText(int code)
+{
+    return SystemErrorText(static_cast<unsigned long>(code));
+}
+
+int LastError()
+{
+    return WSAGetLastError();
+}
 
 int Startup()
 {
@@ -38,32 +49,53 @@ void SetReuseAddress(TSocketHandle socket)
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&on), sizeof on);
 }
 
-int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout)
+int Connect(TSocketHandle socket, const TAddress &address, std::chrono::milliseconds timeout, TFailure *failure)
 {
-    if (address.Length == 0)
-        return -1;
+    TFailure cause;
+    int result = -1;
     // Connect without blocking so that the wait has a bound, then go back to a
     // blocking socket, which the exchange expects.
     u_long nonBlocking = 1;
-    if (ioctlsocket(socket, FIONBIO, &nonBlocking) != 0)
-        return -1;
-    int result = ::connect(socket, reinterpret_cast<const sockaddr *>(address.Bytes.data()),
+    if (address.Length == 0) {
+        cause.Code = WSAEDESTADDRREQ;
+    } else if (ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) {
+        cause.Code = WSAGetLastError();
+    } else {
+        result = ::connect(socket, reinterpret_cast<const sockaddr *>(address.Bytes.data()),
                            static_cast<int>(address.Length));
-    if (result != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
-        fd_set writable, failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(socket, &writable);
-        FD_SET(socket, &failed);
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(timeout).count();
-        timeval wait{static_cast<long>(micros / 1000000), static_cast<long>(micros % 1000000)};
-        // Winsock reports a refused connection in the exception set.
-        if (select(0, nullptr, &writable, &failed, &wait) == 1 && FD_ISSET(socket, &writable))
-            result = 0;
+        cause.Code = result == 0 ? 0 : WSAGetLastError();
+        if (result != 0 && cause.Code == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(socket, &writable);
+            FD_SET(socket, &failed);
+            const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(timeout).count();
+            timeval wait{static_cast<long>(micros / 1000000), static_cast<long>(micros % 1000000)};
+            // Winsock reports a refused connection in the exception set.
+            const int ready = select(0, nullptr, &writable, &failed, &wait);
+            int error = 0;
+            int length = sizeof error;
+            if (ready == 0)
+                cause = {0, true};
+            else if (ready == SOCKET_ERROR)
+                cause.Code = WSAGetLastError();
+            else if (FD_ISSET(socket, &writable))
+                result = 0;
+            else if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &length) == 0 &&
+                     error != 0)
+                cause.Code = error;
+            else
+                cause.Code = WSAECONNREFUSED;
+        }
+        u_long blocking = 0;
+        if (ioctlsocket(socket, FIONBIO, &blocking) != 0) {
+            cause.Code = WSAGetLastError();
+            result = -1;
+        }
     }
-    u_long blocking = 0;
-    if (ioctlsocket(socket, FIONBIO, &blocking) != 0)
-        return -1;
+    if (result != 0 && failure != nullptr)
+        *failure = cause;
     return result == 0 ? 0 : -1;
 }
 

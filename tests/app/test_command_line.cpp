@@ -71,6 +71,41 @@ TEST(CommandLine, JournalIsOnInTheDefaultFolderUnlessMovedOrSwitchedOff)
     }
 }
 
+TEST(CommandLine, TheScanKeepsWhatItUsesAndIgnoresTheRest)
+{
+    const struct {
+        std::vector<std::string> Args;
+        bool Simulate;
+        bool NoRadio;
+        std::string Meter;
+        std::string Trace;
+    } cases[] = {
+        {{"--scan"}, false, false, "", ""},
+        {{"--scan", "--simulate", "--trace", "t.txt"}, true, false, "", "t.txt"},
+        {{"--sim-no-radio", "--scan"}, true, true, "", ""},
+        {{"--scan", "--meter=tcp:h:1"}, false, false, "tcp:h:1", ""},
+        // Options the scan does not use: no error, no effect, however they combine.
+        {{"--scan", "--headless", "--count", "3", "--csv", "a.csv", "--report-pdf", "r.pdf"}, false, false, "", ""},
+        {{"--scan", "--csv", "a.csv"}, false, false, "", ""},
+        {{"--scan", "--journal-dir", "j", "--no-journal"}, false, false, "", ""},
+        {{"--scan", "--sim-messages", "m.bin"}, true, false, "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(CaseName(c.Args, 0));
+        const TCommandLine line = ParseCommandLine(c.Args);
+        EXPECT_TRUE(line.Scan);
+        EXPECT_EQ(line.Simulate, c.Simulate);
+        EXPECT_EQ(line.SimulateNoRadio, c.NoRadio);
+        EXPECT_EQ(line.MeterAddress, c.Meter);
+        EXPECT_EQ(line.TracePath, c.Trace);
+        EXPECT_FALSE(line.Headless);
+        EXPECT_FALSE(line.Count.has_value());
+        EXPECT_TRUE(line.CsvPath.empty() && line.ReportPdfPath.empty() && line.SimMessagesPath.empty());
+    }
+    EXPECT_EQ(ParseCommandLine({"--headless", "--trace=t.txt"}).TracePath, "t.txt");
+    EXPECT_EQ(ParseCommandLine({"--trace", "t.txt"}).TracePath, "t.txt") << "the window traces too";
+}
+
 TEST(CommandLine, StrayWordsAndQtOptionsAreLeftAlone)
 {
     const TCommandLine line = ParseCommandLine({"hello", "-platform", "offscreen", "--meter", "tcp:h:1"});
@@ -110,7 +145,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--sim-messages", "--headless"}, "--sim-messages"},
                     TBadCase{{"--journal-dir", "--no-journal"}, "--journal-dir"},
                     TBadCase{{"--journal-dir", "j", "--no-journal"}, "--no-journal"},
-                    TBadCase{{"--no-journal=yes"}, "--no-journal"}),
+                    TBadCase{{"--no-journal=yes"}, "--no-journal"},
+                    TBadCase{{"--trace"}, "--trace"}, TBadCase{{"--trace="}, "--trace"},
+                    TBadCase{{"--trace", "--headless"}, "--trace"}, TBadCase{{"--scan=yes"}, "--scan"},
+                    TBadCase{{"--scan", "--simulate", "--meter", "tcp:h:1"}, "--meter"}),
     [](const testing::TestParamInfo<TBadCase> &info) { return CaseName(info.param.args, info.index); });
 
 TEST(CommandLine, SplitsAsThePlatformDoes)

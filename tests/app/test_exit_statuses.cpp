@@ -2,6 +2,7 @@
 // the ones the README lists are the same.
 #include "app/command_line.h"
 #include "app/headless_runner.h"
+#include "app/scan_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,8 @@ std::set<int> StatusesOf(const std::vector<TExitStatus> &statuses)
 
 TEST(ExitStatuses, TheTableHoldsEveryStatusTheProgramReturnsOnceEach)
 {
-    const std::set<int> returned{HeadlessDone, HeadlessFileFailed, HeadlessBadCommandLine, HeadlessNoRadio};
+    const std::set<int> returned{HeadlessDone, HeadlessFileFailed, HeadlessBadCommandLine, HeadlessNoRadio,
+                                 ScanMeterListed, ScanMeterNotListed, ScanNoRadio};
     EXPECT_EQ(StatusesOf(ExitStatuses()), returned);
     EXPECT_EQ(ExitStatuses().size(), returned.size());
 }

@@ -4,8 +4,10 @@
 #include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
+#include "platform/meter_wire.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_disk.h"
+#include "tests/support/trace_lines.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -289,6 +291,10 @@ std::vector<TBadCase> BadStartCases()
         TBadCase{{"--headless", "--simulate", "--csv", "DIR/a.csv", "--report-pdf", "DIR/folder/../a.csv"},
                  "--report-pdf"},
         TBadCase{{"--headless", "--sim-messages", "DIR/folder"}, "DIR/folder"},
+        // A trace that cannot be made stops the window, a headless run and a scan alike.
+        TBadCase{{"--headless", "--simulate", "--trace", "DIR/missing-folder/trace.txt"}, "--trace"},
+        TBadCase{{"--simulate", "--trace", "DIR/folder"}, "DIR/folder"},
+        TBadCase{{"--scan", "--simulate", "--trace", "DIR/missing-folder/trace.txt"}, "--trace"},
 #ifndef _WIN32
         TBadCase{{"--headless", "--simulate", "--report-pdf", "DIR/fifo"}, "fifo"},
         TBadCase{{"--headless", "--simulate", "--report-pdf", "/dev/null"}, "/dev/null"},
@@ -316,7 +322,8 @@ TEST(HeadlessProgram, HelpListsEveryOptionAndExitsWithZero)
     const TRun run = RunProgram({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     for (const char *option : {"clb", "--simulate", "--sim-messages", "--sim-no-radio", "--meter", "--headless",
-                               "--count", "--csv", "--report-pdf", "--help"})
+                               "--count", "--csv", "--report-pdf", "--journal-dir", "--no-journal", "--scan",
+                               "--trace", "--help"})
         EXPECT_TRUE(run.out.contains(option)) << option;
 }
 
@@ -518,6 +525,115 @@ TEST(HeadlessProgram, AReportThatDoesNotFitIsNeverLeftCutOrEmpty)
     EXPECT_EQ(QDir(QString::fromStdString(folder.File("disk"))).entryList(QDir::Files | QDir::Hidden),
               QStringList{".filler"})
         << "a cut report or its temporary file was left behind";
+}
+
+// ---- seeing what the link does: --scan and --trace -------------------------
+
+QByteArray Unixed(QByteArray text)
+{
+    return text.replace("\r\n", "\n");
+}
+
+TEST(ScanProgram, ListsWhatDiscoverySeesAndExitsByWhetherTheMeterIsAmongIt)
+{
+    const struct {
+        const char *Label;
+        QStringList Args;
+        int Exit;
+        QByteArray Out;  // all of standard output
+        QByteArray Err;
+    } cases[] = {
+        {"the simulated computer",
+         {"--scan", "--simulate"},
+         0,
+         "Searching every radio for \"Dravel-GLAX20k\" as acquisition does (about 4 s per radio) ...\n"
+         "radio 1: \"simulated radio 1\" 0A:5E:00:00:00:01\n"
+         "  no device listed\n"
+         "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n"
+         "  00:1A:7D:DA:71:02  not remembered  \"dravel-glax20k\"  <- near miss: letter case differs\n"
+         "  00:1A:7D:DA:71:03  paired          \"Phone\"\n"
+         "  00:A4:C1:38:0F:2B  not remembered  \"Dravel-GLAX20k\"  <- the meter\n"
+         "The meter \"Dravel-GLAX20k\" is listed.\n",
+         ""},
+        {"no radio, and options the scan does not use",
+         {"--scan", "--sim-no-radio", "--headless", "--count", "2", "--csv", "unused.csv"},
+         3,
+         "Searching every radio for \"Dravel-GLAX20k\" as acquisition does (about 4 s per radio) ...\n",
+         "BT module not enabled or not installed\n"},
+        {"a meter behind a TCP bridge",
+         {"--scan", "--meter", "tcp:127.0.0.1:5000"},
+         0,
+         "tcp:127.0.0.1:5000  the meter, through a serial-to-network bridge: no radio to search\n",
+         ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        const TRun run = RunProgram(c.Args);
+        ASSERT_FALSE(run.crashed);
+        EXPECT_EQ(run.exitCode, c.Exit) << run.err.toStdString();
+        EXPECT_EQ(Unixed(run.out).toStdString(), c.Out.toStdString());
+        EXPECT_EQ(Unixed(run.err).toStdString(), c.Err.toStdString());
+        EXPECT_FALSE(QFile::exists("unused.csv"));
+    }
+}
+
+TEST(TraceProgram, AHeadlessRunTracesEachStepAndWhatCameOfEachMessage)
+{
+    TScratchFolder folder("trace-test");
+    const QString messagesPath = QString::fromStdString(folder.File("messages.bin"));
+    const std::string tracePath = folder.File("trace.txt");
+    QByteArray unparsable = "x:1\r\nx:2\r\nx:3\r\nx:4\r\nx:5\r\nx:6\r\nx:7\r\nB1%T2%W3%S4%";  // seven colons
+    unparsable.resize(ReadingMessageSize, '\0');
+    WriteAll(messagesPath, GeneratedMessages(1) + unparsable + GeneratedMessages(1));
+    WriteFileContents(tracePath, "23:59:59.999 an earlier trace\n");
+
+    const QStringList args = {"--headless", "--sim-messages", messagesPath, "--no-journal", "--trace",
+                              QString::fromStdString(tracePath)};
+    const TRun run = RunProgram(args);
+    ASSERT_FALSE(run.crashed);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+
+    const std::vector<std::string> texts = TraceTexts(tracePath);
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[0], "an earlier trace") << "a trace is appended, never overwritten";
+    // The run's first line says what ran, and when: the others carry the time of day only.
+    EXPECT_NE(texts[1].find(" on 2"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[1].find("through the simulated computer"), std::string::npos) << texts[1];
+    EXPECT_NE(texts[1].find("--sim-messages"), std::string::npos) << texts[1];
+    ExpectTextsInOrder(texts, {"discovery started", "meter found at 00:A4:C1:38:0F:2B", "connected", "request sent",
+                               "received 136 bytes (136 of 136)", "accepted as row 1", "link closed",
+                               "received 136 bytes (136 of 136)", "dropped: only 7 of the 8 colons", "link closed",
+                               "accepted as row 2", "link closed"});
+}
+
+TEST(TraceProgram, ATraceThatCannotBeWrittenIsReportedOnceAndTheRunGoesOn)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "no device here that is always full";
+#else
+    const TRun run = RunProgram({"--headless", "--simulate", "--count", "2", "--no-journal", "--trace", "/dev/full"});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.count('\n'), 2) << "both readings came";
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("meter-readout: --trace: Cannot write file \"/dev/full\". "))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("going on without the trace")) << run.err.toStdString();
+#endif
+}
+
+TEST(TraceProgram, AScanTracesItsDiscovery)
+{
+    TScratchFolder folder("trace-test");
+    const std::string tracePath = folder.File("trace.txt");
+    const TRun run = RunProgram({"--scan", "--simulate", "--trace", QString::fromStdString(tracePath)});
+    ASSERT_FALSE(run.crashed);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ExpectTextsInOrder(TraceTexts(tracePath),
+                       {"--scan", "discovery started",
+                        "2 radios searched, 3 devices listed, meter found at 00:A4:C1:38:0F:2B; near misses: "
+                        "\"dravel-glax20k\" 00:1A:7D:DA:71:02"});
 }
 
 } // namespace

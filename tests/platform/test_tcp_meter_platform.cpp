@@ -147,15 +147,17 @@ struct TOutOfReachCase {
     const char *Label;
     std::string Host;
     bool ClosedPort;
+    std::string Says;  // in the failure text, which only the trace reads; empty: anything
 };
 
 TEST(TcpMeterPlatform, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
 {
     const std::vector<TOutOfReachCase> cases = {
-        {"nothing listens on the port", "127.0.0.1", true},
-        {"the name does not resolve", "no-such-meter.invalid", false},
+        {"nothing listens on the port", "127.0.0.1", true, "refused"},
+        {"the name does not resolve", "no-such-meter.invalid", false,
+         "the host name \"no-such-meter.invalid\" does not resolve"},
         // A documentation address: never answers, or has no route at all.
-        {"the host never answers", "192.0.2.1", false},
+        {"the host never answers", "192.0.2.1", false, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
@@ -171,7 +173,23 @@ TEST(TcpMeterPlatform, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
         EXPECT_FALSE(link.OpenLink());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
         EXPECT_EQ(link.FSocket, InvalidSocket);
+        const std::string text = platform.LinkFailureText();
+        EXPECT_FALSE(text.empty());
+        EXPECT_NE(text.find(c.Says), std::string::npos) << text;
     }
+}
+
+TEST(TcpMeterPlatform, ItsOneRadioIsNamedAfterTheAddress)
+{
+    TTcpMeterPlatform platform({"meter.example", 5000}, MeterDeviceName);
+    TRadioHandle radio = nullptr;
+    const TFindHandle find = platform.FindFirstRadio(radio);
+    ASSERT_NE(find, nullptr);
+    TBluetoothRadioInfo info;
+    ASSERT_TRUE(platform.GetRadioInfo(radio, info));
+    EXPECT_EQ(std::u16string(info.Name.data()), u"tcp:meter.example:5000");
+    platform.CloseRadio(radio);
+    platform.FindRadioClose(find);
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ void TFakeBluetooth::Fill(const TFakeDevice &source, TBluetoothDeviceInfo &devic
     const std::size_t length = std::min(source.Name.size(), device.Name.size() - 1);
     std::copy_n(source.Name.begin(), length, device.Name.begin());
     device.Address = source.Address;
+    device.Remembered = source.Remembered;
+    device.Authenticated = source.Authenticated;
 }
 
 TFindHandle TFakeBluetooth::FindFirstRadio(TRadioHandle &radio)
@@ -85,6 +87,22 @@ void TFakeBluetooth::FindRadioClose(TFindHandle find)
 void TFakeBluetooth::CloseRadio(TRadioHandle radio)
 {
     Release("CloseRadio", radio);
+}
+
+bool TFakeBluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info)
+{
+    TToken *token = Lookup(radio);
+    const std::string name = token ? token->Name : std::string("unknown");
+    Calls.push_back("GetRadioInfo " + name);
+    if (token == nullptr || !FOpen.count(radio) || name.rfind("radio", 0) != 0) {
+        Misuses.push_back("GetRadioInfo on a radio that is not open");
+        return false;
+    }
+    info = TBluetoothRadioInfo{};
+    const std::string shown = "radio " + std::to_string(token->Radio);
+    std::copy(shown.begin(), shown.end(), info.Name.begin());
+    info.Address = RadioAddress + token->Radio;
+    return true;
 }
 
 TFindHandle TFakeBluetooth::FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device)
@@ -182,4 +200,9 @@ void TFakeBluetooth::Cleanup()
         return;
     }
     --FStartups;
+}
+
+std::string TFakeBluetooth::LinkFailureText() const
+{
+    return FailureText;
 }

@@ -13,6 +13,8 @@
 struct TFakeDevice {
     std::u16string Name;
     std::uint64_t Address = 0;
+    bool Remembered = false;
+    bool Authenticated = false;
 };
 
 class TFakeBluetooth : public IBluetoothPlatform {
@@ -25,6 +27,10 @@ public:
     bool SocketFails = false;
     bool ConnectFails = false;
     static constexpr TSocketHandle FakeSocket = 7;
+    // What LinkFailureText says.
+    std::string FailureText = "the fake refused";
+    // Radio n is named "radio n" and has the address RadioAddress + n.
+    static constexpr std::uint64_t RadioAddress = 0x00AA00000000ull;
 
     // What happened: calls such as "FindFirstDevice radio1", "CloseRadio radio1".
     std::vector<std::string> Calls;
@@ -43,6 +49,7 @@ public:
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
     void FindRadioClose(TFindHandle find) override;
     void CloseRadio(TRadioHandle radio) override;
+    bool GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info) override;
     TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
@@ -53,6 +60,7 @@ public:
     int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
     void CloseSocket(TSocketHandle socket) override;
     void Cleanup() override;
+    std::string LinkFailureText() const override;
 
 private:
     // Handles are addresses of these tokens: one radio-find handle, and per

@@ -240,6 +240,12 @@ void TWorkerTestPlatform::CloseRadio(TRadioHandle)
     --FOpenHandles;
 }
 
+bool TWorkerTestPlatform::GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &info)
+{
+    info = TBluetoothRadioInfo{};
+    return true;
+}
+
 TFindHandle TWorkerTestPlatform::FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device)
 {
     if (SearchMilliseconds > 0)
@@ -295,4 +301,9 @@ void TWorkerTestPlatform::CloseSocket(TSocketHandle socket)
 void TWorkerTestPlatform::Cleanup()
 {
     --FStartups;
+}
+
+std::string TWorkerTestPlatform::LinkFailureText() const
+{
+    return "the test refused the connection";
 }

@@ -1,11 +1,13 @@
 // The BlueZ backend against a mock BlueZ on a private bus.
 #include "link/meter_link.h"
+#include "link/meter_scan.h"
 #include "platform/bluez/bluez_platform.h"
 #include "private_bus.h"
 #include "tests/support/wait_until.h"
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
+#include <QProcess>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -465,6 +467,91 @@ TEST_F(BluezPlatformTest, HandlesOfOtherOriginOrClosedBeforeAreIgnored)
     platform.FindDeviceClose(&foreign);
     EXPECT_FALSE(platform.FindNextDevice(&foreign, device));
     EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+// ---- what --scan sees ---------------------------------------------------------
+
+TEST_F(BluezPlatformTest, ARadioIsNamedByItsAliasAndADeviceSaysWhetherItIsPairedOrTrusted)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:01", "Paired"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:02", "Trusted"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:03", "Seen"));
+    ASSERT_EQ(FBus.PairDevice(QStringLiteral("hci0"), QStringLiteral("00:00:00:00:00:01")), QString());
+    ASSERT_EQ(FBus.SetProperty(QStringLiteral("/org/bluez/hci0/dev_00_00_00_00_00_02"),
+                               QStringLiteral("org.bluez.Device1"), QStringLiteral("Trusted"), true),
+              QString());
+
+    TBluezPlatform platform(ShortInquiry());
+    const TScanResult scan = ScanRadios(platform, nullptr);
+    ASSERT_EQ(scan.Radios.size(), 1u);
+    EXPECT_TRUE(scan.Radios[0].Known);
+    EXPECT_EQ(scan.Radios[0].Name, u"laboratory");  // the mock's alias for every adapter
+    EXPECT_EQ(scan.Radios[0].Address, 0x000102030405ull);
+    const struct {
+        std::u16string Name;
+        bool Remembered, Authenticated;
+    } expected[] = {{u"Paired", true, true}, {u"Trusted", true, false}, {u"Seen", false, false}};
+    ASSERT_EQ(scan.Radios[0].Devices.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(scan.Radios[0].Devices[i].Name, expected[i].Name);
+        EXPECT_EQ(scan.Radios[0].Devices[i].Remembered, expected[i].Remembered);
+        EXPECT_EQ(scan.Radios[0].Devices[i].Authenticated, expected[i].Authenticated);
+    }
+    EXPECT_EQ(platform.OpenHandleCount(), 0u);
+}
+
+TEST_F(BluezPlatformTest, TheProgramsScanListsEveryAdapterAndExitsByWhetherTheMeterIsListed)
+{
+    const struct {
+        const char *Label;
+        std::vector<std::vector<std::pair<const char *, const char *>>> Adapters;  // address, name
+        int Exit;
+        std::vector<const char *> Said;
+    } cases[] = {
+        {"no adapter", {}, 3, {"BT module not enabled or not installed"}},
+        {"a look-alike and a phone",
+         {{{"00:11:22:33:44:55", "Phone"}, {"00:11:22:AA:BB:01", "Dravel-GLAX20K"}}},
+         1,
+         {"radio 1: \"laboratory\" 00:01:02:03:04:05\n",
+          "  00:11:22:33:44:55  not remembered  \"Phone\"\n",
+          "  00:11:22:AA:BB:01  not remembered  \"Dravel-GLAX20K\"  <- near miss: letter case differs\n",
+          "is not listed"}},
+        {"the meter on the second adapter",
+         {{{"00:11:22:33:44:55", "Phone"}}, {{"00:11:22:AA:BB:CC", "Dravel-GLAX20k"}}},
+         0,
+         {"radio 2: \"laboratory\" 01:02:03:04:05:06\n",
+          "  00:11:22:AA:BB:CC  not remembered  \"Dravel-GLAX20k\"  <- the meter\n", "is listed."}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        TPrivateBus bus;
+        std::string error;
+        ASSERT_TRUE(bus.Start(error)) << error;
+        ASSERT_TRUE(bus.StartBluez(error)) << error;
+        for (std::size_t i = 0; i < c.Adapters.size(); ++i) {
+            const QString adapter = QStringLiteral("hci%1").arg(i);
+            ASSERT_EQ(bus.AddAdapter(adapter), QString());
+            for (const auto &[address, name] : c.Adapters[i])
+                ASSERT_EQ(bus.AddDevice(adapter, QString::fromLatin1(address), QString::fromUtf8(name)), QString());
+        }
+
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus.Address());
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(READOUT_PROGRAM_PATH), {QStringLiteral("--scan")});
+        // Each adapter's inquiry takes its full 3.84 s.
+        ASSERT_TRUE(program.waitForFinished(60000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.Exit);
+        const std::string said =
+            program.readAllStandardOutput().toStdString() + program.readAllStandardError().toStdString();
+        for (const char *part : c.Said)
+            EXPECT_NE(said.find(part), std::string::npos) << part << " not in:\n" << said;
+    }
 }
 
 } // namespace

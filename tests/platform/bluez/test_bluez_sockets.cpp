@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <system_error>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -51,6 +52,8 @@ TEST(BluezSockets, ASocketIsMadeExactlyWhenTheKernelHasRfcommAndClosedByCloseSoc
         platform.CloseSocket(socket);
     } else {
         EXPECT_EQ(socket, InvalidSocket);
+        // The kernel's own words, for the trace.
+        EXPECT_EQ(platform.LinkFailureText(), std::generic_category().message(EAFNOSUPPORT));
     }
     EXPECT_EQ(platform.OpenSocketCount(), 0u);
     EXPECT_EQ(OpenDescriptors(), before);
@@ -70,6 +73,8 @@ TEST(BluezSockets, AConnectThatCannotReachTheMeterFailsAndLeavesNothingOpen)
 
     // A random static address that no meter in reach will have.
     EXPECT_EQ(platform.Connect(socket, 0xC0FFEE000001ull, SerialPort), -1);
+    EXPECT_EQ(platform.LinkFailureText().rfind("no serial port service found over SDP", 0), 0u)
+        << platform.LinkFailureText();
     EXPECT_EQ(platform.Connect(InvalidSocket, 0xC0FFEE000001ull, SerialPort), -1);
     EXPECT_EQ(OpenDescriptors(), before);
 

@@ -1,0 +1,45 @@
+// The scan (--scan): one discovery over every radio, walked exactly as
+// acquisition walks it, that keeps everything it sees: each radio and each
+// device listed, with how near each name comes to the meter's.
+#pragma once
+
+#include "link/link_trace.h"
+#include "link/meter_name.h"
+#include "platform/bluetooth_platform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TTraceFile;
+
+struct TScannedDevice {
+    std::u16string Name;
+    std::uint64_t Address = 0;
+    bool Remembered = false;
+    bool Authenticated = false;
+    TNameComparison Comparison;
+};
+
+struct TScannedRadio {
+    bool Known = false;  // the platform told its name and address
+    std::u16string Name;
+    std::uint64_t Address = 0;
+    std::vector<TScannedDevice> Devices;
+};
+
+struct TScanResult {
+    std::vector<TScannedRadio> Radios;  // none: no radio
+    bool MeterListed() const;
+};
+
+// Searches every radio, also after the meter was found: a second meter or a
+// look-alike on a later radio matters too. Discovery start and end go to the
+// trace, as acquisition's do.
+TScanResult ScanRadios(IBluetoothPlatform &platform, TTraceFile *trace = ProgramLinkTrace());
+
+// What --scan prints, one line each, UTF-8: per radio its number, name and
+// address, under it per device its address, whether the computer remembers it
+// or is paired with it, and its name, the meter and near misses marked; last
+// a line that says whether the meter is listed.
+std::string ScanReport(const TScanResult &scan);

@@ -1,0 +1,71 @@
+// --scan's exit statuses over each kind of simulated computer.
+#include "app/scan_runner.h"
+#include "link/meter_identity.h"
+#include "platform/sim/simulated_bluetooth.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+// A file that collects what is written to it, read back as a whole.
+class TCapturedOutput {
+public:
+    TCapturedOutput() : FFile(std::tmpfile()) {}
+    ~TCapturedOutput() { std::fclose(FFile); }
+    TCapturedOutput(const TCapturedOutput &) = delete;
+    TCapturedOutput &operator=(const TCapturedOutput &) = delete;
+    std::FILE *File() const { return FFile; }
+    std::string Text() const
+    {
+        std::fflush(FFile);
+        std::rewind(FFile);
+        std::string text;
+        for (int c; (c = std::fgetc(FFile)) != EOF;)
+            text += static_cast<char>(c);
+        return text;
+    }
+
+private:
+    std::FILE *FFile;
+};
+
+TEST(ScanRunner, ExitsZeroOneOrThreeAsTheMeterIsListedOrNotOrNoRadioExists)
+{
+    const struct {
+        const char *Label;
+        TSimulatedRadios Radios;
+        int Exit;
+        std::string Said;  // on the report or the message stream
+    } cases[] = {
+        {"the meter on the second radio", TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView),
+         ScanMeterListed, "is listed."},
+        {"a remembered meter switched off", TSimulatedBluetooth::MeterSwitchedOff(MeterDeviceNameView),
+         ScanMeterListed, "<- the meter"},
+        {"look-alikes only", TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView), ScanMeterNotListed,
+         "is not listed; a near miss is no match"},
+        {"radios without devices", TSimulatedBluetooth::RadiosWithoutDevices(2), ScanMeterNotListed,
+         "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n  no device listed\n"},
+        {"no radio", TSimulatedBluetooth::NoRadio(), ScanNoRadio, "BT module not enabled or not installed"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        TMeterBackend backend;
+        backend.Platform = std::make_unique<TSimulatedBluetooth>(c.Radios, [] { return InvalidSocket; },
+                                                                 std::chrono::milliseconds(0));
+        TCommandLine line;
+        line.Scan = true;
+        TCapturedOutput out, messages;
+        EXPECT_EQ(RunScan(line, backend, out.File(), messages.File()), c.Exit);
+        const std::string said = out.Text() + messages.Text();
+        EXPECT_NE(said.find(c.Said), std::string::npos) << said;
+        const auto &counts = static_cast<TSimulatedBluetooth &>(*backend.Platform).Counts();
+        EXPECT_EQ(counts.OpenHandles, 0);
+        EXPECT_EQ(counts.Startups, 0) << "the scan connects to nothing";
+    }
+}
+
+} // namespace
