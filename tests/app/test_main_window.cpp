@@ -98,8 +98,9 @@ TEST_P(SmallestSize, KeepsEveryButtonWholeAndApartBelowTheTable)
         SCOPED_TRACE(row[i]->objectName().toStdString());
         EXPECT_TRUE(client.contains(row[i]->geometry()));
         EXPECT_LT(form.StringGrid1->geometry().bottom(), row[i]->geometry().top());
-        if (i + 1 < row.size())
+        if (i + 1 < row.size()) {
             EXPECT_LT(row[i]->geometry().right() + 1, row[i + 1]->geometry().left());
+        }
     }
     // The table keeps its header row and a reading in view.
     EXPECT_GE(form.StringGrid1->viewport()->height(), 2 * ReadingsRowHeight);
