@@ -50,7 +50,7 @@ void BM_ExchangeReading(benchmark::State &state)
 {
     TPauseScaleGuard noPauses(0);
     TSimulatedMeter meter(QuietMeter());
-    TMeterLink link(nullptr, [] {});
+    TMeterLink link(nullptr, nullptr, [] {});
     TOwnedSocket socket(meter.Connect());
     link.FSocket = socket.Get();
     for (auto _ : state) {

@@ -8,7 +8,8 @@
 // host's AddReading, against the exchange's own fixed pause that lies in that
 // stretch (200 ms between the reply wait and the first receive).
 #include "link/Glaxbththr.h"
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/synchronize.h"
@@ -27,7 +28,7 @@ using TClock = std::chrono::steady_clock;
 namespace {
 
 // One radio that lists the meter; each link is a new connection to the simulated meter.
-class TBenchPlatform : public IBluetoothPlatform {
+class TBenchPlatform : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     explicit TBenchPlatform(TSimulatedMeter &meter) : FMeter(meter) {}
     TFindHandle FindFirstRadio(TRadioHandle &radio) override
@@ -114,7 +115,7 @@ void IdleWorkerCpu(benchmark::State &state)
         TSimulatedMeter meter;
         TBenchPlatform platform(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, platform, sync);
+        auto *worker = new GLAXBTthr(host, platform, platform, sync);
         worker->Start();
         Serve(sync, 100ms);  // its first hand-off, then it idles
         begin = CpuSeconds();
@@ -139,7 +140,7 @@ void ReadingLatency(benchmark::State &state)
         TSimulatedMeter meter;
         TBenchPlatform platform(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, platform, sync);
+        auto *worker = new GLAXBTthr(host, platform, platform, sync);
         worker->Start();
         worker->RequestStart();
         const auto deadline = TClock::now() + 60s;

@@ -28,10 +28,11 @@ inline constexpr std::int32_t CommandStop = 2;
 // and only Shutdown knows when the thread has ended.
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
-    // Creates the thread suspended; Start() runs it. `host` and `synchronizer`
-    // must outlive the worker, and so must `trace`, where the worker tells what
+    // Creates the thread suspended; Start() runs it. `host`, `discovery`,
+    // `transport` and `synchronizer` must outlive the worker, and so must `trace`, where the worker tells what
     // its link does and what came of each message (null: no trace).
-    GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer,
+    GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
+              TSynchronizer &synchronizer,
               TTraceFile *trace = ProgramLinkTrace());
     // Only through Shutdown(): the thread has ended by then. Empties BTthr.
     ~GLAXBTthr() override;

@@ -3,7 +3,7 @@
 #include "platform/ascii_case.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
-#include "platform/tcp_meter_platform.h"
+#include "platform/tcp_socket.h"
 
 #include <algorithm>
 #include <thread>
@@ -16,17 +16,10 @@ TSimulatedDevice Device(std::u16string_view name, std::uint64_t address, bool re
     return {std::u16string(name), address, remembered, true};
 }
 
-void FillName(std::u16string_view source, std::array<char16_t, 248> &name)
-{
-    name.fill(u'\0');
-    const std::size_t length = std::min(source.size(), name.size() - 1);
-    std::copy_n(source.begin(), length, name.begin());
-}
-
 void FillDevice(const TSimulatedDevice &source, TBluetoothDeviceInfo &device)
 {
     device = TBluetoothDeviceInfo{};
-    FillName(source.Name, device.Name);
+    SetBluetoothName(device.Name, source.Name);
     device.Address = source.Address;
     device.Remembered = source.Remembered;
     device.Authenticated = source.Remembered;
@@ -187,7 +180,7 @@ bool TSimulatedBluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &
         return false;
     info = TBluetoothRadioInfo{};
     const std::string name = "simulated radio " + std::to_string(handle->Index + 1);
-    FillName(std::u16string(name.begin(), name.end()), info.Name);
+    SetBluetoothName(info.Name, std::u16string(name.begin(), name.end()));
     info.Address = FirstRadioAddress + handle->Index;
     return true;
 }

@@ -10,7 +10,8 @@
 // out an unconnected socket, whose Connect fails, as a real refusal does.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 
 #include <chrono>
 #include <cstdint>
@@ -41,7 +42,7 @@ using TSimulatedRadios = std::vector<std::vector<TSimulatedDevice>>;
 // Returns the computer's end of a new connection, or InvalidSocket to refuse.
 using TMeterConnector = std::function<TSocketHandle()>;
 
-class TSimulatedBluetooth : public IBluetoothPlatform {
+class TSimulatedBluetooth : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     static constexpr std::uint64_t MeterAddress = 0x00A4C1380F2Bu;
     // Radio n (0, 1, ...) is named "simulated radio n+1" and has this address plus n.

@@ -395,8 +395,8 @@ TEST_P(Closing, WhileIdleEndsTheWorkerPromptlyAndClosesTheWindow)
 class TObservedForm4 : public TForm4 {
 public:
     TObservedForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-                   IBluetoothPlatform &platform, const TJournalOptions &journal)
-        : TForm4(args, overlay, synchronizer, platform, journal), FOverlay(overlay)
+                   IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal)
+        : TForm4(args, overlay, synchronizer, discovery, transport, journal), FOverlay(overlay)
     {
     }
     void ShowIndicator(TColor color) override

@@ -23,7 +23,7 @@ const std::u16string Meter = MeterDeviceName;
 class MeterDiscovery : public ::testing::Test {
 protected:
     TFakeBluetooth Platform;
-    TMeterLink Link{&Platform, [] {}};
+    TMeterLink Link{&Platform, &Platform, [] {}};
 
     void ExpectNothingLeftOpen()
     {
@@ -57,7 +57,7 @@ TEST_F(MeterDiscovery, OnlyTheExactNameMatches)
         SCOPED_TRACE(c.Label);
         TFakeBluetooth platform;
         platform.Radios = {{{c.Name, 0x1234}}};
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Matches);
         EXPECT_EQ(link.FDeviceAddress, c.Matches ? 0x1234u : 0u);
         EXPECT_TRUE(link.HasRadio());
@@ -121,7 +121,7 @@ TEST_F(MeterDiscovery, WalksRadiosAndDevicesInOrderAndClosesEveryHandleInOrder)
         SCOPED_TRACE(c.Label);
         TFakeBluetooth platform;
         platform.Radios = c.Radios;
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Found);
         EXPECT_EQ(link.HasRadio(), c.HasRadio);
         EXPECT_EQ(link.FDeviceAddress, c.Address);
@@ -197,7 +197,7 @@ TEST_F(MeterDiscovery, OpenLinkLeavesNothingOpenWhenItFails)
         platform.StartupResult = c.StartupResult;
         platform.SocketFails = c.SocketFails;
         platform.ConnectFails = c.ConnectFails;
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.OpenLink(), c.Opened);
         EXPECT_EQ(platform.Calls, c.Calls);
         EXPECT_EQ(platform.OpenSocketCount(), c.Opened ? 1 : 0);
@@ -241,7 +241,7 @@ TEST_F(MeterDiscovery, TheLinkConnectsToTheFoundAddressAndTheSerialPortService)
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
 {
     TWin32Bluetooth platform;
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     TRadioHandle radio = nullptr;
     if (TFindHandle find = platform.FindFirstRadio(radio)) {
         platform.CloseRadio(radio);
@@ -258,7 +258,7 @@ TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
 {
     const TBluetoothLibrary missing(L"no-such-bluetooth-library.cpl");
     TWin32Bluetooth platform(missing);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.FindMeter());
     EXPECT_FALSE(link.HasRadio());
 }
@@ -267,7 +267,7 @@ TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
 TEST(WindowsBluetooth, ALinkNobodyAnswersFailsCleanly)
 {
     TWin32Bluetooth platform;
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.OpenLink());
     EXPECT_EQ(link.FSocket, InvalidSocket);
 }

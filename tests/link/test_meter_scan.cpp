@@ -109,7 +109,7 @@ TEST(DiscoveryTrace, TellsRadiosDevicesTheMeterAndItsNearMisses)
             if (c.Scan) {
                 ScanRadios(platform, &trace);
             } else {
-                TMeterLink link(&platform, [] {}, &trace);
+                TMeterLink link(&platform, &platform, [] {}, &trace);
                 link.FindMeter();
             }
         }

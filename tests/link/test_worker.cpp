@@ -69,7 +69,7 @@ protected:
         meter = std::make_unique<TSimulatedMeter>(std::move(options));
         platform = std::make_unique<TWorkerTestPlatform>(meter.get());
         ui.Run([this] {
-            worker = new GLAXBTthr(host, *platform, ui.Synchronizer());
+            worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer());
             BTthr = worker;
             worker->Start();
         });
@@ -410,7 +410,7 @@ TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
 {
     meter = std::make_unique<TSimulatedMeter>();
     platform = std::make_unique<TWorkerTestPlatform>(meter.get());
-    ui.Run([this] { worker = new GLAXBTthr(host, *platform, ui.Synchronizer()); });
+    ui.Run([this] { worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer()); });
     EXPECT_LT(Shutdown(), 1000ms);
     EXPECT_TRUE(host.Calls().empty());
 }
@@ -431,7 +431,7 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
             } host;
             TSynchronizer synchronizer;
             TWorkerTestPlatform platform(nullptr);
-            auto *worker = new GLAXBTthr(host, platform, synchronizer);
+            auto *worker = new GLAXBTthr(host, platform, platform, synchronizer);
             BTthr = worker;
             try {
                 worker->Start();

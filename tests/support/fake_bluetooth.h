@@ -1,9 +1,10 @@
-// A scripted, counting IBluetoothPlatform for tests of discovery and the link:
+// A scripted, counting discovery and transport for tests of discovery and the link:
 // it logs every call with the handle it concerns, hands out handles that only
 // it can tell apart, and notes every use of a handle that is not open.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 
 #include <cstdint>
 #include <set>
@@ -17,7 +18,7 @@ struct TFakeDevice {
     bool Authenticated = false;
 };
 
-class TFakeBluetooth : public IBluetoothPlatform {
+class TFakeBluetooth : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     // One entry per radio, each the devices its search lists, in order.
     std::vector<std::vector<TFakeDevice>> Radios;

@@ -8,7 +8,8 @@
 #pragma once
 
 #include "link/worker_host.h"
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 #include "platform/synchronize.h"
 
 #include <atomic>
@@ -103,7 +104,7 @@ private:
 // One radio (or none) whose search lists the meter (or a look-alike); the link
 // is a fresh connection to the simulated meter. All settings may change while
 // the worker runs.
-class TWorkerTestPlatform : public IBluetoothPlatform {
+class TWorkerTestPlatform : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     explicit TWorkerTestPlatform(TSimulatedMeter *meter) : FMeter(meter) {}
     ~TWorkerTestPlatform() override;

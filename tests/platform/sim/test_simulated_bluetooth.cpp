@@ -53,7 +53,7 @@ TEST(SimulatedBluetooth, ScriptsAreDiscoveredAsTheirNamesSay)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
         TSimulatedBluetooth platform(c.Radios, Refuse, 0ms);
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Found);
         EXPECT_EQ(link.HasRadio(), c.HasRadio);
         EXPECT_EQ(link.FDeviceAddress, c.Found ? TSimulatedBluetooth::MeterAddress : 0u);
@@ -65,7 +65,7 @@ TEST(SimulatedBluetooth, ScriptsAreDiscoveredAsTheirNamesSay)
 TEST(SimulatedBluetooth, EverySearchedRadioTakesTheInquiryTime)
 {
     TSimulatedBluetooth platform(TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceName), Refuse, 60ms);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     const auto started = TClock::now();
     ASSERT_TRUE(link.FindMeter());
     const auto took = TClock::now() - started;
@@ -101,7 +101,7 @@ TEST(SimulatedBluetooth, TheLinkReachesTheSimulatedMeter)
 {
     TSimulatedMeter meter;
     TSimulatedBluetooth platform(TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceName), meter, 0ms);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     ASSERT_TRUE(link.FindMeter());
     ASSERT_TRUE(link.OpenLink());
 
@@ -143,7 +143,7 @@ TEST(SimulatedBluetooth, AnUnreachableMeterFailsAtConnectAndLeavesNothingOpen)
         options.Behaviour = c.Behaviour;
         TSimulatedMeter meter(options);
         TSimulatedBluetooth platform(c.Radios, meter, 0ms);
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         ASSERT_TRUE(link.FindMeter());
         for (int attempt = 0; attempt < 3; ++attempt)
             EXPECT_FALSE(link.OpenLink());
@@ -157,7 +157,7 @@ TEST(SimulatedBluetooth, AnUnreachableMeterFailsAtConnectAndLeavesNothingOpen)
 TEST(SimulatedBluetooth, AMeterSwitchedOnLaterIsFoundByTheNextDiscovery)
 {
     TSimulatedBluetooth platform(TSimulatedBluetooth::RadiosWithoutDevices(1), Refuse, 0ms);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.FindMeter());
     platform.SetRadios(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceName));
     EXPECT_TRUE(link.FindMeter());
