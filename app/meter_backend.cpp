@@ -56,7 +56,9 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         backend.Meter = std::make_unique<TSimulatedMeter>(options);
         TSimulatedRadios radios = line.SimulateNoRadio ? TSimulatedBluetooth::NoRadio()
                                                        : TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView);
-        UseForBoth(backend, std::make_shared<TSimulatedBluetooth>(std::move(radios), *backend.Meter));
+        auto computer = std::make_shared<TSimulatedBluetooth>(std::move(radios), *backend.Meter);
+        computer->KeepRecords(false);  // a demo may run for days
+        UseForBoth(backend, std::move(computer));
         backend.Description = line.SimulateNoRadio ? "a simulated computer without a radio" : "the simulated computer";
     } else if (!line.MeterAddress.empty()) {
         const TMeterAddressParse parsed = ParseMeterAddress(line.MeterAddress);

@@ -34,6 +34,7 @@ void ReadingCycles(benchmark::State &state, bool traced)
     TSimulatedMeter meter(options);
     TSimulatedBluetooth computer(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView), meter,
                                  std::chrono::milliseconds(0));
+    computer.KeepRecords(false);
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "meter-readout-trace-bench.txt";
     std::filesystem::remove(path);
     std::unique_ptr<TTraceFile> trace = traced ? std::make_unique<TTraceFile>(path.string()) : nullptr;

@@ -9,7 +9,6 @@
 #include "readings/reading_columns.h"
 #include "tests/app/window_rig.h"
 #include "tests/support/scratch_folder.h"
-#include "tests/support/worker_test_host.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
@@ -243,14 +242,13 @@ TEST(MainWindow, StartTurnsTheCaptionToStopAndTheIndicatorBlue)
 
 TEST(MainWindow, StopShowsTheOverlayCentredOverTheDisabledWindowUntilTheWorkerStops)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
+    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     platform.SetHold(true);  // each discovery waits for the test
     TWindowRig rig({}, platform);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
     rig.form4.Button1->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));
 
     rig.form4.Button1->click();  // Stop, while the discovery is under way
     EXPECT_TRUE(rig.form12.isVisible());
@@ -422,13 +420,12 @@ private:
 
 TEST_P(Closing, DuringADiscoveryKeepsTheOverlayUpUntilTheWorkerHasEnded)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
+    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     platform.SetHold(true);
     TWindowRig<TObservedForm4> rig({}, platform);
     rig.form4.show();
     rig.form4.Button1->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));
     rig.form4.greyWhileOverlayUp.clear();
     rig.form4.exitOnScreenWhileOverlayUp.clear();
     rig.form4.repaint();

@@ -1,8 +1,11 @@
 #include "link/Glaxbththr.h"
+#include "link/meter_identity.h"
 #include "platform/sim/reading_generator.h"
+#include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/synchronize.h"
+#include "tests/support/sound_use.h"
 #include "tests/support/thread_limit.h"
 #include "tests/support/worker_test_host.h"
 
@@ -62,12 +65,19 @@ protected:
         Shutdown();
     }
 
-    // Makes the meter and the platform, creates the worker on the interface
-    // thread as the main window does, and starts it.
-    void StartWorker(TMeterOptions options = {})
+    // Makes the meter and the simulated computer, whose one radio lists the
+    // meter, without an inquiry's wait.
+    void MakeComputer(TMeterOptions options = {})
     {
         meter = std::make_unique<TSimulatedMeter>(std::move(options));
-        platform = std::make_unique<TWorkerTestPlatform>(meter.get());
+        platform = std::make_unique<TSimulatedBluetooth>(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView),
+                                                         *meter, 0ms);
+    }
+    // Makes the computer, creates the worker on the interface thread as the
+    // main window does, and starts it.
+    void StartWorker(TMeterOptions options = {})
+    {
+        MakeComputer(std::move(options));
         ui.Run([this] {
             worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer());
             BTthr = worker;
@@ -105,18 +115,20 @@ protected:
         PressStart();
         ASSERT_TRUE(platform->WaitForDiscoveries(1));
     }
-    void ExpectNothingLeftOpen()
+    // The one radio lists the meter, or only names like it.
+    void ListMeter(bool listed)
     {
-        EXPECT_EQ(platform->OpenHandles(), 0);
-        EXPECT_EQ(platform->OpenSockets(), 0);
-        EXPECT_EQ(platform->Startups(), 0);
+        platform->SetRadios(listed ? TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView)
+                                   : TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     }
+    void RemoveRadio() { platform->SetRadios(TSimulatedBluetooth::NoRadio()); }
+    int Discoveries() const { return platform->Counts().Discoveries; }
 
     TPauseScaleGuard pauses{0.0};  // the exchange's fixed pauses are not what these tests are about
     TTestInterfaceThread ui;
     TWorkerTestHost host{ui};
     std::unique_ptr<TSimulatedMeter> meter;
-    std::unique_ptr<TWorkerTestPlatform> platform;
+    std::unique_ptr<TSimulatedBluetooth> platform;
     GLAXBTthr *worker = nullptr;
 };
 
@@ -166,8 +178,8 @@ TEST_P(WorkerCycle, IndicatorReadingsAndLinkFollowTheMeter)
     if (c.unparsable)
         options.Messages = std::vector<TMeterMessage>{UnparsableMessage()};
     StartWorker(options);
-    platform->ListsMeter = c.listsMeter;
-    platform->ConnectFails = c.connectFails;
+    ListMeter(c.listsMeter);
+    platform->SetFaults({.ConnectFails = c.connectFails});
     StartAndHoldFirstDiscovery();
 
     platform->Release(1);
@@ -183,7 +195,7 @@ TEST_P(WorkerCycle, IndicatorReadingsAndLinkFollowTheMeter)
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), std::vector<std::int64_t>{1});
     for (const THostCall &call : host.Calls())
         EXPECT_TRUE(call.OnInterfaceThread);
-    ExpectNothingLeftOpen();
+    ExpectSoundUse(*platform);
     if (meter->ConnectionCount() > 0) {
         ASSERT_TRUE(meter->WaitForEndedConnections(1, 5000ms)) << "the link is closed after the exchange";
         const std::vector<std::uint8_t> received = meter->ReceivedBytes(0);
@@ -231,7 +243,7 @@ TEST_F(Worker, StartPressedTwiceBeforeTheWorkerLooksStartsOnceAndLeavesNoCommand
 
     PressStop();  // must be posted: the second Start left nothing behind
     EXPECT_EQ(host.CountOf(TKind::StopOverlay), 1u);
-    platform->ListsMeter = false;
+    ListMeter(false);
     platform->Release(1);
     ASSERT_TRUE(host.WaitForCount(TKind::RunState, 2));
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}));
@@ -240,7 +252,7 @@ TEST_F(Worker, StartPressedTwiceBeforeTheWorkerLooksStartsOnceAndLeavesNoCommand
 TEST_F(Worker, StopDuringADiscoveryThatFindsNoMeterIsTakenUpAtTheNextAttempt)
 {
     StartWorker();
-    platform->ListsMeter = false;
+    ListMeter(false);
     StartAndHoldFirstDiscovery();
     PressStop();
     EXPECT_EQ(host.CountOf(TKind::StopOverlay), 1u);
@@ -255,7 +267,7 @@ TEST_F(Worker, StopDuringADiscoveryThatFindsNoMeterIsTakenUpAtTheNextAttempt)
     EXPECT_EQ(calls[stopped - 1].Value, Grey);
     EXPECT_FALSE(IsActive());
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1) << "no discovery after the stop";
+    EXPECT_EQ(Discoveries(), 1) << "no discovery after the stop";
     EXPECT_EQ(meter->ConnectionCount(), 0u);
 }
 
@@ -271,14 +283,14 @@ TEST_F(Worker, StopDuringADiscoveryThatFindsTheMeterWaitsForOneExchange)
         << "the exchange runs first, and its reading reaches the table";
     EXPECT_EQ(calls[IndexOf(calls, TKind::RunState, 1)].Value, 0);
     EXPECT_EQ(host.Colors().back(), Grey);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, NoRadioShowsBlueForOneDiscoveryThenGreyStartAndTheBoxOnce)
 {
     StartWorker();
-    platform->HasRadio = false;
+    RemoveRadio();
     PressStart();
     ASSERT_TRUE(host.WaitForCount(TKind::NoRadioError, 1));
     std::this_thread::sleep_for(50ms);
@@ -287,10 +299,10 @@ TEST_F(Worker, NoRadioShowsBlueForOneDiscoveryThenGreyStartAndTheBoxOnce)
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}));
     EXPECT_EQ(host.CountOf(TKind::NoRadioError), 1u);
     EXPECT_EQ(calls.back().Kind, TKind::NoRadioError) << "grey, then Start, then the box";
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
+    EXPECT_EQ(Discoveries(), 1);
     EXPECT_FALSE(IsActive());
 
-    platform->HasRadio = true;
+    ListMeter(true);
     platform->SetHold(true);
     PressStart();
     EXPECT_TRUE(platform->WaitForDiscoveries(2)) << "Start again runs a new discovery";
@@ -302,7 +314,7 @@ TEST_F(Worker, NoRadioShowsBlueForOneDiscoveryThenGreyStartAndTheBoxOnce)
 TEST_F(Worker, StopOvertakenByTheNoRadioFallbackDoesNotBlockTheNextStart)
 {
     StartWorker();
-    platform->HasRadio = false;
+    RemoveRadio();
     StartAndHoldFirstDiscovery();
     PressStop();
     platform->Release(1);
@@ -310,7 +322,7 @@ TEST_F(Worker, StopOvertakenByTheNoRadioFallbackDoesNotBlockTheNextStart)
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}))
         << "the fallback's run state releases the overlay";
 
-    platform->HasRadio = true;
+    ListMeter(true);
     std::this_thread::sleep_for(50ms);  // several command tests pass
     PressStart();
     ASSERT_TRUE(platform->WaitForDiscoveries(2)) << "the Start was taken up";
@@ -332,7 +344,7 @@ TEST_F(Worker, ShutdownWhileIdleEndsPromptlyAndEmptiesTheReference)
 TEST_F(Worker, ShutdownWhileSearchingLetsTheDiscoveryEndThenTurnsGreyWithoutTouchingTheCaption)
 {
     StartWorker();
-    platform->ListsMeter = false;
+    ListMeter(false);
     StartAndHoldFirstDiscovery();
     std::thread releaser([&] {
         std::this_thread::sleep_for(50ms);
@@ -342,8 +354,8 @@ TEST_F(Worker, ShutdownWhileSearchingLetsTheDiscoveryEndThenTurnsGreyWithoutTouc
     releaser.join();
     EXPECT_EQ(host.Colors().back(), Grey);
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), std::vector<std::int64_t>{1});
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, ShutdownWhileSearchingForAMeterThatIsFoundStillAddsItsReading)
@@ -357,8 +369,8 @@ TEST_F(Worker, ShutdownWhileSearchingForAMeterThatIsFoundStillAddsItsReading)
     Shutdown();
     releaser.join();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, ShutdownDuringAnExchangeCompletesItAndTheReadingReachesTheTable)
@@ -374,8 +386,8 @@ TEST_F(Worker, ShutdownDuringAnExchangeCompletesItAndTheReadingReachesTheTable)
     }));
     Shutdown();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
     EXPECT_TRUE(meter->WaitForEndedConnections(1, 5000ms));
 }
 
@@ -403,13 +415,12 @@ TEST_F(Worker, ShutdownRunsTheHandOffsOfAnExchangeUnderWay)
     std::this_thread::sleep_for(50ms);
     Shutdown();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
-    ExpectNothingLeftOpen();
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
 {
-    meter = std::make_unique<TSimulatedMeter>();
-    platform = std::make_unique<TWorkerTestPlatform>(meter.get());
+    MakeComputer();
     ui.Run([this] { worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer()); });
     EXPECT_LT(Shutdown(), 1000ms);
     EXPECT_TRUE(host.Calls().empty());
@@ -430,7 +441,7 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
                 void AddReading(const TReading &) override {}
             } host;
             TSynchronizer synchronizer;
-            TWorkerTestPlatform platform(nullptr);
+            TSimulatedBluetooth platform(TSimulatedBluetooth::NoRadio(), [] { return InvalidSocket; });
             auto *worker = new GLAXBTthr(host, platform, platform, synchronizer);
             BTthr = worker;
             try {

@@ -5,6 +5,7 @@
 #include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
+#include "tests/support/sound_use.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,6 @@ using TClock = std::chrono::steady_clock;
 TSocketHandle Refuse()
 {
     return InvalidSocket;
-}
-
-void ExpectSoundUse(const TSimulatedBluetooth &platform)
-{
-    const auto counts = platform.Counts();
-    EXPECT_EQ(counts.OpenHandles, 0);
-    EXPECT_EQ(counts.Startups, counts.Cleanups);
-    EXPECT_EQ(counts.SocketsOpened, counts.SocketsClosed);
-    const auto misuses = platform.Misuses();
-    EXPECT_TRUE(misuses.empty()) << misuses.front();
 }
 
 struct TScriptCase {
