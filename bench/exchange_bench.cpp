@@ -3,6 +3,7 @@
 // 136-byte answer on the same kind of connection to the same meter.
 #include "bench/median_reporter.h"
 #include "link/meter_link.h"
+#include "platform/sim/local_sockets.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 
