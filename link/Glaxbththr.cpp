@@ -167,6 +167,7 @@ void GLAXBTthr::TakeUpCommand()
         HandOff(&GLAXBTthr::ShowRunState);
     }
     DropStaleCommand();
+    ++FCommandChecks;
 }
 
 // A command whose state has passed before the worker looked at it would stay

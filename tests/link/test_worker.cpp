@@ -7,6 +7,7 @@
 #include "platform/synchronize.h"
 #include "tests/support/sound_use.h"
 #include "tests/support/thread_limit.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/worker_test_host.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,24 @@ protected:
         platform->SetHold(true);
         PressStart();
         ASSERT_TRUE(platform->WaitForDiscoveries(1));
+    }
+    // Waits until the worker has looked at its commands `more` times from now:
+    // whatever it was about to do on its own, it has done by then.
+    void WaitForCommandChecks(std::uint64_t more = 2)
+    {
+        const std::uint64_t from = worker->CommandChecks();
+        ASSERT_TRUE(WaitUntil([&] { return worker->CommandChecks() >= from + more; }))
+            << "the worker has stopped looking at its commands";
+    }
+    // Shuts the worker down while its discovery is held, and lets the
+    // discovery go on from inside Shutdown, once the stop is set: the release
+    // is a hand-off, and with the loop no longer serving them only Shutdown does.
+    void ShutdownReleasingTheHeldDiscovery()
+    {
+        ui.SetServing(false);
+        std::thread releaser([this] { ui.Synchronizer().Synchronize([this] { platform->Release(1); }); });
+        Shutdown();
+        releaser.join();
     }
     // The one radio lists the meter, or only names like it.
     void ListMeter(bool listed)
@@ -266,7 +285,7 @@ TEST_F(Worker, StopDuringADiscoveryThatFindsNoMeterIsTakenUpAtTheNextAttempt)
     EXPECT_EQ(calls[stopped - 1].Kind, TKind::Indicator);
     EXPECT_EQ(calls[stopped - 1].Value, Grey);
     EXPECT_FALSE(IsActive());
-    std::this_thread::sleep_for(50ms);
+    WaitForCommandChecks();
     EXPECT_EQ(Discoveries(), 1) << "no discovery after the stop";
     EXPECT_EQ(meter->ConnectionCount(), 0u);
 }
@@ -293,7 +312,7 @@ TEST_F(Worker, NoRadioShowsBlueForOneDiscoveryThenGreyStartAndTheBoxOnce)
     RemoveRadio();
     PressStart();
     ASSERT_TRUE(host.WaitForCount(TKind::NoRadioError, 1));
-    std::this_thread::sleep_for(50ms);
+    WaitForCommandChecks();
     const std::vector<THostCall> calls = host.Calls();
     EXPECT_EQ(host.Colors(), (std::vector<TColor>{Grey, Blue, Blue, Grey}));
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}));
@@ -323,7 +342,7 @@ TEST_F(Worker, StopOvertakenByTheNoRadioFallbackDoesNotBlockTheNextStart)
         << "the fallback's run state releases the overlay";
 
     ListMeter(true);
-    std::this_thread::sleep_for(50ms);  // several command tests pass
+    WaitForCommandChecks();  // the stop overtaken has been looked at
     PressStart();
     ASSERT_TRUE(platform->WaitForDiscoveries(2)) << "the Start was taken up";
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0, 1}));
@@ -334,7 +353,7 @@ TEST_F(Worker, ShutdownWhileIdleEndsPromptlyAndEmptiesTheReference)
 {
     StartWorker();
     ASSERT_TRUE(host.WaitForCount(TKind::Indicator, 1));
-    std::this_thread::sleep_for(30ms);
+    WaitForCommandChecks(1);  // idle in its loop
     const auto took = Shutdown();
     EXPECT_LT(took, 500ms) << "about 10 ms plus scheduling";
     EXPECT_EQ(BTthr, nullptr);
@@ -346,12 +365,7 @@ TEST_F(Worker, ShutdownWhileSearchingLetsTheDiscoveryEndThenTurnsGreyWithoutTouc
     StartWorker();
     ListMeter(false);
     StartAndHoldFirstDiscovery();
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(50ms);
-        platform->Release(1);
-    });
-    Shutdown();
-    releaser.join();
+    ShutdownReleasingTheHeldDiscovery();
     EXPECT_EQ(host.Colors().back(), Grey);
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), std::vector<std::int64_t>{1});
     EXPECT_EQ(Discoveries(), 1);
@@ -362,12 +376,7 @@ TEST_F(Worker, ShutdownWhileSearchingForAMeterThatIsFoundStillAddsItsReading)
 {
     StartWorker();
     StartAndHoldFirstDiscovery();
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(50ms);
-        platform->Release(1);
-    });
-    Shutdown();
-    releaser.join();
+    ShutdownReleasingTheHeldDiscovery();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
     EXPECT_EQ(Discoveries(), 1);
     ExpectSoundUse(*platform);
@@ -397,7 +406,7 @@ TEST_F(Worker, ShutdownRunsTheHandOffThatTheWorkerIsWaitingIn)
     // its first indicator hand-off and would never see its stop event.
     ui.SetServing(false);
     StartWorker();
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(ui.WaitForHandOff());
     EXPECT_EQ(host.CountOf(TKind::Indicator), 0u);
     const auto took = Shutdown();
     EXPECT_EQ(host.Colors(), std::vector<TColor>{Grey});
@@ -412,7 +421,7 @@ TEST_F(Worker, ShutdownRunsTheHandOffsOfAnExchangeUnderWay)
     ASSERT_TRUE(platform->WaitForDiscoveries(1));
     ui.SetServing(false);  // from here on only Shutdown serves the worker
     platform->Release(1);
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(ui.WaitForHandOff()) << "the worker waits in the exchange's first hand-off";
     Shutdown();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
     ExpectSoundUse(*platform);

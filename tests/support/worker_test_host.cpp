@@ -1,5 +1,7 @@
 #include "tests/support/worker_test_host.h"
 
+#include "tests/support/wait_until.h"
+
 #include <exception>
 
 // ---- TTestInterfaceThread ----
@@ -13,7 +15,11 @@ TTestInterfaceThread::TTestInterfaceThread()
 
 TTestInterfaceThread::~TTestInterfaceThread()
 {
-    FStopping = true;
+    {
+        std::lock_guard lock(FMutex);
+        FStopping = true;
+    }
+    FChanged.notify_all();
     FSynchronizer->Wake();
     FThread.join();
 }
@@ -26,25 +32,39 @@ void TTestInterfaceThread::Loop()
         FReady = true;
     }
     FChanged.notify_all();
+    // Run() and the destructor wake both waits; the time limit is a guard
+    // against a wake-up missed between a look and a wait.
+    constexpr std::chrono::milliseconds Guard{5};
     while (!FStopping) {
-        if (FSynchronizer->WaitForPending(std::chrono::milliseconds(5)) && FServing)
-            FSynchronizer->CheckSynchronize();
-        for (;;) {
-            std::function<void()> *call = nullptr;
-            {
-                std::lock_guard lock(FMutex);
-                if (FCalls.empty())
-                    break;
-                call = FCalls.front();
-                FCalls.pop_front();
-            }
-            (*call)();
-            {
-                std::lock_guard lock(FMutex);
-                *call = nullptr;  // marks it done for Run()
-            }
-            FChanged.notify_all();
+        if (FServing) {
+            if (FSynchronizer->WaitForPending(Guard))
+                FSynchronizer->CheckSynchronize();
+        } else {
+            // A hand-off pending is no reason to wake: only the test's calls are.
+            std::unique_lock lock(FMutex);
+            FChanged.wait_for(lock, Guard, [this] { return !FCalls.empty() || FStopping; });
         }
+        RunCalls();
+    }
+}
+
+void TTestInterfaceThread::RunCalls()
+{
+    for (;;) {
+        std::function<void()> *call = nullptr;
+        {
+            std::lock_guard lock(FMutex);
+            if (FCalls.empty())
+                return;
+            call = FCalls.front();
+            FCalls.pop_front();
+        }
+        (*call)();
+        {
+            std::lock_guard lock(FMutex);
+            *call = nullptr;  // marks it done for Run()
+        }
+        FChanged.notify_all();
     }
 }
 
@@ -62,6 +82,7 @@ void TTestInterfaceThread::Run(std::function<void()> call)
         std::lock_guard lock(FMutex);
         FCalls.push_back(&wrapped);
     }
+    FChanged.notify_all();
     FSynchronizer->Wake();
     {
         std::unique_lock lock(FMutex);
@@ -76,6 +97,18 @@ void TTestInterfaceThread::SetServing(bool serving)
     // Set on the loop's own thread: once this returns, no CheckSynchronize that
     // began before is still draining the queue.
     Run([this, serving] { FServing = serving; });
+}
+
+bool TTestInterfaceThread::WaitForHandOff(std::chrono::milliseconds timeout)
+{
+    // Only the interface thread may look at the queue.
+    return WaitUntil(
+        [this] {
+            bool pending = false;
+            Run([&] { pending = FSynchronizer->WaitForPending(std::chrono::milliseconds(0)); });
+            return pending;
+        },
+        timeout);
 }
 
 // ---- TWorkerTestHost ----

@@ -39,10 +39,15 @@ public:
     // interface thread that is busy elsewhere.
     void SetServing(bool serving);
 
+    // Waits until a hand-off waits to be served (while serving is off); true
+    // when one did within the timeout.
+    bool WaitForHandOff(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     bool IsInterfaceThread() const { return std::this_thread::get_id() == FThread.get_id(); }
 
 private:
     void Loop();
+    void RunCalls();
 
     std::unique_ptr<TSynchronizer> FSynchronizer;
     std::mutex FMutex;
