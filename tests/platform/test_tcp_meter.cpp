@@ -124,36 +124,28 @@ TEST(TcpMeter, ListsOneRadioWithTheMeterAtOnce)
     EXPECT_EQ(link.FDeviceAddress, 5000u);
 }
 
-TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStream)
+TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStreamToAHostByAddressOrName)
 {
-    TLoopbackListener listener;
-    TTcpMeter tcp({"127.0.0.1", listener.Port});
-    TMeterLink &link = tcp.link;
-    ASSERT_TRUE(link.FindMeter());
-    ASSERT_TRUE(link.OpenLink());
-    const TSocketHandle meter = listener.Accept();
-    ASSERT_NE(meter, InvalidSocket);
+    for (const char *host : {"127.0.0.1", "localhost"}) {
+        SCOPED_TRACE(host);
+        TLoopbackListener listener;
+        TTcpMeter tcp({host, listener.Port});
+        TMeterLink &link = tcp.link;
+        ASSERT_TRUE(link.FindMeter());
+        ASSERT_TRUE(link.OpenLink());
+        const TSocketHandle meter = listener.Accept();
+        ASSERT_NE(meter, InvalidSocket);
 
-    EXPECT_TRUE(SendByte(link.FSocket, 0x14));
-    EXPECT_EQ(ReceiveByte(meter), 0x14);
-    // Blocking again after the bounded connect: the receive waits for the byte.
-    EXPECT_TRUE(SendByte(meter, 0x19));
-    EXPECT_EQ(ReceiveByte(link.FSocket), 0x19);
+        EXPECT_TRUE(SendByte(link.FSocket, 0x14));
+        EXPECT_EQ(ReceiveByte(meter), 0x14);
+        // Blocking again after the bounded connect: the receive waits for the byte.
+        EXPECT_TRUE(SendByte(meter, 0x19));
+        EXPECT_EQ(ReceiveByte(link.FSocket), 0x19);
 
-    link.CloseLink();
-    EXPECT_EQ(link.FSocket, InvalidSocket);
-    EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
-}
-
-TEST(TcpMeter, AHostNamedByNameIsReached)
-{
-    TLoopbackListener listener;
-    TTcpMeter tcp({"localhost", listener.Port});
-    TMeterLink &link = tcp.link;
-    ASSERT_TRUE(link.FindMeter());
-    ASSERT_TRUE(link.OpenLink());
-    EXPECT_NE(listener.Accept(), InvalidSocket);
-    link.CloseLink();
+        link.CloseLink();
+        EXPECT_EQ(link.FSocket, InvalidSocket);
+        EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
+    }
 }
 
 struct TOutOfReachCase {
