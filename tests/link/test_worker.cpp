@@ -124,13 +124,15 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return worker->CommandChecks() >= from + more; }))
             << "the worker has stopped looking at its commands";
     }
-    // Shuts the worker down while its discovery is held, and lets the
-    // discovery go on from inside Shutdown, once the stop is set: the release
-    // is a hand-off, and with the loop no longer serving them only Shutdown does.
+    // Shuts the worker down while its discovery is held, and lets discovery
+    // go on from inside Shutdown, once the stop is set: the release is a
+    // hand-off, and with the loop no longer serving them only Shutdown does.
+    // Discovery is let go for good, so that a worker that went on searching
+    // fails the test instead of hanging it.
     void ShutdownReleasingTheHeldDiscovery()
     {
         ui.SetServing(false);
-        std::thread releaser([this] { ui.Synchronizer().Synchronize([this] { platform->Release(1); }); });
+        std::thread releaser([this] { ui.Synchronizer().Synchronize([this] { platform->SetHold(false); }); });
         Shutdown();
         releaser.join();
     }
