@@ -88,9 +88,10 @@ QPushButton *MakeButton(const QString &caption, const char *name, QWidget *paren
 } // namespace
 
 TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-               IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent)
+               IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal,
+               QWidget *parent)
     : QWidget(parent), FClbMode(ClbModeOf(args)), Form12(overlay), FSynchronizer(synchronizer),
-      FPlatform(platform), FJournal(journal, LocalNowParts(), FClbMode)
+      FDiscovery(discovery), FTransport(transport), FJournal(journal, LocalNowParts(), FClbMode)
 {
     static std::once_flag factoryInstalled;
     std::call_once(factoryInstalled, [] { QAccessible::installFactory(MainWindowAccessible); });
@@ -145,7 +146,7 @@ void TForm4::FormCreate()
     FReport = std::make_unique<TReadingsReport>(FReadings->Table());
 
     try {
-        auto *worker = new GLAXBTthr(*this, FPlatform, FSynchronizer);
+        auto *worker = new GLAXBTthr(*this, FDiscovery, FTransport, FSynchronizer);
         BTthr = worker;
         try {
             worker->Start();

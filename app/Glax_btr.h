@@ -6,7 +6,8 @@
 #include "app/indicator_shape.h"
 #include "app/Unit12.h"
 #include "link/worker_host.h"
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 #include "readings/qt/csv_save_dialog.h"
 #include "readings/qt/readings_model.h"
 #include "readings/qt/readings_report.h"
@@ -40,13 +41,15 @@ class TForm4 : public QWidget, public IWorkerHost {
 public:
     // Builds the window from its design, reads the "clb" rule from `args` (the
     // arguments after the program's name, as the platform split them), then runs
-    // FormCreate: the table, the width, the worker on `platform` (started, in
-    // BTthr) and the caption. `overlay` and `synchronizer` must outlive the window.
+    // FormCreate: the table, the width, the worker on `discovery` and
+    // `transport` (started, in BTthr) and the caption. `overlay`,
+    // `synchronizer`, `discovery` and `transport` must outlive the window.
     // The table has the keyboard first; the window is never made so small that
     // its buttons overlap, and opens no larger than the screen.
     // Every row the table accepts goes to the session journal as `journal` says.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-           IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent = nullptr);
+           IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal,
+           QWidget *parent = nullptr);
     // Ends a worker still running, should the window go without being closed.
     ~TForm4() override;
 
@@ -102,7 +105,8 @@ private:
 
     TForm12 &Form12;
     TSynchronizer &FSynchronizer;
-    IBluetoothPlatform &FPlatform;
+    IBluetoothDiscovery &FDiscovery;
+    IBluetoothTransport &FTransport;
     TReadingsModel *FReadings = nullptr;
     std::unique_ptr<TReadingsReport> FReport;  // frxReport1 and frxUserDataSet1
     TSessionJournal FJournal;

@@ -225,7 +225,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     host.UseCsv(csv.get());
 
     TStopSignals signals;
-    BTthr = new GLAXBTthr(host, *backend.Platform, synchronizer);
+    BTthr = new GLAXBTthr(host, *backend.Discovery, *backend.Transport, synchronizer);
     try {
         BTthr->Start();
     } catch (const std::system_error &error) {

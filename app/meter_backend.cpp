@@ -2,7 +2,7 @@
 
 #include "link/meter_identity.h"
 #include "platform/sim/simulated_bluetooth.h"
-#include "platform/tcp_meter_platform.h"
+#include "platform/tcp_meter.h"
 
 #include <QtGlobal>
 
@@ -17,13 +17,18 @@
 
 namespace {
 
-std::unique_ptr<IBluetoothPlatform> SystemBluetooth()
-{
 #if defined(Q_OS_WIN)
-    return std::make_unique<TWin32Bluetooth>();
+using TSystemBluetooth = TWin32Bluetooth;
 #else
-    return std::make_unique<TBluezPlatform>();
+using TSystemBluetooth = TBluezPlatform;
 #endif
+
+// One object behind both interfaces.
+template <typename TBoth>
+void UseForBoth(TMeterBackend &backend, std::shared_ptr<TBoth> both)
+{
+    backend.Discovery = both;
+    backend.Transport = std::move(both);
 }
 
 } // namespace
@@ -51,16 +56,19 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         backend.Meter = std::make_unique<TSimulatedMeter>(options);
         TSimulatedRadios radios = line.SimulateNoRadio ? TSimulatedBluetooth::NoRadio()
                                                        : TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView);
-        backend.Platform = std::make_unique<TSimulatedBluetooth>(std::move(radios), *backend.Meter);
+        auto computer = std::make_shared<TSimulatedBluetooth>(std::move(radios), *backend.Meter);
+        computer->KeepRecords(false);  // a demo may run for days
+        UseForBoth(backend, std::move(computer));
         backend.Description = line.SimulateNoRadio ? "a simulated computer without a radio" : "the simulated computer";
     } else if (!line.MeterAddress.empty()) {
         const TMeterAddressParse parsed = ParseMeterAddress(line.MeterAddress);
         if (!parsed)
             throw ECommandLineError("--meter: " + parsed.Error);
-        backend.Platform = std::make_unique<TTcpMeterPlatform>(parsed.Address, std::u16string(MeterDeviceNameView));
+        backend.Discovery = std::make_shared<TTcpMeterDiscovery>(parsed.Address, std::u16string(MeterDeviceNameView));
+        backend.Transport = std::make_shared<TTcpMeterTransport>(parsed.Address);
         backend.Description = "the meter at " + line.MeterAddress;
     } else {
-        backend.Platform = SystemBluetooth();
+        UseForBoth(backend, std::make_shared<TSystemBluetooth>());
         backend.Description = "the computer's Bluetooth";
     }
     return backend;

@@ -4,15 +4,19 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 #include "platform/sim/simulated_meter.h"
 
 #include <memory>
 #include <string>
 
 struct TMeterBackend {
-    std::unique_ptr<TSimulatedMeter> Meter;  // with --simulate; outlives Platform
-    std::unique_ptr<IBluetoothPlatform> Platform;
+    std::unique_ptr<TSimulatedMeter> Meter;  // with --simulate; outlives the rest
+    // Where discovery searches and what carries the link: one object behind
+    // both for the simulated computer and the platform's Bluetooth, two for TCP.
+    std::shared_ptr<IBluetoothDiscovery> Discovery;
+    std::shared_ptr<IBluetoothTransport> Transport;
     // In a few words, for the trace: "the simulated computer", ...
     std::string Description;
 

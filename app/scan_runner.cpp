@@ -15,7 +15,7 @@ int RunScan(const TCommandLine &line, TMeterBackend &backend, std::FILE *out, st
                 "Searching every radio for " + QuotedName(MeterDeviceNameView) +
                     " as acquisition does (about 4 s per radio) ...\n",
                 TTextEncoding::Utf8);
-    const TScanResult scan = ScanRadios(*backend.Platform);
+    const TScanResult scan = ScanRadios(*backend.Discovery);
     if (scan.Radios.empty()) {
         WriteOutput(messages, "BT module not enabled or not installed\n", TTextEncoding::Utf8);
         return ScanNoRadio;

@@ -3,6 +3,7 @@
 // 136-byte answer on the same kind of connection to the same meter.
 #include "bench/median_reporter.h"
 #include "link/meter_link.h"
+#include "platform/sim/local_sockets.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 
@@ -50,7 +51,7 @@ void BM_ExchangeReading(benchmark::State &state)
 {
     TPauseScaleGuard noPauses(0);
     TSimulatedMeter meter(QuietMeter());
-    TMeterLink link(nullptr, [] {});
+    TMeterLink link(nullptr, nullptr, [] {});
     TOwnedSocket socket(meter.Connect());
     link.FSocket = socket.Get();
     for (auto _ : state) {

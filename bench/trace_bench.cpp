@@ -34,10 +34,11 @@ void ReadingCycles(benchmark::State &state, bool traced)
     TSimulatedMeter meter(options);
     TSimulatedBluetooth computer(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView), meter,
                                  std::chrono::milliseconds(0));
+    computer.KeepRecords(false);
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "meter-readout-trace-bench.txt";
     std::filesystem::remove(path);
     std::unique_ptr<TTraceFile> trace = traced ? std::make_unique<TTraceFile>(path.string()) : nullptr;
-    TMeterLink link(&computer, [] {}, trace.get());
+    TMeterLink link(&computer, &computer, [] {}, trace.get());
 
     int rows = 0;
     for (auto _ : state) {

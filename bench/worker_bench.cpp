@@ -8,7 +8,8 @@
 // host's AddReading, against the exchange's own fixed pause that lies in that
 // stretch (200 ms between the reply wait and the first receive).
 #include "link/Glaxbththr.h"
-#include "platform/bluetooth_platform.h"
+#include "link/meter_identity.h"
+#include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/synchronize.h"
@@ -17,6 +18,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -26,41 +28,15 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-// One radio that lists the meter; each link is a new connection to the simulated meter.
-class TBenchPlatform : public IBluetoothPlatform {
-public:
-    explicit TBenchPlatform(TSimulatedMeter &meter) : FMeter(meter) {}
-    TFindHandle FindFirstRadio(TRadioHandle &radio) override
-    {
-        radio = &FToken;
-        return &FToken;
-    }
-    bool FindNextRadio(TFindHandle, TRadioHandle &) override { return false; }
-    void FindRadioClose(TFindHandle) override {}
-    void CloseRadio(TRadioHandle) override {}
-    bool GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &) override { return false; }
-    TFindHandle FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device) override
-    {
-        const std::u16string_view name = u"Dravel-GLAX20k";
-        device = TBluetoothDeviceInfo{};
-        name.copy(device.Name.data(), name.size());
-        device.Address = 1;
-        return &FToken;
-    }
-    bool FindNextDevice(TFindHandle, TBluetoothDeviceInfo &) override { return false; }
-    void FindDeviceClose(TFindHandle) override {}
-    int Startup() override { return 0; }
-    TSocketHandle OpenSocket() override { return FMeter.Connect(); }
-    void SetReuseAddress(TSocketHandle) override {}
-    int Connect(TSocketHandle, std::uint64_t, const TServiceClassId &) override { return 0; }
-    void CloseSocket(TSocketHandle socket) override { CloseSocketHandle(socket); }
-    void Cleanup() override {}
-    std::string LinkFailureText() const override { return {}; }
-
-private:
-    TSimulatedMeter &FMeter;
-    int FToken = 0;
-};
+// The simulated computer: one radio that lists the meter at once; each link
+// is a new connection to the simulated meter.
+std::unique_ptr<TSimulatedBluetooth> Computer(TSimulatedMeter &meter)
+{
+    auto computer = std::make_unique<TSimulatedBluetooth>(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView),
+                                                          meter, 0ms);
+    computer->KeepRecords(false);
+    return computer;
+}
 
 class TBenchHost : public IWorkerHost {
 public:
@@ -112,9 +88,9 @@ void IdleWorkerCpu(benchmark::State &state)
 
         TSynchronizer sync;
         TSimulatedMeter meter;
-        TBenchPlatform platform(meter);
+        const auto computer = Computer(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, platform, sync);
+        auto *worker = new GLAXBTthr(host, *computer, *computer, sync);
         worker->Start();
         Serve(sync, 100ms);  // its first hand-off, then it idles
         begin = CpuSeconds();
@@ -137,9 +113,9 @@ void ReadingLatency(benchmark::State &state)
     for (auto _ : state) {
         TSynchronizer sync;
         TSimulatedMeter meter;
-        TBenchPlatform platform(meter);
+        const auto computer = Computer(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, platform, sync);
+        auto *worker = new GLAXBTthr(host, *computer, *computer, sync);
         worker->Start();
         worker->RequestStart();
         const auto deadline = TClock::now() + 60s;

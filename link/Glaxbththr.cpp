@@ -28,10 +28,10 @@ private:
 
 }  // namespace
 
-GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer,
-                     TTraceFile *trace)
+GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
+                     TSynchronizer &synchronizer, TTraceFile *trace)
     : TThread(),  // suspended until Start()
-      TMeterLink(&platform, [this] { HandOff(&GLAXBTthr::ShowIndicator); }, trace),
+      TMeterLink(&discovery, &transport, [this] { HandOff(&GLAXBTthr::ShowIndicator); }, trace),
       FHost(host),
       FSynchronizer(synchronizer)
 {
@@ -167,6 +167,7 @@ void GLAXBTthr::TakeUpCommand()
         HandOff(&GLAXBTthr::ShowRunState);
     }
     DropStaleCommand();
+    ++FCommandChecks;
 }
 
 // A command whose state has passed before the worker looked at it would stay

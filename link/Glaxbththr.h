@@ -28,10 +28,11 @@ inline constexpr std::int32_t CommandStop = 2;
 // and only Shutdown knows when the thread has ended.
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
-    // Creates the thread suspended; Start() runs it. `host` and `synchronizer`
-    // must outlive the worker, and so must `trace`, where the worker tells what
+    // Creates the thread suspended; Start() runs it. `host`, `discovery`,
+    // `transport` and `synchronizer` must outlive the worker, and so must `trace`, where the worker tells what
     // its link does and what came of each message (null: no trace).
-    GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer,
+    GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
+              TSynchronizer &synchronizer,
               TTraceFile *trace = ProgramLinkTrace());
     // Only through Shutdown(): the thread has ended by then. Empties BTthr.
     ~GLAXBTthr() override;
@@ -41,6 +42,10 @@ public:
     // Also calls the host's ShowStopOverlay, directly, when the stop is posted.
     void RequestStop();
     bool IsActive() const;
+    // How often the worker has looked at its commands, from any thread: once
+    // it has gone up twice, whatever the worker was about to do on its own
+    // has been done.
+    std::uint64_t CommandChecks() const { return FCommandChecks.load(); }
     // Interface thread: sets the stop event, waits for the thread's end running
     // hand-offs meanwhile, then destroys this object (which empties BTthr).
     void Shutdown();
@@ -70,6 +75,7 @@ private:
     TRecursiveLock FLock;  // entered by the worker thread only
     std::atomic<std::int32_t> FState{StateIdle};
     std::atomic<std::int32_t> FCommand{CommandNone};
+    std::atomic<std::uint64_t> FCommandChecks{0};
     // Readings the host has taken: the last one's row number. Interface
     // thread, inside ProcessReading.
     int FRowsAdded = 0;

@@ -75,7 +75,7 @@ private:
 
 } // namespace
 
-TDiscoveryWalk WalkDiscovery(IBluetoothPlatform &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace)
+TDiscoveryWalk WalkDiscovery(IBluetoothDiscovery &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace)
 {
     std::optional<TWalkTrace> traced;
     if (trace != nullptr)

@@ -5,7 +5,7 @@
 // this way, so the scan sees exactly what acquisition sees.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
 
 #include <functional>
 
@@ -31,4 +31,4 @@ struct TDiscoveryWalk {
 // With a trace, the walk's start and end go to it: how long it took, the
 // radios searched, the devices listed, the first device with the meter's name
 // or the near misses of it.
-TDiscoveryWalk WalkDiscovery(IBluetoothPlatform &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace);
+TDiscoveryWalk WalkDiscovery(IBluetoothDiscovery &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace);

@@ -3,7 +3,6 @@
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
 #include "link/meter_name.h"
-#include "platform/bluetooth_platform.h"
 
 #include <string>
 
@@ -18,7 +17,7 @@ bool TMeterLink::FindMeter()
         found = true;
         return true;
     };
-    FRadioFound = WalkDiscovery(*FPlatform, {nullptr, takeMeter}, FTrace).RadioFound;
+    FRadioFound = WalkDiscovery(*FDiscovery, {nullptr, takeMeter}, FTrace).RadioFound;
     return found;
 }
 
@@ -30,25 +29,25 @@ bool TMeterLink::HasRadio() const
 bool TMeterLink::OpenLink()
 {
     Trace([&] { return "connecting to " + BluetoothAddressText(FDeviceAddress); });
-    if (FPlatform->Startup() != 0) {
-        Trace([&] { return "connection failed: the sockets did not start: " + FPlatform->LinkFailureText(); });
+    if (FTransport->Startup() != 0) {
+        Trace([&] { return "connection failed: the sockets did not start: " + FTransport->LinkFailureText(); });
         return false;
     }
-    FSocket = FPlatform->OpenSocket();
+    FSocket = FTransport->OpenSocket();
     if (FSocket == InvalidSocket) {
-        Trace([&] { return "connection failed: no socket: " + FPlatform->LinkFailureText(); });
-        FPlatform->Cleanup();
+        Trace([&] { return "connection failed: no socket: " + FTransport->LinkFailureText(); });
+        FTransport->Cleanup();
         return false;
     }
-    FPlatform->SetReuseAddress(FSocket);
-    if (FPlatform->Connect(FSocket, FDeviceAddress, MeterServiceClass) != -1) {
+    FTransport->SetReuseAddress(FSocket);
+    if (FTransport->Connect(FSocket, FDeviceAddress, MeterServiceClass) != -1) {
         Trace([] { return "connected"; });
         return true;
     }
     // Read before the socket is closed, which may change the platform's last error.
-    Trace([&] { return "connection failed: " + FPlatform->LinkFailureText(); });
-    FPlatform->CloseSocket(FSocket);
-    FPlatform->Cleanup();
+    Trace([&] { return "connection failed: " + FTransport->LinkFailureText(); });
+    FTransport->CloseSocket(FSocket);
+    FTransport->Cleanup();
     // A closed descriptor's number is soon handed out again; nothing may use it.
     FSocket = InvalidSocket;
     return false;
@@ -56,8 +55,8 @@ bool TMeterLink::OpenLink()
 
 void TMeterLink::CloseLink()
 {
-    FPlatform->CloseSocket(FSocket);
-    FPlatform->Cleanup();
+    FTransport->CloseSocket(FSocket);
+    FTransport->Cleanup();
     FSocket = InvalidSocket;
     Trace([] { return "link closed"; });
 }

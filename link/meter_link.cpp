@@ -2,7 +2,8 @@
 
 #include <utility>
 
-TMeterLink::TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator, TTraceFile *trace)
-    : FPlatform(platform), FShowIndicator(std::move(showIndicator)), FTrace(trace)
+TMeterLink::TMeterLink(IBluetoothDiscovery *discovery, IBluetoothTransport *transport,
+                       std::function<void()> showIndicator, TTraceFile *trace)
+    : FDiscovery(discovery), FTransport(transport), FShowIndicator(std::move(showIndicator)), FTrace(trace)
 {
 }

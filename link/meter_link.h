@@ -14,24 +14,26 @@
 #include <exception>
 #include <functional>
 
-class IBluetoothPlatform;
+class IBluetoothDiscovery;
+class IBluetoothTransport;
 
 inline constexpr std::size_t ReceiveBufferSize = 1024;
 
 class TMeterLink {
 public:
-    // platform: the radios, devices and sockets to use (Windows, BlueZ, the
-    // simulated meter or TCP). showIndicator: the hand-off that shows
+    // discovery: the radios and devices to search; transport: the sockets of
+    // the link (Windows, BlueZ, the simulated computer, or TCP with its one
+    // device). Both must outlive the link. showIndicator: the hand-off that shows
     // FIndicatorColor on the interface thread and returns once it has run.
     // trace: where discovery, link and exchange tell what they do; null for
     // none. It must outlive the link.
-    TMeterLink(IBluetoothPlatform *platform, std::function<void()> showIndicator,
+    TMeterLink(IBluetoothDiscovery *discovery, IBluetoothTransport *transport, std::function<void()> showIndicator,
                TTraceFile *trace = ProgramLinkTrace());
     TMeterLink(const TMeterLink &) = delete;
     TMeterLink &operator=(const TMeterLink &) = delete;
     virtual ~TMeterLink() = default;
 
-    // Discovery and link (standard Bluetooth enumeration over IBluetoothPlatform).
+    // Discovery (standard Bluetooth enumeration) and link.
     bool FindMeter();
     bool HasRadio() const;
     bool OpenLink();
@@ -63,7 +65,8 @@ protected:
         }
     }
 
-    IBluetoothPlatform *FPlatform;
+    IBluetoothDiscovery *FDiscovery;
+    IBluetoothTransport *FTransport;
     std::function<void()> FShowIndicator;
     TTraceFile *FTrace;
 };

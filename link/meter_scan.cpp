@@ -40,7 +40,7 @@ bool TScanResult::MeterListed() const
     });
 }
 
-TScanResult ScanRadios(IBluetoothPlatform &platform, TTraceFile *trace)
+TScanResult ScanRadios(IBluetoothDiscovery &platform, TTraceFile *trace)
 {
     TScanResult scan;
     const auto radio = [&](TRadioHandle handle) {

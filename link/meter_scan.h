@@ -5,7 +5,7 @@
 
 #include "link/link_trace.h"
 #include "link/meter_name.h"
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
 
 #include <cstdint>
 #include <string>
@@ -36,7 +36,7 @@ struct TScanResult {
 // Searches every radio, also after the meter was found: a second meter or a
 // look-alike on a later radio matters too. Discovery start and end go to the
 // trace, as acquisition's do.
-TScanResult ScanRadios(IBluetoothPlatform &platform, TTraceFile *trace = ProgramLinkTrace());
+TScanResult ScanRadios(IBluetoothDiscovery &platform, TTraceFile *trace = ProgramLinkTrace());
 
 // What --scan prints, one line each, UTF-8: per radio its number, name and
 // address, under it per device its address, whether the computer remembers it

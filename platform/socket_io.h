@@ -1,8 +1,8 @@
 // A thin wrapper of the socket calls that the reading exchange makes (waits,
-// send, receive, the fixed pause), plus the few socket chores that the simulated
-// meter, the tools and the tests need (pairs of connected sockets, a loopback
-// listener, shutdown and close). One implementation per operating system:
-// posix/socket_io_posix.cpp and win32/socket_io_win32.cpp.
+// send, receive, the fixed pause). One implementation per operating system:
+// posix/socket_io_posix.cpp and win32/socket_io_win32.cpp. The sockets that
+// the simulated meter, the tools and the tests make for themselves are in
+// sim/local_sockets.h.
 //
 // Sockets stay in the platform's default blocking mode; nothing here changes it.
 #pragma once
@@ -10,8 +10,6 @@
 #include "platform/socket_handle.h"
 
 #include <cstdint>
-#include <string>
-#include <utility>
 
 // A wait's timeout: whole seconds plus microseconds, taken exactly
 // (0 s + 500 us is 0.5 ms; 1 s + 500 us is 1.0005 s).
@@ -53,57 +51,4 @@ public:
 
 private:
     double FPrevious;
-};
-
-// ---- Socket chores for the simulated meter, tools and tests ----
-
-enum class TShutdownHow { Receive, Send, Both };
-
-void CloseSocketHandle(TSocketHandle socket);
-void ShutdownSocket(TSocketHandle socket, TShutdownHow how);
-
-// Two connected stream sockets: a socketpair on POSIX, a loopback TCP pair on
-// Windows (which has no socketpair). Both ends have Nagle's delay switched off
-// so that small pieces leave at once. False on failure (nothing left open).
-bool CreateSocketPair(TSocketHandle &first, TSocketHandle &second);
-
-// A TCP listener on 127.0.0.1:port (0 picks a free port); `boundPort` gets the
-// port in use. InvalidSocket on failure, with a readable reason in `error`.
-TSocketHandle ListenLoopback(std::uint16_t port, std::uint16_t &boundPort, std::string &error);
-
-// Accepts one connection (Nagle's delay off); InvalidSocket on failure.
-TSocketHandle AcceptConnection(TSocketHandle listener);
-
-// A TCP connection to host:port (Nagle's delay off); InvalidSocket on failure,
-// with a readable reason in `error`.
-TSocketHandle ConnectTcp(const std::string &host, std::uint16_t port, std::string &error);
-
-// The one owner of a socket: closes it on destruction.
-class TOwnedSocket {
-public:
-    TOwnedSocket() = default;
-    explicit TOwnedSocket(TSocketHandle socket) : FSocket(socket) {}
-    ~TOwnedSocket() { Reset(); }
-    TOwnedSocket(TOwnedSocket &&other) noexcept : FSocket(other.Release()) {}
-    TOwnedSocket &operator=(TOwnedSocket &&other) noexcept
-    {
-        if (this != &other)
-            Reset(other.Release());
-        return *this;
-    }
-    TOwnedSocket(const TOwnedSocket &) = delete;
-    TOwnedSocket &operator=(const TOwnedSocket &) = delete;
-
-    TSocketHandle Get() const { return FSocket; }
-    bool Valid() const { return FSocket != InvalidSocket; }
-    TSocketHandle Release() { return std::exchange(FSocket, InvalidSocket); }
-    void Reset(TSocketHandle socket = InvalidSocket)
-    {
-        if (FSocket != InvalidSocket)
-            CloseSocketHandle(FSocket);
-        FSocket = socket;
-    }
-
-private:
-    TSocketHandle FSocket = InvalidSocket;
 };

@@ -1,6 +1,6 @@
-// Name resolution for the TCP meter transport: getaddrinfo is the same call on
+// Name resolution for TCP sockets: getaddrinfo is the same call on
 // every system, only its header differs.
-#include "platform/tcp_meter_platform.h"
+#include "platform/tcp_socket.h"
 
 #include <cstring>
 #include <string>

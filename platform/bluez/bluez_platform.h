@@ -7,7 +7,8 @@
 // searches, which needs no running event loop. A QCoreApplication must exist.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 
 #include <chrono>
 #include <cstddef>
@@ -24,7 +25,7 @@ struct TBluezOptions {
     std::chrono::milliseconds CallTimeout{3000};
 };
 
-class TBluezPlatform final : public IBluetoothPlatform {
+class TBluezPlatform final : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     explicit TBluezPlatform(TBluezOptions options = {});
     ~TBluezPlatform() override;

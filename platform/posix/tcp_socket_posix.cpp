@@ -1,5 +1,5 @@
-// TCP sockets for the TCP meter transport on POSIX systems.
-#include "platform/tcp_meter_platform.h"
+// TCP sockets on POSIX systems.
+#include "platform/tcp_socket.h"
 
 #include <algorithm>
 #include <cerrno>

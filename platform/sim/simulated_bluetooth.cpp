@@ -1,9 +1,10 @@
 #include "platform/sim/simulated_bluetooth.h"
 
 #include "platform/ascii_case.h"
+#include "platform/sim/local_sockets.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
-#include "platform/tcp_meter_platform.h"
+#include "platform/tcp_socket.h"
 
 #include <algorithm>
 #include <thread>
@@ -13,23 +14,16 @@ namespace {
 
 TSimulatedDevice Device(std::u16string_view name, std::uint64_t address, bool remembered = true)
 {
-    return {std::u16string(name), address, remembered, true};
-}
-
-void FillName(std::u16string_view source, std::array<char16_t, 248> &name)
-{
-    name.fill(u'\0');
-    const std::size_t length = std::min(source.size(), name.size() - 1);
-    std::copy_n(source.begin(), length, name.begin());
+    return {std::u16string(name), address, remembered, true, true};
 }
 
 void FillDevice(const TSimulatedDevice &source, TBluetoothDeviceInfo &device)
 {
     device = TBluetoothDeviceInfo{};
-    FillName(source.Name, device.Name);
+    SetBluetoothName(device.Name, source.Name);
     device.Address = source.Address;
     device.Remembered = source.Remembered;
-    device.Authenticated = source.Remembered;
+    device.Authenticated = source.Remembered && source.Paired;
 }
 
 bool Listed(const TSimulatedDevice &device, const TDeviceSearchParams &params)
@@ -101,6 +95,26 @@ void TSimulatedBluetooth::SetRadios(TSimulatedRadios radios)
     FRadios = std::move(radios);
 }
 
+void TSimulatedBluetooth::SetFaults(TSimulatedFaults faults)
+{
+    std::lock_guard lock(FLock);
+    FFaults = faults;
+}
+
+void TSimulatedBluetooth::SetHold(bool hold)
+{
+    std::lock_guard lock(FLock);
+    FHold = hold;
+    FChanged.notify_all();
+}
+
+void TSimulatedBluetooth::Release(int discoveries)
+{
+    std::lock_guard lock(FLock);
+    FReleases += discoveries;
+    FChanged.notify_all();
+}
+
 TSimulatedBluetooth::TCounts TSimulatedBluetooth::Counts() const
 {
     std::lock_guard lock(FLock);
@@ -109,10 +123,63 @@ TSimulatedBluetooth::TCounts TSimulatedBluetooth::Counts() const
     return counts;
 }
 
+bool TSimulatedBluetooth::WaitForCounts(const std::function<bool(const TCounts &)> &done,
+                                        std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(FLock);
+    return FChanged.wait_for(lock, timeout, [&] {
+        TCounts counts = FCounts;
+        counts.OpenHandles = static_cast<int>(FHandles.size());
+        return done(counts);
+    });
+}
+
+bool TSimulatedBluetooth::WaitForDiscoveries(int count, std::chrono::milliseconds timeout) const
+{
+    return WaitForCounts([count](const TCounts &counts) { return counts.Discoveries >= count; }, timeout);
+}
+
 std::vector<std::string> TSimulatedBluetooth::Misuses() const
 {
     std::lock_guard lock(FLock);
     return FMisuses;
+}
+
+void TSimulatedBluetooth::KeepRecords(bool keep)
+{
+    std::lock_guard lock(FLock);
+    FKeepRecords = keep;
+    if (!keep) {
+        FCalls = {};
+        FSearchParams = {};
+        FConnectRequests = {};
+    }
+}
+
+std::vector<std::string> TSimulatedBluetooth::Calls() const
+{
+    std::lock_guard lock(FLock);
+    return FCalls;
+}
+
+std::vector<TDeviceSearchParams> TSimulatedBluetooth::SearchParams() const
+{
+    std::lock_guard lock(FLock);
+    return FSearchParams;
+}
+
+std::vector<TSimulatedBluetooth::TConnectRequest> TSimulatedBluetooth::ConnectRequests() const
+{
+    std::lock_guard lock(FLock);
+    return FConnectRequests;
+}
+
+void TSimulatedBluetooth::Log(std::string call)
+{
+    if (FKeepRecords)
+        FCalls.push_back(std::move(call));
+    // Every call may change what a waiter waits for.
+    FChanged.notify_all();
 }
 
 void TSimulatedBluetooth::Misuse(std::string what)
@@ -120,35 +187,66 @@ void TSimulatedBluetooth::Misuse(std::string what)
     FMisuses.push_back(std::move(what));
 }
 
-TSimulatedBluetooth::THandle *TSimulatedBluetooth::NewHandle(TKind kind, std::size_t index)
+void *TSimulatedBluetooth::NewHandle(TKind kind, std::size_t index)
 {
-    auto handle = std::make_unique<THandle>();
-    handle->Kind = kind;
-    handle->Index = index;
-    THandle *raw = handle.get();
-    FHandles.emplace(raw, std::move(handle));
-    return raw;
+    const std::uintptr_t number = ++FLastHandle;
+    THandle &handle = FHandles[number];
+    handle.Kind = kind;
+    handle.Index = index;
+    return reinterpret_cast<void *>(number);
 }
 
 TSimulatedBluetooth::THandle *TSimulatedBluetooth::Find(const void *handle, TKind kind, const char *call)
 {
-    const auto found = FHandles.find(handle);
-    if (found == FHandles.end() || found->second->Kind != kind) {
+    const auto found = FHandles.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == FHandles.end() || found->second.Kind != kind) {
         Misuse(std::string(call) + " with a handle that is not open");
         return nullptr;
     }
-    return found->second.get();
+    return &found->second;
+}
+
+std::string TSimulatedBluetooth::NameOf(const void *handle) const
+{
+    const auto found = FHandles.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (found == FHandles.end())
+        return "closed";
+    const THandle &open = found->second;
+    switch (open.Kind) {
+    case TKind::RadioFind:
+        return "radios";
+    case TKind::Radio:
+        return "radio" + std::to_string(open.Index);
+    case TKind::DeviceFind:
+        return "devices" + std::to_string(open.Index);
+    }
+    return "closed";
 }
 
 void TSimulatedBluetooth::Close(const void *handle, TKind kind, const char *call)
 {
+    Log(std::string(call) + " " + NameOf(handle));
     if (Find(handle, kind, call))
-        FHandles.erase(handle);
+        FHandles.erase(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+bool TSimulatedBluetooth::Reachable(std::uint64_t address) const
+{
+    for (const auto &radio : FRadios)
+        for (const TSimulatedDevice &device : radio)
+            if (device.Address == address && device.Reachable)
+                return true;
+    return false;
 }
 
 TFindHandle TSimulatedBluetooth::FindFirstRadio(TRadioHandle &radio)
 {
-    std::lock_guard lock(FLock);
+    std::unique_lock lock(FLock);
+    ++FCounts.Discoveries;
+    Log("FindFirstRadio");
+    FChanged.wait(lock, [this] { return !FHold || FReleases > 0; });
+    if (FHold)
+        --FReleases;
     if (FRadios.empty()) {
         radio = nullptr;
         return nullptr;
@@ -160,10 +258,12 @@ TFindHandle TSimulatedBluetooth::FindFirstRadio(TRadioHandle &radio)
 bool TSimulatedBluetooth::FindNextRadio(TFindHandle find, TRadioHandle &radio)
 {
     std::lock_guard lock(FLock);
+    Log("FindNextRadio");
     THandle *radios = Find(find, TKind::RadioFind, "FindNextRadio");
     if (radios == nullptr || radios->Index >= FRadios.size())
         return false;
-    radio = NewHandle(TKind::Radio, radios->Index++);
+    const std::size_t index = radios->Index++;
+    radio = NewHandle(TKind::Radio, index);
     return true;
 }
 
@@ -182,12 +282,13 @@ void TSimulatedBluetooth::CloseRadio(TRadioHandle radio)
 bool TSimulatedBluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info)
 {
     std::lock_guard lock(FLock);
+    Log("GetRadioInfo " + NameOf(radio));
     const THandle *handle = Find(radio, TKind::Radio, "GetRadioInfo");
     if (handle == nullptr)
         return false;
     info = TBluetoothRadioInfo{};
     const std::string name = "simulated radio " + std::to_string(handle->Index + 1);
-    FillName(std::u16string(name.begin(), name.end()), info.Name);
+    SetBluetoothName(info.Name, std::u16string(name.begin(), name.end()));
     info.Address = FirstRadioAddress + handle->Index;
     return true;
 }
@@ -197,9 +298,12 @@ TFindHandle TSimulatedBluetooth::FindFirstDevice(const TDeviceSearchParams &para
     std::chrono::milliseconds inquiry{0};
     {
         std::lock_guard lock(FLock);
+        if (FKeepRecords)
+            FSearchParams.push_back(params);
+        ++FCounts.Searches;
+        Log("FindFirstDevice " + NameOf(params.Radio));
         if (!Find(params.Radio, TKind::Radio, "FindFirstDevice"))
             return nullptr;
-        ++FCounts.Searches;
         if (params.IssueInquiry)
             inquiry = FInquiry;
     }
@@ -216,16 +320,18 @@ TFindHandle TSimulatedBluetooth::FindFirstDevice(const TDeviceSearchParams &para
             listed.push_back(candidate);
     if (listed.empty())
         return nullptr;
-    THandle *find = NewHandle(TKind::DeviceFind, radio->Index);
-    find->Listed = std::move(listed);
-    FillDevice(find->Listed[0], device);
-    find->Next = 1;
+    void *find = NewHandle(TKind::DeviceFind, radio->Index);
+    THandle &devices = FHandles[reinterpret_cast<std::uintptr_t>(find)];
+    devices.Listed = std::move(listed);
+    FillDevice(devices.Listed[0], device);
+    devices.Next = 1;
     return find;
 }
 
 bool TSimulatedBluetooth::FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device)
 {
     std::lock_guard lock(FLock);
+    Log("FindNextDevice " + NameOf(find));
     THandle *devices = Find(find, TKind::DeviceFind, "FindNextDevice");
     if (devices == nullptr || devices->Next >= devices->Listed.size())
         return false;
@@ -241,8 +347,13 @@ void TSimulatedBluetooth::FindDeviceClose(TFindHandle find)
 
 int TSimulatedBluetooth::Startup()
 {
+    int fault = 0;
+    {
+        std::lock_guard lock(FLock);
+        fault = FFaults.StartupError;
+    }
     // On Windows the sockets below are Winsock's, which needs its start-up too.
-    const int result = TcpSocket::Startup();
+    const int result = fault != 0 ? fault : TcpSocket::Startup();
     std::lock_guard lock(FLock);
     if (result == 0) {
         ++FOutstandingStartups;
@@ -250,22 +361,32 @@ int TSimulatedBluetooth::Startup()
     } else {
         FLastFailure = "the sockets did not start (error " + std::to_string(result) + ")";
     }
+    Log("Startup");
     return result;
 }
 
 TSocketHandle TSimulatedBluetooth::OpenSocket()
 {
     TMeterConnector connector;
+    TSimulatedFaults faults;
     {
         std::lock_guard lock(FLock);
+        Log("OpenSocket");
         if (FOutstandingStartups <= 0)
             Misuse("OpenSocket without a start-up");
-        connector = FConnector;
+        faults = FFaults;
+        // A connect that is to fail never reaches the meter.
+        if (!faults.ConnectFails)
+            connector = FConnector;
     }
-    TSocketHandle socket = connector ? connector() : InvalidSocket;
-    const bool connected = socket != InvalidSocket;
-    if (!connected)
-        socket = TcpSocket::Open(TcpSocket::TAddress{});
+    TSocketHandle socket = InvalidSocket;
+    bool connected = false;
+    if (!faults.SocketFails) {
+        socket = connector ? connector() : InvalidSocket;
+        connected = socket != InvalidSocket;
+        if (!connected)
+            socket = TcpSocket::Open(TcpSocket::TAddress{});
+    }
     std::lock_guard lock(FLock);
     if (socket == InvalidSocket) {
         FLastFailure = "no socket could be made";
@@ -273,43 +394,46 @@ TSocketHandle TSimulatedBluetooth::OpenSocket()
     }
     FSockets[socket] = connected;
     ++FCounts.SocketsOpened;
+    FChanged.notify_all();
     return socket;
 }
 
 void TSimulatedBluetooth::SetReuseAddress(TSocketHandle socket)
 {
     std::lock_guard lock(FLock);
+    Log("SetReuseAddress");
     if (!FSockets.count(socket))
         Misuse("SetReuseAddress on a socket that is not open");
 }
 
-int TSimulatedBluetooth::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &)
+int TSimulatedBluetooth::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
 {
     std::lock_guard lock(FLock);
+    Log("Connect");
+    if (FKeepRecords)
+        FConnectRequests.push_back({address, serviceClass});
     const auto found = FSockets.find(socket);
     if (found == FSockets.end()) {
         Misuse("Connect on a socket that is not open");
         return -1;
     }
-    bool reachable = false;
-    for (const auto &radio : FRadios)
-        for (const TSimulatedDevice &device : radio)
-            if (device.Address == address && device.Reachable)
-                reachable = true;
-    if (!found->second || !reachable) {
+    const bool reachable = !FFaults.ConnectFails && Reachable(address);
+    const bool connected = reachable && found->second;
+    if (connected) {
+        ++FCounts.Connects;
+    } else {
         ++FCounts.FailedConnects;
         FLastFailure = !reachable ? "no device answers at this address: switched off or out of reach"
                                   : "the meter refused the connection";
-        return -1;
     }
-    ++FCounts.Connects;
-    return 0;
+    return connected ? 0 : -1;
 }
 
 void TSimulatedBluetooth::CloseSocket(TSocketHandle socket)
 {
     {
         std::lock_guard lock(FLock);
+        Log("CloseSocket");
         if (FSockets.erase(socket) == 0) {
             // Never close what this platform did not hand out.
             Misuse("CloseSocket on a socket that is not open");
@@ -324,6 +448,7 @@ void TSimulatedBluetooth::Cleanup()
 {
     {
         std::lock_guard lock(FLock);
+        Log("Cleanup");
         if (FOutstandingStartups <= 0) {
             Misuse("Cleanup without an outstanding start-up");
             return;

@@ -1,7 +1,13 @@
-// The simulated Bluetooth platform: scripted radios and device lists, and a
+// The simulated computer's Bluetooth: scripted radios and device lists, and a
 // link that leads to the simulated meter (or anything else that hands out the
 // computer's end of a connection). Discovery and link run over it unchanged, so
-// the program and its tests work on any machine.
+// the program, its tests and the benchmarks work on any machine; it is the one
+// stand-in for a computer's Bluetooth.
+//
+// For the tests it keeps a log of every call with the handle it concerns, the
+// parameters of every search and every connect, counts that can be waited on,
+// notes every call its contract forbids, fails on cue (start-up, socket,
+// connect) and can hold each discovery at its start until the test lets it go.
 //
 // Its sockets are born connected: OpenSocket asks the connector for a new
 // connection at once (the platform has no way to give a socket a new identity
@@ -10,9 +16,11 @@
 // out an unconnected socket, whose Connect fails, as a real refusal does.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -28,11 +36,12 @@ struct TSimulatedDevice {
     std::u16string Name;
     std::uint64_t Address = 0;
     // Remembered devices are listed without an inquiry; others only when a
-    // search issues one and asks for unknown devices. A remembered device is
-    // a paired one.
+    // search issues one and asks for unknown devices.
     bool Remembered = true;
     // A device that is listed but out of reach (a remembered meter switched off).
     bool Reachable = true;
+    // A remembered device is paired unless this says otherwise.
+    bool Paired = true;
 };
 
 // One entry per radio, in the platform's order, each with its devices in order.
@@ -41,7 +50,14 @@ using TSimulatedRadios = std::vector<std::vector<TSimulatedDevice>>;
 // Returns the computer's end of a new connection, or InvalidSocket to refuse.
 using TMeterConnector = std::function<TSocketHandle()>;
 
-class TSimulatedBluetooth : public IBluetoothPlatform {
+// Failures on cue; each holds until it is switched off again.
+struct TSimulatedFaults {
+    int StartupError = 0;       // not 0: Startup fails with this error
+    bool SocketFails = false;   // OpenSocket makes no socket
+    bool ConnectFails = false;  // Connect fails, as to a meter out of reach
+};
+
+class TSimulatedBluetooth : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     static constexpr std::uint64_t MeterAddress = 0x00A4C1380F2Bu;
     // Radio n (0, 1, ...) is named "simulated radio n+1" and has this address plus n.
@@ -51,6 +67,7 @@ public:
     // Ready-made scripts; meterName is the name the meter's device goes by.
     static TSimulatedRadios NoRadio();
     static TSimulatedRadios RadiosWithoutDevices(std::size_t radios = 2);
+    // A headset the computer does not know, then the meter.
     static TSimulatedRadios MeterOnFirstRadio(std::u16string_view meterName);
     // The first radio lists no device, the second a look-alike, a phone and the meter.
     static TSimulatedRadios MeterOnSecondRadio(std::u16string_view meterName);
@@ -69,10 +86,18 @@ public:
     TSimulatedBluetooth(const TSimulatedBluetooth &) = delete;
     TSimulatedBluetooth &operator=(const TSimulatedBluetooth &) = delete;
 
-    // Changes the script between discoveries (a meter switched on later, ...).
+    // Each may change at any time, also while a worker runs over the platform;
+    // the next call sees the change (a meter switched on later, ...).
     void SetRadios(TSimulatedRadios radios);
+    void SetFaults(TSimulatedFaults faults);
+
+    // While held, every discovery stops at its start (in FindFirstRadio) until
+    // Release lets that many go on, or SetHold(false) lets all go.
+    void SetHold(bool hold);
+    void Release(int discoveries = 1);
 
     struct TCounts {
+        int Discoveries = 0;        // discoveries begun (FindFirstRadio), held ones too
         int Startups = 0;           // successful start-ups
         int Cleanups = 0;
         int SocketsOpened = 0;
@@ -83,9 +108,29 @@ public:
         int OpenHandles = 0;        // discovery handles not closed yet
     };
     TCounts Counts() const;
+    // Waits until `done` holds for the counts; true when it did within the timeout.
+    bool WaitForCounts(const std::function<bool(const TCounts &)> &done,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    bool WaitForDiscoveries(int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
     // Calls this platform's contract forbids: a handle or socket used when it
     // is not open, a clean-up without a start-up. Empty when the caller is sound.
     std::vector<std::string> Misuses() const;
+
+    // The records below are kept from the start; a program that runs for days
+    // switches them off.
+    void KeepRecords(bool keep);
+    // Every call in order, those on a handle with the handle's name: "radios"
+    // (the radio-find handle), "radio0", "devices0" (radio 0's device-find
+    // handle), ...: "FindFirstRadio", "FindFirstDevice radio0", "CloseRadio radio0".
+    std::vector<std::string> Calls() const;
+    // What each device search asked for, in order.
+    std::vector<TDeviceSearchParams> SearchParams() const;
+    struct TConnectRequest {
+        std::uint64_t Address = 0;
+        TServiceClassId ServiceClass{};
+    };
+    std::vector<TConnectRequest> ConnectRequests() const;
 
     TFindHandle FindFirstRadio(TRadioHandle &radio) override;
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
@@ -107,25 +152,39 @@ public:
 private:
     enum class TKind { RadioFind, Radio, DeviceFind };
     struct THandle {
-        TKind Kind;
-        std::size_t Index = 0;                 // RadioFind: next radio; Radio: its index
+        TKind Kind = TKind::Radio;
+        std::size_t Index = 0;                 // RadioFind: next radio; others: their radio
         std::vector<TSimulatedDevice> Listed;  // DeviceFind: what the search found
         std::size_t Next = 0;                  // DeviceFind: next device to hand out
     };
 
-    THandle *NewHandle(TKind kind, std::size_t index);
+    // Caller holds FLock for all of these.
+    void *NewHandle(TKind kind, std::size_t index);
     THandle *Find(const void *handle, TKind kind, const char *call);
+    std::string NameOf(const void *handle) const;
     void Close(const void *handle, TKind kind, const char *call);
+    void Log(std::string call);
     void Misuse(std::string what);
+    bool Reachable(std::uint64_t address) const;
 
     mutable std::mutex FLock;
+    mutable std::condition_variable FChanged;  // any count, the hold or the releases changed
     TSimulatedRadios FRadios;
     TMeterConnector FConnector;
     std::chrono::milliseconds FInquiry;
-    std::map<const void *, std::unique_ptr<THandle>> FHandles;
+    TSimulatedFaults FFaults;
+    // Handles are numbers, never used twice, so a closed handle stays closed.
+    std::map<std::uintptr_t, THandle> FHandles;
+    std::uintptr_t FLastHandle = 0;
     std::map<TSocketHandle, bool> FSockets;  // open sockets: true when connected to the meter
     int FOutstandingStartups = 0;
-    std::string FLastFailure;  // why the last Startup or Connect failed
+    std::string FLastFailure;  // why the last Startup, OpenSocket or Connect failed
+    bool FHold = false;
+    int FReleases = 0;
     TCounts FCounts;
     std::vector<std::string> FMisuses;
+    bool FKeepRecords = true;
+    std::vector<std::string> FCalls;
+    std::vector<TDeviceSearchParams> FSearchParams;
+    std::vector<TConnectRequest> FConnectRequests;
 };

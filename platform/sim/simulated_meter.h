@@ -10,6 +10,7 @@
 // thread and closes every socket.
 #pragma once
 
+#include "platform/sim/local_sockets.h"
 #include "platform/sim/reading_generator.h"
 #include "platform/socket_io.h"
 

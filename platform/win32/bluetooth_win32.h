@@ -2,13 +2,14 @@
 // Winsock 2.2 RFCOMM sockets (AF_BTH) for the link.
 #pragma once
 
-#include "platform/bluetooth_platform.h"
+#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth_transport.h"
 
 class TBluetoothLibrary;
 
 // Without the system's Bluetooth library every radio search finds no radio,
 // exactly as on a machine whose library finds none.
-class TWin32Bluetooth : public IBluetoothPlatform {
+class TWin32Bluetooth : public IBluetoothDiscovery, public IBluetoothTransport {
 public:
     // The system's Bluetooth library, loaded at the first radio search.
     TWin32Bluetooth() = default;

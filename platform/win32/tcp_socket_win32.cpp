@@ -1,5 +1,5 @@
-// TCP sockets for the TCP meter transport on Windows (Winsock 2.2).
-#include "platform/tcp_meter_platform.h"
+// TCP sockets on Windows (Winsock 2.2).
+#include "platform/tcp_socket.h"
 #include "platform/win32/system_error_text.h"
 
 #include <cstring>

@@ -2,8 +2,8 @@
 // box ends them.
 #include "app/close_on_signals.h"
 #include "link/Glaxbththr.h"
+#include "link/meter_identity.h"
 #include "tests/app/window_rig.h"
-#include "tests/support/worker_test_host.h"
 
 #include <QFile>
 #include <QProcess>
@@ -57,14 +57,13 @@ TEST_P(WindowOnSignal, ClosesWithTheOverlayAndEndsTheWorker)
 #if defined(_WIN32)
     GTEST_SKIP() << "these are POSIX signals; Windows ends a session with WM_ENDSESSION";
 #else
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
+    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     TWindowRig rig({}, platform);
     TShownWatch overlay(rig.form12);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
     rig.form4.Button1->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));
 
     const TCloseOnSignals closeOnSignals(rig.form4);
     ASSERT_EQ(std::raise(GetParam().Signal), 0);

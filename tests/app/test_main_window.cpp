@@ -9,7 +9,6 @@
 #include "readings/reading_columns.h"
 #include "tests/app/window_rig.h"
 #include "tests/support/scratch_folder.h"
-#include "tests/support/worker_test_host.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
@@ -19,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
+#include <functional>
 
 namespace {
 
@@ -243,14 +242,13 @@ TEST(MainWindow, StartTurnsTheCaptionToStopAndTheIndicatorBlue)
 
 TEST(MainWindow, StopShowsTheOverlayCentredOverTheDisabledWindowUntilTheWorkerStops)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
+    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     platform.SetHold(true);  // each discovery waits for the test
     TWindowRig rig({}, platform);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
     rig.form4.Button1->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));
 
     rig.form4.Button1->click();  // Stop, while the discovery is under way
     EXPECT_TRUE(rig.form12.isVisible());
@@ -278,7 +276,12 @@ TEST(MainWindow, NoRadioShowsTheErrorBoxOnceAndTheButtonReadsStart)
     rig.form4.show();
     rig.form4.Button1->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen.empty(); }, WaitMs));
-    QTest::qWait(300);  // time for a second box, should one come
+    // A worker that came round its loop twice since would have shown a second
+    // box by now, had it gone on searching.
+    ASSERT_NE(BTthr, nullptr);
+    const std::uint64_t checks = BTthr->CommandChecks();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return BTthr->CommandChecks() >= checks + 2; }, WaitMs))
+        << "the worker does not come back to its commands";
     ASSERT_EQ(closer.seen.size(), 1u);
     EXPECT_EQ(closer.seen[0].title, "Error");
     EXPECT_EQ(closer.seen[0].text, "BT module not enabled or not installed");
@@ -395,9 +398,17 @@ TEST_P(Closing, WhileIdleEndsTheWorkerPromptlyAndClosesTheWindow)
 class TObservedForm4 : public TForm4 {
 public:
     TObservedForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-                   IBluetoothPlatform &platform, const TJournalOptions &journal)
-        : TForm4(args, overlay, synchronizer, platform, journal), FOverlay(overlay)
+                   IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal)
+        : TForm4(args, overlay, synchronizer, discovery, transport, journal), FOverlay(overlay)
     {
+    }
+    // Runs once the stop overlay is up, before the close waits for the worker.
+    std::function<void()> onStopOverlayUp;
+    void ShowStopOverlay() override
+    {
+        TForm4::ShowStopOverlay();
+        if (onStopOverlayUp)
+            onStopOverlayUp();
     }
     void ShowIndicator(TColor color) override
     {
@@ -422,29 +433,22 @@ private:
 
 TEST_P(Closing, DuringADiscoveryKeepsTheOverlayUpUntilTheWorkerHasEnded)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
+    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     platform.SetHold(true);
     TWindowRig<TObservedForm4> rig({}, platform);
     rig.form4.show();
     rig.form4.Button1->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));
     rig.form4.greyWhileOverlayUp.clear();
     rig.form4.exitOnScreenWhileOverlayUp.clear();
     rig.form4.repaint();
     const QImage exitEnabled = rig.form4.ExitOnScreen();
 
-    std::thread release([&] {
-        std::this_thread::sleep_for(200ms);
-        platform.SetHold(false);
-    });
-    QElapsedTimer timer;
-    timer.start();
+    // The discovery under way may end only once the close has begun.
+    rig.form4.onStopOverlayUp = [&] { platform.SetHold(false); };
     Close(rig.form4);
-    const qint64 closing = timer.elapsed();
-    release.join();
 
-    EXPECT_GE(closing, 150) << "the close waits for the discovery under way";
+    EXPECT_EQ(platform.Calls().back(), "FindRadioClose radios") << "the close waits for the discovery under way";
     EXPECT_EQ(BTthr, nullptr);
     EXPECT_EQ(rig.form4.greyWhileOverlayUp, std::vector<bool>{true})
         << "the worker's last indicator change came while the overlay covered the disabled window";

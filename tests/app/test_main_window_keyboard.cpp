@@ -2,9 +2,9 @@
 // window system delivers them (to its focus widget; not at all while a modal
 // box blocks it).
 #include "link/Glaxbththr.h"
+#include "link/meter_identity.h"
 #include "readings/reading_columns.h"
 #include "tests/app/window_rig.h"
-#include "tests/support/worker_test_host.h"
 
 #include <QSignalSpy>
 #include <QTimer>
@@ -137,14 +137,13 @@ INSTANTIATE_TEST_SUITE_P(Keys, PressKeys, testing::Values(Qt::Key_Space, Qt::Key
 
 TEST(Keyboard, KeysWhileTheStopOverlayIsUpChangeNothing)
 {
-    TWorkerTestPlatform platform(nullptr);
-    platform.ListsMeter = false;
+    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
     platform.SetHold(true);  // each discovery waits for the test, so the stop stays pending
     TWindowRig rig({}, platform);
     TForm4 &form = rig.form4;
     ShowWithStartFocused(form);
     Press(form, Qt::Key_Return);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.DiscoveriesStarted() >= 1; }, WaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));
     Press(form, Qt::Key_Return);  // Stop, while the discovery is under way
     ASSERT_TRUE(rig.form12.isVisible());
     ASSERT_FALSE(form.isEnabled());

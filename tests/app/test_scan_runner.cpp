@@ -53,16 +53,18 @@ TEST(ScanRunner, ExitsZeroOneOrThreeAsTheMeterIsListedOrNotOrNoRadioExists)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
+        auto computer = std::make_shared<TSimulatedBluetooth>(c.Radios, [] { return InvalidSocket; },
+                                                              std::chrono::milliseconds(0));
         TMeterBackend backend;
-        backend.Platform = std::make_unique<TSimulatedBluetooth>(c.Radios, [] { return InvalidSocket; },
-                                                                 std::chrono::milliseconds(0));
+        backend.Discovery = computer;
+        backend.Transport = computer;
         TCommandLine line;
         line.Scan = true;
         TCapturedOutput out, messages;
         EXPECT_EQ(RunScan(line, backend, out.File(), messages.File()), c.Exit);
         const std::string said = out.Text() + messages.Text();
         EXPECT_NE(said.find(c.Said), std::string::npos) << said;
-        const auto &counts = static_cast<TSimulatedBluetooth &>(*backend.Platform).Counts();
+        const auto counts = computer->Counts();
         EXPECT_EQ(counts.OpenHandles, 0);
         EXPECT_EQ(counts.Startups, 0) << "the scan connects to nothing";
     }

@@ -36,11 +36,12 @@ inline TJournalOptions NoJournal()
     return TJournalOptions{false, {}};
 }
 
+// `platform`: one object that is both discovery and transport.
 template <typename TForm = TForm4>
 struct TWindowRig {
-    TWindowRig(const std::vector<std::string> &args, IBluetoothPlatform &platform,
-               const TJournalOptions &journal = NoJournal())
-        : waker(synchronizer), form4(args, form12, synchronizer, platform, journal)
+    template <typename TPlatform>
+    TWindowRig(const std::vector<std::string> &args, TPlatform &platform, const TJournalOptions &journal = NoJournal())
+        : waker(synchronizer), form4(args, form12, synchronizer, platform, platform, journal)
     {
     }
     TSynchronizer synchronizer;

@@ -1,6 +1,7 @@
 // The reading exchange against the simulated meter: what the computer sends,
 // what it shows, what it leaves in the buffer and what it returns.
 #include "link/meter_link.h"
+#include "platform/sim/local_sockets.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "tests/support/sim_meter_io.h"
@@ -49,7 +50,7 @@ public:
 
     TSimulatedMeter Meter;
     std::vector<TColor> Shown;
-    TMeterLink Link{nullptr, [this] { Shown.push_back(Link.FIndicatorColor); }};
+    TMeterLink Link{nullptr, nullptr, [this] { Shown.push_back(Link.FIndicatorColor); }};
 };
 
 TMeterOptions Behaving(TMeterBehaviour behaviour, std::size_t shortLength = 100)
@@ -126,7 +127,7 @@ TEST(ExchangeReading, SendsNothingWhenTheSocketDoesNotTakeTheRequest)
         GTEST_SKIP() << "this platform's socket keeps taking data";
 
     std::vector<TColor> shown;
-    TMeterLink link(nullptr, [&] { shown.push_back(link.FIndicatorColor); });
+    TMeterLink link(nullptr, nullptr, [&] { shown.push_back(link.FIndicatorColor); });
     link.FSocket = computer.Get();
     EXPECT_FALSE(link.ExchangeReading(ReadingMessageSize));
     EXPECT_TRUE(shown.empty());

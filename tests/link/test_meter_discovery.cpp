@@ -1,8 +1,12 @@
-// Discovery of the meter over a counting fake platform, the link's start-up and
-// clean-up pairing, and, on Windows, discovery over the real Bluetooth API.
+// Discovery of the meter over the simulated computer, whose call log shows the
+// order of the platform's calls and proves every handle closed; the link's
+// start-up and clean-up pairing for each way it can fail; and, on Windows,
+// discovery over the real Bluetooth API.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
-#include "tests/support/fake_bluetooth.h"
+#include "platform/sim/simulated_bluetooth.h"
+#include "platform/sim/simulated_meter.h"
+#include "tests/support/sound_use.h"
 
 #ifdef _WIN32
 #include "platform/win32/bluetooth_library_win32.h"
@@ -16,21 +20,26 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using TCalls = std::vector<std::string>;
 
 const std::u16string Meter = MeterDeviceName;
 
-class MeterDiscovery : public ::testing::Test {
-protected:
-    TFakeBluetooth Platform;
-    TMeterLink Link{&Platform, [] {}};
-
-    void ExpectNothingLeftOpen()
-    {
-        EXPECT_EQ(Platform.OpenHandleCount(), 0);
-        EXPECT_TRUE(Platform.Misuses.empty()) << Platform.Misuses.front();
-    }
+// The simulated computer with the radios a test gives it, without the
+// inquiry's wait, whose links reach a simulated meter; and a link over it.
+struct TComputer {
+    explicit TComputer(TSimulatedRadios radios = {}) : platform(std::move(radios), meter, 0ms) {}
+    TSimulatedMeter meter;
+    TSimulatedBluetooth platform;
+    TMeterLink link{&platform, &platform, [] {}};
 };
+
+// The calls made since the first `from`.
+TCalls CallsSince(const TSimulatedBluetooth &platform, std::size_t from)
+{
+    const TCalls calls = platform.Calls();
+    return TCalls(calls.begin() + static_cast<std::ptrdiff_t>(std::min(from, calls.size())), calls.end());
+}
 
 struct TNameCase {
     const char *Label;
@@ -38,7 +47,7 @@ struct TNameCase {
     bool Matches;
 };
 
-TEST_F(MeterDiscovery, OnlyTheExactNameMatches)
+TEST(MeterDiscovery, OnlyTheExactNameMatches)
 {
     std::u16string fullRecord(247, u'x');
     fullRecord.replace(0, Meter.size(), Meter);
@@ -55,27 +64,24 @@ TEST_F(MeterDiscovery, OnlyTheExactNameMatches)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
-        TFakeBluetooth platform;
-        platform.Radios = {{{c.Name, 0x1234}}};
-        TMeterLink link(&platform, [] {});
-        EXPECT_EQ(link.FindMeter(), c.Matches);
-        EXPECT_EQ(link.FDeviceAddress, c.Matches ? 0x1234u : 0u);
-        EXPECT_TRUE(link.HasRadio());
-        EXPECT_EQ(platform.OpenHandleCount(), 0);
-        EXPECT_TRUE(platform.Misuses.empty());
+        TComputer computer({{{c.Name, 0x1234}}});
+        EXPECT_EQ(computer.link.FindMeter(), c.Matches);
+        EXPECT_EQ(computer.link.FDeviceAddress, c.Matches ? 0x1234u : 0u);
+        EXPECT_TRUE(computer.link.HasRadio());
+        ExpectSoundUse(computer.platform);
     }
 }
 
 struct TWalkCase {
     const char *Label;
-    std::vector<std::vector<TFakeDevice>> Radios;
+    TSimulatedRadios Radios;
     bool Found;
     bool HasRadio;
     std::uint64_t Address;
     TCalls Calls;
 };
 
-TEST_F(MeterDiscovery, WalksRadiosAndDevicesInOrderAndClosesEveryHandleInOrder)
+TEST(MeterDiscovery, WalksRadiosAndDevicesInOrderAndClosesEveryHandleInOrder)
 {
     const std::vector<TWalkCase> cases = {
         {"no radio", {}, false, false, 0, {"FindFirstRadio"}},
@@ -119,24 +125,22 @@ TEST_F(MeterDiscovery, WalksRadiosAndDevicesInOrderAndClosesEveryHandleInOrder)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
-        TFakeBluetooth platform;
-        platform.Radios = c.Radios;
-        TMeterLink link(&platform, [] {});
-        EXPECT_EQ(link.FindMeter(), c.Found);
-        EXPECT_EQ(link.HasRadio(), c.HasRadio);
-        EXPECT_EQ(link.FDeviceAddress, c.Address);
-        EXPECT_EQ(platform.Calls, c.Calls);
-        EXPECT_EQ(platform.OpenHandleCount(), 0);
-        EXPECT_TRUE(platform.Misuses.empty());
+        TComputer computer(c.Radios);
+        EXPECT_EQ(computer.link.FindMeter(), c.Found);
+        EXPECT_EQ(computer.link.HasRadio(), c.HasRadio);
+        EXPECT_EQ(computer.link.FDeviceAddress, c.Address);
+        EXPECT_EQ(computer.platform.Calls(), c.Calls);
+        ExpectSoundUse(computer.platform);
     }
 }
 
-TEST_F(MeterDiscovery, EachRadioIsSearchedForRememberedAndNewDevicesWithAFreshInquiry)
+TEST(MeterDiscovery, EachRadioIsSearchedForRememberedAndNewDevicesWithAFreshInquiry)
 {
-    Platform.Radios = {{}, {{u"Headset", 1}}};
-    Link.FindMeter();
-    ASSERT_EQ(Platform.SearchParams.size(), 2u);
-    for (const auto &params : Platform.SearchParams) {
+    TComputer computer({{}, {{u"Headset", 1}}});
+    computer.link.FindMeter();
+    const std::vector<TDeviceSearchParams> searches = computer.platform.SearchParams();
+    ASSERT_EQ(searches.size(), 2u);
+    for (const auto &params : searches) {
         EXPECT_FALSE(params.ReturnAuthenticated);
         EXPECT_TRUE(params.ReturnRemembered);
         EXPECT_TRUE(params.ReturnUnknown);
@@ -144,95 +148,96 @@ TEST_F(MeterDiscovery, EachRadioIsSearchedForRememberedAndNewDevicesWithAFreshIn
         EXPECT_TRUE(params.IssueInquiry);
         EXPECT_EQ(params.TimeoutMultiplier, 3);
     }
-    EXPECT_NE(Platform.SearchParams[0].Radio, Platform.SearchParams[1].Radio);
+    EXPECT_NE(searches[0].Radio, searches[1].Radio);
 }
 
-TEST_F(MeterDiscovery, AFailedDiscoveryKeepsTheAddressFoundBefore)
+TEST(MeterDiscovery, AFailedDiscoveryKeepsTheAddressFoundBefore)
 {
-    Platform.Radios = {{{Meter, 0x00112233445566}}};
-    ASSERT_TRUE(Link.FindMeter());
+    TComputer computer({{{Meter, 0x00112233445566}}});
+    TMeterLink &link = computer.link;
+    ASSERT_TRUE(link.FindMeter());
 
-    Platform.Radios = {{{u"Headset", 9}}};
-    EXPECT_FALSE(Link.FindMeter());
-    EXPECT_TRUE(Link.HasRadio());
-    EXPECT_EQ(Link.FDeviceAddress, 0x00112233445566u);
+    computer.platform.SetRadios({{{u"Headset", 9}}});
+    EXPECT_FALSE(link.FindMeter());
+    EXPECT_TRUE(link.HasRadio());
+    EXPECT_EQ(link.FDeviceAddress, 0x00112233445566u);
 
-    Platform.Radios = {};
-    EXPECT_FALSE(Link.FindMeter());
-    EXPECT_FALSE(Link.HasRadio());
-    EXPECT_EQ(Link.FDeviceAddress, 0x00112233445566u);
-    ExpectNothingLeftOpen();
+    computer.platform.SetRadios(TSimulatedBluetooth::NoRadio());
+    EXPECT_FALSE(link.FindMeter());
+    EXPECT_FALSE(link.HasRadio());
+    EXPECT_EQ(link.FDeviceAddress, 0x00112233445566u);
+    ExpectSoundUse(computer.platform);
 }
 
-TEST_F(MeterDiscovery, HasRadioIsFalseBeforeTheFirstDiscovery)
+TEST(MeterDiscovery, HasRadioIsFalseBeforeTheFirstDiscovery)
 {
-    EXPECT_FALSE(Link.HasRadio());
+    TComputer computer(TSimulatedBluetooth::MeterOnFirstRadio(Meter));
+    EXPECT_FALSE(computer.link.HasRadio());
 }
 
 struct TOpenCase {
     const char *Label;
-    int StartupResult;
-    bool SocketFails;
-    bool ConnectFails;
+    TSimulatedFaults Faults;
     bool Opened;
     TCalls Calls;
 };
 
-TEST_F(MeterDiscovery, OpenLinkLeavesNothingOpenWhenItFails)
+TEST(MeterDiscovery, OpenLinkLeavesNothingOpenWhenItFails)
 {
     const std::vector<TOpenCase> cases = {
-        {"start-up fails", 10091, false, false, false, {"Startup"}},
-        {"socket fails", 0, true, false, false, {"Startup", "OpenSocket", "Cleanup"}},
+        {"start-up fails", {10091, false, false}, false, {"Startup"}},
+        {"socket fails", {0, true, false}, false, {"Startup", "OpenSocket", "Cleanup"}},
         {"connect fails (a meter that is switched off)",
-         0,
-         false,
-         true,
+         {0, false, true},
          false,
          {"Startup", "OpenSocket", "SetReuseAddress", "Connect", "CloseSocket", "Cleanup"}},
-        {"connected", 0, false, false, true, {"Startup", "OpenSocket", "SetReuseAddress", "Connect"}},
+        {"connected", {}, true, {"Startup", "OpenSocket", "SetReuseAddress", "Connect"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
-        TFakeBluetooth platform;
-        platform.StartupResult = c.StartupResult;
-        platform.SocketFails = c.SocketFails;
-        platform.ConnectFails = c.ConnectFails;
-        TMeterLink link(&platform, [] {});
-        EXPECT_EQ(link.OpenLink(), c.Opened);
-        EXPECT_EQ(platform.Calls, c.Calls);
-        EXPECT_EQ(platform.OpenSocketCount(), c.Opened ? 1 : 0);
-        EXPECT_EQ(platform.OutstandingStartups(), c.Opened ? 1 : 0);
-        EXPECT_EQ(link.FSocket, c.Opened ? TFakeBluetooth::FakeSocket : InvalidSocket);
-        EXPECT_TRUE(platform.Misuses.empty());
+        TComputer computer(TSimulatedBluetooth::MeterOnFirstRadio(Meter));
+        ASSERT_TRUE(computer.link.FindMeter());
+        const std::size_t discovered = computer.platform.Calls().size();
+        computer.platform.SetFaults(c.Faults);
+        EXPECT_EQ(computer.link.OpenLink(), c.Opened);
+        EXPECT_EQ(CallsSince(computer.platform, discovered), c.Calls);
+        const auto counts = computer.platform.Counts();
+        EXPECT_EQ(counts.SocketsOpened - counts.SocketsClosed, c.Opened ? 1 : 0);
+        EXPECT_EQ(counts.Startups - counts.Cleanups, c.Opened ? 1 : 0);
+        EXPECT_EQ(computer.link.FSocket != InvalidSocket, c.Opened);
+        EXPECT_TRUE(computer.platform.Misuses().empty());
+        if (c.Opened)
+            computer.link.CloseLink();
     }
 }
 
-TEST_F(MeterDiscovery, EveryLinkIsOneStartUpClosedByCloseLink)
+TEST(MeterDiscovery, EveryLinkIsOneStartUpClosedByCloseLink)
 {
-    Platform.Radios = {{{Meter, 0x0000BEEFCAFE0001}}};
-    ASSERT_TRUE(Link.FindMeter());
+    TComputer computer({{{Meter, 0x0000BEEFCAFE0001}}});
+    ASSERT_TRUE(computer.link.FindMeter());
     for (int cycle = 0; cycle < 3; ++cycle) {
-        ASSERT_TRUE(Link.OpenLink());
-        EXPECT_EQ(Platform.OutstandingStartups(), 1);
-        Link.CloseLink();
-        EXPECT_EQ(Platform.OutstandingStartups(), 0);
-        EXPECT_EQ(Platform.OpenSocketCount(), 0);
+        ASSERT_TRUE(computer.link.OpenLink());
+        const auto open = computer.platform.Counts();
+        EXPECT_EQ(open.Startups - open.Cleanups, 1);
+        computer.link.CloseLink();
+        ExpectSoundUse(computer.platform);
     }
-    EXPECT_EQ(Platform.CallCount("Startup"), 3);
-    EXPECT_EQ(Platform.CallCount("Cleanup"), 3);
-    EXPECT_TRUE(Platform.Misuses.empty());
+    EXPECT_EQ(computer.platform.Counts().Startups, 3);
+    EXPECT_EQ(computer.platform.Counts().Cleanups, 3);
 }
 
-TEST_F(MeterDiscovery, TheLinkConnectsToTheFoundAddressAndTheSerialPortService)
+TEST(MeterDiscovery, TheLinkConnectsToTheFoundAddressAndTheSerialPortService)
 {
-    Platform.Radios = {{{Meter, 0x0000BEEFCAFE0001}}};
-    ASSERT_TRUE(Link.FindMeter());
-    ASSERT_TRUE(Link.OpenLink());
-    EXPECT_EQ(Platform.ConnectAddress, 0x0000BEEFCAFE0001u);
+    TComputer computer({{{Meter, 0x0000BEEFCAFE0001}}});
+    ASSERT_TRUE(computer.link.FindMeter());
+    ASSERT_TRUE(computer.link.OpenLink());
+    const auto requests = computer.platform.ConnectRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Address, 0x0000BEEFCAFE0001u);
     const TServiceClassId serialPort = {0x01, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10,
                                         0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB};
-    EXPECT_EQ(Platform.ConnectServiceClass, serialPort);
-    Link.CloseLink();
+    EXPECT_EQ(requests[0].ServiceClass, serialPort);
+    computer.link.CloseLink();
 }
 
 #ifdef _WIN32
@@ -241,7 +246,7 @@ TEST_F(MeterDiscovery, TheLinkConnectsToTheFoundAddressAndTheSerialPortService)
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
 {
     TWin32Bluetooth platform;
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     TRadioHandle radio = nullptr;
     if (TFindHandle find = platform.FindFirstRadio(radio)) {
         platform.CloseRadio(radio);
@@ -258,7 +263,7 @@ TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
 {
     const TBluetoothLibrary missing(L"no-such-bluetooth-library.cpl");
     TWin32Bluetooth platform(missing);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.FindMeter());
     EXPECT_FALSE(link.HasRadio());
 }
@@ -267,7 +272,7 @@ TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
 TEST(WindowsBluetooth, ALinkNobodyAnswersFailsCleanly)
 {
     TWin32Bluetooth platform;
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.OpenLink());
     EXPECT_EQ(link.FSocket, InvalidSocket);
 }

@@ -1,11 +1,12 @@
 // The scan: every radio and every device that discovery's walk lists, the
-// meter and its near misses marked, over a counting fake platform.
+// meter and its near misses marked, over the simulated computer.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
 #include "link/meter_scan.h"
 #include "platform/trace_file.h"
-#include "tests/support/fake_bluetooth.h"
+#include "platform/sim/simulated_bluetooth.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/sound_use.h"
 #include "tests/support/trace_lines.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +16,21 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 const std::u16string Meter(MeterDeviceNameView);
+
+// A computer whose radios list what the test says at once, with no meter to connect to.
+TSimulatedBluetooth Computer(TSimulatedRadios radios)
+{
+    return TSimulatedBluetooth(std::move(radios), [] { return InvalidSocket; }, 0ms);
+}
 
 TEST(MeterScan, SearchesEveryRadioAlsoAfterTheMeterAndClosesEveryHandle)
 {
-    TFakeBluetooth platform;
-    platform.Radios = {{{Meter, 0xA1, true, true}}, {}, {{u"Phone", 0xC1, true, false}, {u"dravel-glax20k", 0xC2}}};
+    TSimulatedBluetooth platform = Computer({{{Meter, 0xA1}},
+                                             {},
+                                             {{u"Phone", 0xC1, true, true, false}, {u"dravel-glax20k", 0xC2, false}}});
     const TScanResult scan = ScanRadios(platform, nullptr);
 
     const std::vector<std::string> calls = {
@@ -29,12 +39,12 @@ TEST(MeterScan, SearchesEveryRadioAlsoAfterTheMeterAndClosesEveryHandle)
         "FindFirstDevice radio1", "CloseRadio radio1", "FindNextRadio", "GetRadioInfo radio2",
         "FindFirstDevice radio2", "FindNextDevice devices2", "FindNextDevice devices2", "FindDeviceClose devices2",
         "CloseRadio radio2", "FindNextRadio", "FindRadioClose radios"};
-    EXPECT_EQ(platform.Calls, calls);
-    EXPECT_EQ(platform.OpenHandleCount(), 0);
-    EXPECT_TRUE(platform.Misuses.empty());
+    EXPECT_EQ(platform.Calls(), calls);
+    ExpectSoundUse(platform);
     // The same search as acquisition's, on every radio.
-    ASSERT_EQ(platform.SearchParams.size(), 3u);
-    for (const TDeviceSearchParams &params : platform.SearchParams) {
+    const std::vector<TDeviceSearchParams> searches = platform.SearchParams();
+    ASSERT_EQ(searches.size(), 3u);
+    for (const TDeviceSearchParams &params : searches) {
         EXPECT_TRUE(params.ReturnRemembered && params.ReturnUnknown && params.IssueInquiry);
         EXPECT_FALSE(params.ReturnAuthenticated || params.ReturnConnected);
         EXPECT_EQ(params.TimeoutMultiplier, 3);
@@ -42,8 +52,8 @@ TEST(MeterScan, SearchesEveryRadioAlsoAfterTheMeterAndClosesEveryHandle)
 
     ASSERT_EQ(scan.Radios.size(), 3u);
     EXPECT_TRUE(scan.MeterListed());
-    EXPECT_EQ(scan.Radios[2].Name, u"radio 2");
-    EXPECT_EQ(scan.Radios[2].Address, TFakeBluetooth::RadioAddress + 2);
+    EXPECT_EQ(scan.Radios[2].Name, u"simulated radio 3");
+    EXPECT_EQ(scan.Radios[2].Address, TSimulatedBluetooth::FirstRadioAddress + 2);
     ASSERT_EQ(scan.Radios[2].Devices.size(), 2u);
     const TScannedDevice &phone = scan.Radios[2].Devices[0];
     EXPECT_TRUE(phone.Remembered);
@@ -54,12 +64,12 @@ TEST(MeterScan, SearchesEveryRadioAlsoAfterTheMeterAndClosesEveryHandle)
 // The program's own scan output (tests/app) shows a listed meter; here the rest.
 TEST(MeterScan, TheReportListsRadiosAndDevicesAndSaysWhenTheMeterIsNotListed)
 {
-    TFakeBluetooth platform;
-    platform.Radios = {{}, {{u"Phone", 0x001A7DDA7103, true, false}, {u"Dravel-GLAX20k ", 0x001A7DDA7102}}};
+    TSimulatedBluetooth platform =
+        Computer({{}, {{u"Phone", 0x001A7DDA7103, true, true, false}, {u"Dravel-GLAX20k ", 0x001A7DDA7102, false}}});
     EXPECT_EQ(ScanReport(ScanRadios(platform, nullptr)),
-              "radio 1: \"radio 0\" 00:AA:00:00:00:00\n"
+              "radio 1: \"simulated radio 1\" 0A:5E:00:00:00:01\n"
               "  no device listed\n"
-              "radio 2: \"radio 1\" 00:AA:00:00:00:01\n"
+              "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n"
               "  00:1A:7D:DA:71:03  remembered      \"Phone\"\n"
               "  00:1A:7D:DA:71:02  not remembered  \"Dravel-GLAX20k \"  <- near miss: spaces around it\n"
               "The meter \"Dravel-GLAX20k\" is not listed; a near miss is no match: the name must be exactly "
@@ -68,7 +78,7 @@ TEST(MeterScan, TheReportListsRadiosAndDevicesAndSaysWhenTheMeterIsNotListed)
 
 TEST(MeterScan, NoRadioGivesAnEmptyScan)
 {
-    TFakeBluetooth platform;
+    TSimulatedBluetooth platform = Computer(TSimulatedBluetooth::NoRadio());
     const TScanResult scan = ScanRadios(platform, nullptr);
     EXPECT_TRUE(scan.Radios.empty());
     EXPECT_FALSE(scan.MeterListed());
@@ -79,7 +89,7 @@ TEST(DiscoveryTrace, TellsRadiosDevicesTheMeterAndItsNearMisses)
 {
     const struct {
         const char *Label;
-        std::vector<std::vector<TFakeDevice>> Radios;
+        TSimulatedRadios Radios;
         bool Scan;
         std::string End;
     } cases[] = {
@@ -104,12 +114,11 @@ TEST(DiscoveryTrace, TellsRadiosDevicesTheMeterAndItsNearMisses)
         const std::string path = folder.File("trace.txt");
         {
             TTraceFile trace(path);
-            TFakeBluetooth platform;
-            platform.Radios = c.Radios;
+            TSimulatedBluetooth platform = Computer(c.Radios);
             if (c.Scan) {
                 ScanRadios(platform, &trace);
             } else {
-                TMeterLink link(&platform, [] {}, &trace);
+                TMeterLink link(&platform, &platform, [] {}, &trace);
                 link.FindMeter();
             }
         }

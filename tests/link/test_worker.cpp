@@ -1,9 +1,13 @@
 #include "link/Glaxbththr.h"
+#include "link/meter_identity.h"
 #include "platform/sim/reading_generator.h"
+#include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/synchronize.h"
+#include "tests/support/sound_use.h"
 #include "tests/support/thread_limit.h"
+#include "tests/support/wait_until.h"
 #include "tests/support/worker_test_host.h"
 
 #include <gtest/gtest.h>
@@ -62,14 +66,21 @@ protected:
         Shutdown();
     }
 
-    // Makes the meter and the platform, creates the worker on the interface
-    // thread as the main window does, and starts it.
-    void StartWorker(TMeterOptions options = {})
+    // Makes the meter and the simulated computer, whose one radio lists the
+    // meter, without an inquiry's wait.
+    void MakeComputer(TMeterOptions options = {})
     {
         meter = std::make_unique<TSimulatedMeter>(std::move(options));
-        platform = std::make_unique<TWorkerTestPlatform>(meter.get());
+        platform = std::make_unique<TSimulatedBluetooth>(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView),
+                                                         *meter, 0ms);
+    }
+    // Makes the computer, creates the worker on the interface thread as the
+    // main window does, and starts it.
+    void StartWorker(TMeterOptions options = {})
+    {
+        MakeComputer(std::move(options));
         ui.Run([this] {
-            worker = new GLAXBTthr(host, *platform, ui.Synchronizer());
+            worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer());
             BTthr = worker;
             worker->Start();
         });
@@ -105,18 +116,40 @@ protected:
         PressStart();
         ASSERT_TRUE(platform->WaitForDiscoveries(1));
     }
-    void ExpectNothingLeftOpen()
+    // Waits until the worker has looked at its commands `more` times from now:
+    // whatever it was about to do on its own, it has done by then.
+    void WaitForCommandChecks(std::uint64_t more = 2)
     {
-        EXPECT_EQ(platform->OpenHandles(), 0);
-        EXPECT_EQ(platform->OpenSockets(), 0);
-        EXPECT_EQ(platform->Startups(), 0);
+        const std::uint64_t from = worker->CommandChecks();
+        ASSERT_TRUE(WaitUntil([&] { return worker->CommandChecks() >= from + more; }))
+            << "the worker has stopped looking at its commands";
     }
+    // Shuts the worker down while its discovery is held, and lets discovery
+    // go on from inside Shutdown, once the stop is set: the release is a
+    // hand-off, and with the loop no longer serving them only Shutdown does.
+    // Discovery is let go for good, so that a worker that went on searching
+    // fails the test instead of hanging it.
+    void ShutdownReleasingTheHeldDiscovery()
+    {
+        ui.SetServing(false);
+        std::thread releaser([this] { ui.Synchronizer().Synchronize([this] { platform->SetHold(false); }); });
+        Shutdown();
+        releaser.join();
+    }
+    // The one radio lists the meter, or only names like it.
+    void ListMeter(bool listed)
+    {
+        platform->SetRadios(listed ? TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView)
+                                   : TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    }
+    void RemoveRadio() { platform->SetRadios(TSimulatedBluetooth::NoRadio()); }
+    int Discoveries() const { return platform->Counts().Discoveries; }
 
     TPauseScaleGuard pauses{0.0};  // the exchange's fixed pauses are not what these tests are about
     TTestInterfaceThread ui;
     TWorkerTestHost host{ui};
     std::unique_ptr<TSimulatedMeter> meter;
-    std::unique_ptr<TWorkerTestPlatform> platform;
+    std::unique_ptr<TSimulatedBluetooth> platform;
     GLAXBTthr *worker = nullptr;
 };
 
@@ -166,8 +199,8 @@ TEST_P(WorkerCycle, IndicatorReadingsAndLinkFollowTheMeter)
     if (c.unparsable)
         options.Messages = std::vector<TMeterMessage>{UnparsableMessage()};
     StartWorker(options);
-    platform->ListsMeter = c.listsMeter;
-    platform->ConnectFails = c.connectFails;
+    ListMeter(c.listsMeter);
+    platform->SetFaults({.ConnectFails = c.connectFails});
     StartAndHoldFirstDiscovery();
 
     platform->Release(1);
@@ -183,7 +216,7 @@ TEST_P(WorkerCycle, IndicatorReadingsAndLinkFollowTheMeter)
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), std::vector<std::int64_t>{1});
     for (const THostCall &call : host.Calls())
         EXPECT_TRUE(call.OnInterfaceThread);
-    ExpectNothingLeftOpen();
+    ExpectSoundUse(*platform);
     if (meter->ConnectionCount() > 0) {
         ASSERT_TRUE(meter->WaitForEndedConnections(1, 5000ms)) << "the link is closed after the exchange";
         const std::vector<std::uint8_t> received = meter->ReceivedBytes(0);
@@ -231,7 +264,7 @@ TEST_F(Worker, StartPressedTwiceBeforeTheWorkerLooksStartsOnceAndLeavesNoCommand
 
     PressStop();  // must be posted: the second Start left nothing behind
     EXPECT_EQ(host.CountOf(TKind::StopOverlay), 1u);
-    platform->ListsMeter = false;
+    ListMeter(false);
     platform->Release(1);
     ASSERT_TRUE(host.WaitForCount(TKind::RunState, 2));
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}));
@@ -240,7 +273,7 @@ TEST_F(Worker, StartPressedTwiceBeforeTheWorkerLooksStartsOnceAndLeavesNoCommand
 TEST_F(Worker, StopDuringADiscoveryThatFindsNoMeterIsTakenUpAtTheNextAttempt)
 {
     StartWorker();
-    platform->ListsMeter = false;
+    ListMeter(false);
     StartAndHoldFirstDiscovery();
     PressStop();
     EXPECT_EQ(host.CountOf(TKind::StopOverlay), 1u);
@@ -254,8 +287,8 @@ TEST_F(Worker, StopDuringADiscoveryThatFindsNoMeterIsTakenUpAtTheNextAttempt)
     EXPECT_EQ(calls[stopped - 1].Kind, TKind::Indicator);
     EXPECT_EQ(calls[stopped - 1].Value, Grey);
     EXPECT_FALSE(IsActive());
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1) << "no discovery after the stop";
+    WaitForCommandChecks();
+    EXPECT_EQ(Discoveries(), 1) << "no discovery after the stop";
     EXPECT_EQ(meter->ConnectionCount(), 0u);
 }
 
@@ -271,26 +304,26 @@ TEST_F(Worker, StopDuringADiscoveryThatFindsTheMeterWaitsForOneExchange)
         << "the exchange runs first, and its reading reaches the table";
     EXPECT_EQ(calls[IndexOf(calls, TKind::RunState, 1)].Value, 0);
     EXPECT_EQ(host.Colors().back(), Grey);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, NoRadioShowsBlueForOneDiscoveryThenGreyStartAndTheBoxOnce)
 {
     StartWorker();
-    platform->HasRadio = false;
+    RemoveRadio();
     PressStart();
     ASSERT_TRUE(host.WaitForCount(TKind::NoRadioError, 1));
-    std::this_thread::sleep_for(50ms);
+    WaitForCommandChecks();
     const std::vector<THostCall> calls = host.Calls();
     EXPECT_EQ(host.Colors(), (std::vector<TColor>{Grey, Blue, Blue, Grey}));
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}));
     EXPECT_EQ(host.CountOf(TKind::NoRadioError), 1u);
     EXPECT_EQ(calls.back().Kind, TKind::NoRadioError) << "grey, then Start, then the box";
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
+    EXPECT_EQ(Discoveries(), 1);
     EXPECT_FALSE(IsActive());
 
-    platform->HasRadio = true;
+    ListMeter(true);
     platform->SetHold(true);
     PressStart();
     EXPECT_TRUE(platform->WaitForDiscoveries(2)) << "Start again runs a new discovery";
@@ -302,7 +335,7 @@ TEST_F(Worker, NoRadioShowsBlueForOneDiscoveryThenGreyStartAndTheBoxOnce)
 TEST_F(Worker, StopOvertakenByTheNoRadioFallbackDoesNotBlockTheNextStart)
 {
     StartWorker();
-    platform->HasRadio = false;
+    RemoveRadio();
     StartAndHoldFirstDiscovery();
     PressStop();
     platform->Release(1);
@@ -310,8 +343,8 @@ TEST_F(Worker, StopOvertakenByTheNoRadioFallbackDoesNotBlockTheNextStart)
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0}))
         << "the fallback's run state releases the overlay";
 
-    platform->HasRadio = true;
-    std::this_thread::sleep_for(50ms);  // several command tests pass
+    ListMeter(true);
+    WaitForCommandChecks();  // the stop overtaken has been looked at
     PressStart();
     ASSERT_TRUE(platform->WaitForDiscoveries(2)) << "the Start was taken up";
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), (std::vector<std::int64_t>{1, 0, 1}));
@@ -322,7 +355,7 @@ TEST_F(Worker, ShutdownWhileIdleEndsPromptlyAndEmptiesTheReference)
 {
     StartWorker();
     ASSERT_TRUE(host.WaitForCount(TKind::Indicator, 1));
-    std::this_thread::sleep_for(30ms);
+    WaitForCommandChecks(1);  // idle in its loop
     const auto took = Shutdown();
     EXPECT_LT(took, 500ms) << "about 10 ms plus scheduling";
     EXPECT_EQ(BTthr, nullptr);
@@ -332,33 +365,23 @@ TEST_F(Worker, ShutdownWhileIdleEndsPromptlyAndEmptiesTheReference)
 TEST_F(Worker, ShutdownWhileSearchingLetsTheDiscoveryEndThenTurnsGreyWithoutTouchingTheCaption)
 {
     StartWorker();
-    platform->ListsMeter = false;
+    ListMeter(false);
     StartAndHoldFirstDiscovery();
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(50ms);
-        platform->Release(1);
-    });
-    Shutdown();
-    releaser.join();
+    ShutdownReleasingTheHeldDiscovery();
     EXPECT_EQ(host.Colors().back(), Grey);
     EXPECT_EQ(Values(host.CallsOf(TKind::RunState)), std::vector<std::int64_t>{1});
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, ShutdownWhileSearchingForAMeterThatIsFoundStillAddsItsReading)
 {
     StartWorker();
     StartAndHoldFirstDiscovery();
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(50ms);
-        platform->Release(1);
-    });
-    Shutdown();
-    releaser.join();
+    ShutdownReleasingTheHeldDiscovery();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, ShutdownDuringAnExchangeCompletesItAndTheReadingReachesTheTable)
@@ -374,8 +397,8 @@ TEST_F(Worker, ShutdownDuringAnExchangeCompletesItAndTheReadingReachesTheTable)
     }));
     Shutdown();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
-    EXPECT_EQ(platform->DiscoveriesStarted(), 1);
-    ExpectNothingLeftOpen();
+    EXPECT_EQ(Discoveries(), 1);
+    ExpectSoundUse(*platform);
     EXPECT_TRUE(meter->WaitForEndedConnections(1, 5000ms));
 }
 
@@ -385,7 +408,7 @@ TEST_F(Worker, ShutdownRunsTheHandOffThatTheWorkerIsWaitingIn)
     // its first indicator hand-off and would never see its stop event.
     ui.SetServing(false);
     StartWorker();
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(ui.WaitForHandOff());
     EXPECT_EQ(host.CountOf(TKind::Indicator), 0u);
     const auto took = Shutdown();
     EXPECT_EQ(host.Colors(), std::vector<TColor>{Grey});
@@ -400,17 +423,16 @@ TEST_F(Worker, ShutdownRunsTheHandOffsOfAnExchangeUnderWay)
     ASSERT_TRUE(platform->WaitForDiscoveries(1));
     ui.SetServing(false);  // from here on only Shutdown serves the worker
     platform->Release(1);
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(ui.WaitForHandOff()) << "the worker waits in the exchange's first hand-off";
     Shutdown();
     EXPECT_EQ(host.CountOf(TKind::Reading), 1u);
-    ExpectNothingLeftOpen();
+    ExpectSoundUse(*platform);
 }
 
 TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
 {
-    meter = std::make_unique<TSimulatedMeter>();
-    platform = std::make_unique<TWorkerTestPlatform>(meter.get());
-    ui.Run([this] { worker = new GLAXBTthr(host, *platform, ui.Synchronizer()); });
+    MakeComputer();
+    ui.Run([this] { worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer()); });
     EXPECT_LT(Shutdown(), 1000ms);
     EXPECT_TRUE(host.Calls().empty());
 }
@@ -430,8 +452,8 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
                 void AddReading(const TReading &) override {}
             } host;
             TSynchronizer synchronizer;
-            TWorkerTestPlatform platform(nullptr);
-            auto *worker = new GLAXBTthr(host, platform, synchronizer);
+            TSimulatedBluetooth platform(TSimulatedBluetooth::NoRadio(), [] { return InvalidSocket; });
+            auto *worker = new GLAXBTthr(host, platform, platform, synchronizer);
             BTthr = worker;
             try {
                 worker->Start();

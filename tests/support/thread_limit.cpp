@@ -11,10 +11,11 @@ std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &, std
 
 #else
 
+#include "tests/support/wait_until.h"
+
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &body, std::chrono::milliseconds deadline,
@@ -32,15 +33,11 @@ std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &body,
     TChildOutcome outcome;
     if (child < 0)
         return outcome;
-    const auto end = std::chrono::steady_clock::now() + deadline;
     int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > end) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return outcome;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!WaitUntil([&] { return waitpid(child, &status, WNOHANG) != 0; }, deadline)) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        return outcome;
     }
     outcome.Finished = WIFEXITED(status);
     outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,10 +1,11 @@
 #include "tests/support/trace_lines.h"
 
+#include "tests/support/wait_until.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
-#include <thread>
 
 std::vector<std::string> ReadTraceLines(const std::string &path)
 {
@@ -32,17 +33,14 @@ std::vector<std::string> TraceTexts(const std::string &path)
 bool WaitForTraceText(const std::string &path, const std::string &part, std::size_t count,
                       std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        std::size_t found = 0;
-        for (const std::string &line : ReadTraceLines(path))
-            found += line.find(part) != std::string::npos ? 1 : 0;
-        if (found >= count)
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    return WaitUntil(
+        [&] {
+            std::size_t found = 0;
+            for (const std::string &line : ReadTraceLines(path))
+                found += line.find(part) != std::string::npos ? 1 : 0;
+            return found >= count;
+        },
+        timeout);
 }
 
 std::size_t FindText(const std::vector<std::string> &texts, const std::string &part, std::size_t from)

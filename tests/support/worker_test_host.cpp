@@ -1,7 +1,6 @@
 #include "tests/support/worker_test_host.h"
 
-#include "platform/sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "tests/support/wait_until.h"
 
 #include <exception>
 
@@ -16,7 +15,11 @@ TTestInterfaceThread::TTestInterfaceThread()
 
 TTestInterfaceThread::~TTestInterfaceThread()
 {
-    FStopping = true;
+    {
+        std::lock_guard lock(FMutex);
+        FStopping = true;
+    }
+    FChanged.notify_all();
     FSynchronizer->Wake();
     FThread.join();
 }
@@ -29,25 +32,39 @@ void TTestInterfaceThread::Loop()
         FReady = true;
     }
     FChanged.notify_all();
+    // Run() and the destructor wake both waits; the time limit is a guard
+    // against a wake-up missed between a look and a wait.
+    constexpr std::chrono::milliseconds Guard{5};
     while (!FStopping) {
-        if (FSynchronizer->WaitForPending(std::chrono::milliseconds(5)) && FServing)
-            FSynchronizer->CheckSynchronize();
-        for (;;) {
-            std::function<void()> *call = nullptr;
-            {
-                std::lock_guard lock(FMutex);
-                if (FCalls.empty())
-                    break;
-                call = FCalls.front();
-                FCalls.pop_front();
-            }
-            (*call)();
-            {
-                std::lock_guard lock(FMutex);
-                *call = nullptr;  // marks it done for Run()
-            }
-            FChanged.notify_all();
+        if (FServing) {
+            if (FSynchronizer->WaitForPending(Guard))
+                FSynchronizer->CheckSynchronize();
+        } else {
+            // A hand-off pending is no reason to wake: only the test's calls are.
+            std::unique_lock lock(FMutex);
+            FChanged.wait_for(lock, Guard, [this] { return !FCalls.empty() || FStopping; });
         }
+        RunCalls();
+    }
+}
+
+void TTestInterfaceThread::RunCalls()
+{
+    for (;;) {
+        std::function<void()> *call = nullptr;
+        {
+            std::lock_guard lock(FMutex);
+            if (FCalls.empty())
+                return;
+            call = FCalls.front();
+            FCalls.pop_front();
+        }
+        (*call)();
+        {
+            std::lock_guard lock(FMutex);
+            *call = nullptr;  // marks it done for Run()
+        }
+        FChanged.notify_all();
     }
 }
 
@@ -65,6 +82,7 @@ void TTestInterfaceThread::Run(std::function<void()> call)
         std::lock_guard lock(FMutex);
         FCalls.push_back(&wrapped);
     }
+    FChanged.notify_all();
     FSynchronizer->Wake();
     {
         std::unique_lock lock(FMutex);
@@ -79,6 +97,18 @@ void TTestInterfaceThread::SetServing(bool serving)
     // Set on the loop's own thread: once this returns, no CheckSynchronize that
     // began before is still draining the queue.
     Run([this, serving] { FServing = serving; });
+}
+
+bool TTestInterfaceThread::WaitForHandOff(std::chrono::milliseconds timeout)
+{
+    // Only the interface thread may look at the queue.
+    return WaitUntil(
+        [this] {
+            bool pending = false;
+            Run([&] { pending = FSynchronizer->WaitForPending(std::chrono::milliseconds(0)); });
+            return pending;
+        },
+        timeout);
 }
 
 // ---- TWorkerTestHost ----
@@ -170,140 +200,4 @@ bool TWorkerTestHost::WaitForCount(THostCall::TKind kind, std::size_t count, std
             return n >= count;
         },
         timeout);
-}
-
-// ---- TWorkerTestPlatform ----
-
-TWorkerTestPlatform::~TWorkerTestPlatform() = default;
-
-void TWorkerTestPlatform::SetHold(bool hold)
-{
-    {
-        std::lock_guard lock(FGateMutex);
-        FHold = hold;
-    }
-    FGateChanged.notify_all();
-}
-
-void TWorkerTestPlatform::Release(int discoveries)
-{
-    {
-        std::lock_guard lock(FGateMutex);
-        FReleases += discoveries;
-    }
-    FGateChanged.notify_all();
-}
-
-bool TWorkerTestPlatform::WaitForDiscoveries(int count, std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(FGateMutex);
-    return FGateChanged.wait_for(lock, timeout, [&] { return FStarted >= count; });
-}
-
-int TWorkerTestPlatform::DiscoveriesStarted() const
-{
-    std::lock_guard lock(FGateMutex);
-    return FStarted;
-}
-
-TFindHandle TWorkerTestPlatform::FindFirstRadio(TRadioHandle &radio)
-{
-    {
-        std::unique_lock lock(FGateMutex);
-        ++FStarted;
-        FGateChanged.notify_all();
-        FGateChanged.wait(lock, [this] { return !FHold || FReleases > 0; });
-        if (FHold)
-            --FReleases;
-    }
-    if (!HasRadio) {
-        radio = nullptr;
-        return nullptr;
-    }
-    FOpenHandles += 2;
-    radio = &FRadioToken;
-    return &FRadioFindToken;
-}
-
-bool TWorkerTestPlatform::FindNextRadio(TFindHandle, TRadioHandle &)
-{
-    return false;
-}
-
-void TWorkerTestPlatform::FindRadioClose(TFindHandle)
-{
-    --FOpenHandles;
-}
-
-void TWorkerTestPlatform::CloseRadio(TRadioHandle)
-{
-    --FOpenHandles;
-}
-
-bool TWorkerTestPlatform::GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &info)
-{
-    info = TBluetoothRadioInfo{};
-    return true;
-}
-
-TFindHandle TWorkerTestPlatform::FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device)
-{
-    if (SearchMilliseconds > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(SearchMilliseconds.load()));
-    const std::u16string_view name = ListsMeter ? u"Dravel-GLAX20k" : u"Dravel-GLAX20K";
-    device = TBluetoothDeviceInfo{};
-    name.copy(device.Name.data(), name.size());
-    device.Address = MeterAddress;
-    ++FOpenHandles;
-    return &FDeviceFindToken;
-}
-
-bool TWorkerTestPlatform::FindNextDevice(TFindHandle, TBluetoothDeviceInfo &)
-{
-    return false;
-}
-
-void TWorkerTestPlatform::FindDeviceClose(TFindHandle)
-{
-    --FOpenHandles;
-}
-
-int TWorkerTestPlatform::Startup()
-{
-    ++FStartups;
-    return 0;
-}
-
-TSocketHandle TWorkerTestPlatform::OpenSocket()
-{
-    const TSocketHandle socket = FMeter != nullptr ? FMeter->Connect() : InvalidSocket;
-    if (socket != InvalidSocket)
-        ++FOpenSockets;
-    return socket;
-}
-
-void TWorkerTestPlatform::SetReuseAddress(TSocketHandle) {}
-
-int TWorkerTestPlatform::Connect(TSocketHandle, std::uint64_t address, const TServiceClassId &)
-{
-    if (ConnectFails || address != MeterAddress)
-        return -1;
-    ++FConnections;
-    return 0;
-}
-
-void TWorkerTestPlatform::CloseSocket(TSocketHandle socket)
-{
-    CloseSocketHandle(socket);
-    --FOpenSockets;
-}
-
-void TWorkerTestPlatform::Cleanup()
-{
-    --FStartups;
-}
-
-std::string TWorkerTestPlatform::LinkFailureText() const
-{
-    return "the test refused the connection";
 }

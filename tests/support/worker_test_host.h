@@ -1,14 +1,12 @@
-// Test doubles for driving the acquisition worker without windows:
+// What drives the acquisition worker without windows (its platform is the
+// simulated computer, platform/sim/simulated_bluetooth.h):
 // - TTestInterfaceThread: a thread that plays the interface thread, serving the
 //   worker's hand-offs in a WaitForPending + CheckSynchronize loop and running
 //   the test's own calls (RequestStart, Shutdown, ...) on that thread;
-// - TWorkerTestHost: records every host call with its time;
-// - TWorkerTestPlatform: scripted radios for discovery, whose link is a socket
-//   to a simulated meter, with a gate that holds a discovery under way.
+// - TWorkerTestHost: records every host call with its time.
 #pragma once
 
 #include "link/worker_host.h"
-#include "platform/bluetooth_platform.h"
 #include "platform/synchronize.h"
 
 #include <atomic>
@@ -21,8 +19,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-class TSimulatedMeter;
 
 using TTestClock = std::chrono::steady_clock;
 
@@ -43,10 +39,15 @@ public:
     // interface thread that is busy elsewhere.
     void SetServing(bool serving);
 
+    // Waits until a hand-off waits to be served (while serving is off); true
+    // when one did within the timeout.
+    bool WaitForHandOff(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     bool IsInterfaceThread() const { return std::this_thread::get_id() == FThread.get_id(); }
 
 private:
     void Loop();
+    void RunCalls();
 
     std::unique_ptr<TSynchronizer> FSynchronizer;
     std::mutex FMutex;
@@ -98,60 +99,4 @@ private:
     mutable std::mutex FMutex;
     mutable std::condition_variable FChanged;
     std::vector<THostCall> FCalls;
-};
-
-// One radio (or none) whose search lists the meter (or a look-alike); the link
-// is a fresh connection to the simulated meter. All settings may change while
-// the worker runs.
-class TWorkerTestPlatform : public IBluetoothPlatform {
-public:
-    explicit TWorkerTestPlatform(TSimulatedMeter *meter) : FMeter(meter) {}
-    ~TWorkerTestPlatform() override;
-
-    std::atomic<bool> HasRadio{true};
-    std::atomic<bool> ListsMeter{true};
-    std::atomic<bool> ConnectFails{false};
-    // How long each radio's search blocks, the inquiry time.
-    std::atomic<int> SearchMilliseconds{0};
-
-    // While held, each discovery stops at its start until Release() or
-    // SetHold(false); DiscoveriesStarted() counts the ones that began.
-    void SetHold(bool hold);
-    void Release(int discoveries = 1);
-    bool WaitForDiscoveries(int count, std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
-    int DiscoveriesStarted() const;
-
-    int OpenHandles() const { return FOpenHandles.load(); }
-    int OpenSockets() const { return FOpenSockets.load(); }
-    int Startups() const { return FStartups.load(); }
-    int Connections() const { return FConnections.load(); }
-
-    TFindHandle FindFirstRadio(TRadioHandle &radio) override;
-    bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
-    void FindRadioClose(TFindHandle find) override;
-    void CloseRadio(TRadioHandle radio) override;
-    bool GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info) override;
-    TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) override;
-    bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
-    void FindDeviceClose(TFindHandle find) override;
-    int Startup() override;
-    TSocketHandle OpenSocket() override;
-    void SetReuseAddress(TSocketHandle socket) override;
-    int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
-    void CloseSocket(TSocketHandle socket) override;
-    void Cleanup() override;
-    std::string LinkFailureText() const override;
-
-    static constexpr std::uint64_t MeterAddress = 0x0012A1B2C3D4ull;
-
-private:
-    TSimulatedMeter *FMeter;
-    int FRadioToken = 0, FRadioFindToken = 0, FDeviceFindToken = 0;
-    std::atomic<int> FOpenHandles{0}, FOpenSockets{0}, FStartups{0}, FConnections{0};
-
-    mutable std::mutex FGateMutex;
-    std::condition_variable FGateChanged;
-    bool FHold = false;    // guarded by FGateMutex
-    int FReleases = 0;     // guarded by FGateMutex
-    int FStarted = 0;      // guarded by FGateMutex
 };

@@ -391,7 +391,7 @@ TEST_F(BluezPlatformTest, AnAdapterThatIsSwitchedOffIsNoRadio)
         EXPECT_EQ(platform.OpenHandleCount(), 0u);
 
         // What discovery makes of it: no usable radio is no radio at all.
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.RadioFound) << "the meter is on hci1";
         EXPECT_EQ(link.HasRadio(), c.RadioFound);
     }

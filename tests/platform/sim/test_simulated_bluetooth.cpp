@@ -2,9 +2,11 @@
 // inquiry time, and links to the simulated meter, refused or not.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
+#include "platform/sim/local_sockets.h"
 #include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
+#include "tests/support/sound_use.h"
 
 #include <gtest/gtest.h>
 
@@ -20,16 +22,6 @@ using TClock = std::chrono::steady_clock;
 TSocketHandle Refuse()
 {
     return InvalidSocket;
-}
-
-void ExpectSoundUse(const TSimulatedBluetooth &platform)
-{
-    const auto counts = platform.Counts();
-    EXPECT_EQ(counts.OpenHandles, 0);
-    EXPECT_EQ(counts.Startups, counts.Cleanups);
-    EXPECT_EQ(counts.SocketsOpened, counts.SocketsClosed);
-    const auto misuses = platform.Misuses();
-    EXPECT_TRUE(misuses.empty()) << misuses.front();
 }
 
 struct TScriptCase {
@@ -53,7 +45,7 @@ TEST(SimulatedBluetooth, ScriptsAreDiscoveredAsTheirNamesSay)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
         TSimulatedBluetooth platform(c.Radios, Refuse, 0ms);
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Found);
         EXPECT_EQ(link.HasRadio(), c.HasRadio);
         EXPECT_EQ(link.FDeviceAddress, c.Found ? TSimulatedBluetooth::MeterAddress : 0u);
@@ -65,7 +57,7 @@ TEST(SimulatedBluetooth, ScriptsAreDiscoveredAsTheirNamesSay)
 TEST(SimulatedBluetooth, EverySearchedRadioTakesTheInquiryTime)
 {
     TSimulatedBluetooth platform(TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceName), Refuse, 60ms);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     const auto started = TClock::now();
     ASSERT_TRUE(link.FindMeter());
     const auto took = TClock::now() - started;
@@ -101,7 +93,7 @@ TEST(SimulatedBluetooth, TheLinkReachesTheSimulatedMeter)
 {
     TSimulatedMeter meter;
     TSimulatedBluetooth platform(TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceName), meter, 0ms);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     ASSERT_TRUE(link.FindMeter());
     ASSERT_TRUE(link.OpenLink());
 
@@ -143,7 +135,7 @@ TEST(SimulatedBluetooth, AnUnreachableMeterFailsAtConnectAndLeavesNothingOpen)
         options.Behaviour = c.Behaviour;
         TSimulatedMeter meter(options);
         TSimulatedBluetooth platform(c.Radios, meter, 0ms);
-        TMeterLink link(&platform, [] {});
+        TMeterLink link(&platform, &platform, [] {});
         ASSERT_TRUE(link.FindMeter());
         for (int attempt = 0; attempt < 3; ++attempt)
             EXPECT_FALSE(link.OpenLink());
@@ -157,7 +149,7 @@ TEST(SimulatedBluetooth, AnUnreachableMeterFailsAtConnectAndLeavesNothingOpen)
 TEST(SimulatedBluetooth, AMeterSwitchedOnLaterIsFoundByTheNextDiscovery)
 {
     TSimulatedBluetooth platform(TSimulatedBluetooth::RadiosWithoutDevices(1), Refuse, 0ms);
-    TMeterLink link(&platform, [] {});
+    TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.FindMeter());
     platform.SetRadios(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceName));
     EXPECT_TRUE(link.FindMeter());

@@ -1,4 +1,4 @@
-#include "platform/tcp_meter_platform.h"
+#include "platform/tcp_meter.h"
 
 #include <algorithm>
 #include <utility>
@@ -73,62 +73,65 @@ TMeterAddressParse ParseMeterAddress(std::string_view text)
     return result;
 }
 
-TTcpMeterPlatform::TTcpMeterPlatform(TTcpMeterAddress address, std::u16string deviceName,
-                                     std::chrono::milliseconds connectTimeout)
-    : FAddress(std::move(address)), FDeviceName(std::move(deviceName)), FConnectTimeout(connectTimeout)
+TTcpMeterDiscovery::TTcpMeterDiscovery(const TTcpMeterAddress &address, std::u16string deviceName)
+    : FDeviceName(std::move(deviceName)), FDeviceAddress(TcpMeterDeviceAddress(address))
 {
+    // The host is ASCII or the person's own spelling: taken byte for byte.
+    const std::string name = "tcp:" + address.Host + ":" + std::to_string(address.Port);
+    for (const char c : name)
+        FRadioName += static_cast<char16_t>(static_cast<unsigned char>(c));
 }
 
-TFindHandle TTcpMeterPlatform::FindFirstRadio(TRadioHandle &radio)
+TFindHandle TTcpMeterDiscovery::FindFirstRadio(TRadioHandle &radio)
 {
     radio = &FRadio;
     return &FRadioFind;
 }
 
-bool TTcpMeterPlatform::FindNextRadio(TFindHandle, TRadioHandle &)
+bool TTcpMeterDiscovery::FindNextRadio(TFindHandle, TRadioHandle &)
 {
     return false;
 }
 
-void TTcpMeterPlatform::FindRadioClose(TFindHandle)
+void TTcpMeterDiscovery::FindRadioClose(TFindHandle)
 {
 }
 
-void TTcpMeterPlatform::CloseRadio(TRadioHandle)
+void TTcpMeterDiscovery::CloseRadio(TRadioHandle)
 {
 }
 
-bool TTcpMeterPlatform::GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &info)
+bool TTcpMeterDiscovery::GetRadioInfo(TRadioHandle, TBluetoothRadioInfo &info)
 {
     info = TBluetoothRadioInfo{};
-    const std::string name = "tcp:" + FAddress.Host + ":" + std::to_string(FAddress.Port);
-    // The host is ASCII or the person's own spelling: copied byte for byte.
-    const std::size_t length = std::min(name.size(), info.Name.size() - 1);
-    for (std::size_t i = 0; i < length; ++i)
-        info.Name[i] = static_cast<unsigned char>(name[i]);
+    SetBluetoothName(info.Name, FRadioName);
     return true;
 }
 
-TFindHandle TTcpMeterPlatform::FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device)
+TFindHandle TTcpMeterDiscovery::FindFirstDevice(const TDeviceSearchParams &, TBluetoothDeviceInfo &device)
 {
     // No inquiry: the one device is the configured host, listed at once.
     device = TBluetoothDeviceInfo{};
-    const std::size_t length = std::min(FDeviceName.size(), device.Name.size() - 1);
-    std::copy_n(FDeviceName.begin(), length, device.Name.begin());
-    device.Address = DeviceAddress();
+    SetBluetoothName(device.Name, FDeviceName);
+    device.Address = FDeviceAddress;
     return &FDeviceFind;
 }
 
-bool TTcpMeterPlatform::FindNextDevice(TFindHandle, TBluetoothDeviceInfo &)
+bool TTcpMeterDiscovery::FindNextDevice(TFindHandle, TBluetoothDeviceInfo &)
 {
     return false;
 }
 
-void TTcpMeterPlatform::FindDeviceClose(TFindHandle)
+void TTcpMeterDiscovery::FindDeviceClose(TFindHandle)
 {
 }
 
-int TTcpMeterPlatform::Startup()
+TTcpMeterTransport::TTcpMeterTransport(TTcpMeterAddress address, std::chrono::milliseconds connectTimeout)
+    : FAddress(std::move(address)), FConnectTimeout(connectTimeout)
+{
+}
+
+int TTcpMeterTransport::Startup()
 {
     const int result = TcpSocket::Startup();
     if (result != 0) {
@@ -139,7 +142,7 @@ int TTcpMeterPlatform::Startup()
     return result;
 }
 
-TSocketHandle TTcpMeterPlatform::OpenSocket()
+TSocketHandle TTcpMeterTransport::OpenSocket()
 {
     // A name that does not resolve still gets a socket, whose Connect then
     // fails: to the link that is a meter out of reach, as on Bluetooth.
@@ -156,12 +159,12 @@ TSocketHandle TTcpMeterPlatform::OpenSocket()
     return socket;
 }
 
-void TTcpMeterPlatform::SetReuseAddress(TSocketHandle socket)
+void TTcpMeterTransport::SetReuseAddress(TSocketHandle socket)
 {
     TcpSocket::SetReuseAddress(socket);
 }
 
-int TTcpMeterPlatform::Connect(TSocketHandle socket, std::uint64_t, const TServiceClassId &)
+int TTcpMeterTransport::Connect(TSocketHandle socket, std::uint64_t, const TServiceClassId &)
 {
     TcpSocket::TAddress target;
     {
@@ -181,7 +184,7 @@ int TTcpMeterPlatform::Connect(TSocketHandle socket, std::uint64_t, const TServi
     return result;
 }
 
-void TTcpMeterPlatform::CloseSocket(TSocketHandle socket)
+void TTcpMeterTransport::CloseSocket(TSocketHandle socket)
 {
     {
         std::lock_guard lock(FLock);
@@ -190,12 +193,12 @@ void TTcpMeterPlatform::CloseSocket(TSocketHandle socket)
     TcpSocket::Close(socket);
 }
 
-void TTcpMeterPlatform::Cleanup()
+void TTcpMeterTransport::Cleanup()
 {
     TcpSocket::Cleanup();
 }
 
-std::string TTcpMeterPlatform::LinkFailureText() const
+std::string TTcpMeterTransport::LinkFailureText() const
 {
     std::lock_guard lock(FLock);
     if (FLastFailureUnresolved)

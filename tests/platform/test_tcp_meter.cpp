@@ -1,9 +1,10 @@
-// The TCP meter transport: its address syntax, its discovery of the one meter,
-// and real connections to a loopback listener.
+// The meter over TCP: its address syntax, its discovery of the one meter, and
+// real connections to a loopback listener.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
+#include "platform/sim/local_sockets.h"
 #include "platform/socket_io.h"
-#include "platform/tcp_meter_platform.h"
+#include "platform/tcp_meter.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,18 @@ int ReceiveByte(TSocketHandle socket)
     std::uint8_t byte = 0;
     return ReceiveBytes(socket, &byte, 1) == 1 ? byte : -1;
 }
+
+// A meter over TCP as the program sets it up: the one-device discovery, the
+// transport, and a link over both.
+struct TTcpMeter {
+    explicit TTcpMeter(const TTcpMeterAddress &address, std::chrono::milliseconds connectTimeout = 10s)
+        : discovery(address, MeterDeviceName), transport(address, connectTimeout)
+    {
+    }
+    TTcpMeterDiscovery discovery;
+    TTcpMeterTransport transport;
+    TMeterLink link{&discovery, &transport, [] {}};
+};
 
 struct TParseCase {
     const char *Text;
@@ -100,10 +113,10 @@ TEST(MeterAddress, AcceptsHostAndPortAndRejectsAnythingElseWithAReason)
     }
 }
 
-TEST(TcpMeterPlatform, ListsOneRadioWithTheMeterAtOnce)
+TEST(TcpMeter, ListsOneRadioWithTheMeterAtOnce)
 {
-    TTcpMeterPlatform platform({"localhost", 5000}, MeterDeviceName);
-    TMeterLink link(&platform, [] {});
+    TTcpMeter tcp({"localhost", 5000});
+    TMeterLink &link = tcp.link;
     const auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(link.FindMeter());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
@@ -111,36 +124,28 @@ TEST(TcpMeterPlatform, ListsOneRadioWithTheMeterAtOnce)
     EXPECT_EQ(link.FDeviceAddress, 5000u);
 }
 
-TEST(TcpMeterPlatform, TheLinkIsAConnectedBlockingTcpStream)
+TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStreamToAHostByAddressOrName)
 {
-    TLoopbackListener listener;
-    TTcpMeterPlatform platform({"127.0.0.1", listener.Port}, MeterDeviceName);
-    TMeterLink link(&platform, [] {});
-    ASSERT_TRUE(link.FindMeter());
-    ASSERT_TRUE(link.OpenLink());
-    const TSocketHandle meter = listener.Accept();
-    ASSERT_NE(meter, InvalidSocket);
+    for (const char *host : {"127.0.0.1", "localhost"}) {
+        SCOPED_TRACE(host);
+        TLoopbackListener listener;
+        TTcpMeter tcp({host, listener.Port});
+        TMeterLink &link = tcp.link;
+        ASSERT_TRUE(link.FindMeter());
+        ASSERT_TRUE(link.OpenLink());
+        const TSocketHandle meter = listener.Accept();
+        ASSERT_NE(meter, InvalidSocket);
 
-    EXPECT_TRUE(SendByte(link.FSocket, 0x14));
-    EXPECT_EQ(ReceiveByte(meter), 0x14);
-    // Blocking again after the bounded connect: the receive waits for the byte.
-    EXPECT_TRUE(SendByte(meter, 0x19));
-    EXPECT_EQ(ReceiveByte(link.FSocket), 0x19);
+        EXPECT_TRUE(SendByte(link.FSocket, 0x14));
+        EXPECT_EQ(ReceiveByte(meter), 0x14);
+        // Blocking again after the bounded connect: the receive waits for the byte.
+        EXPECT_TRUE(SendByte(meter, 0x19));
+        EXPECT_EQ(ReceiveByte(link.FSocket), 0x19);
 
-    link.CloseLink();
-    EXPECT_EQ(link.FSocket, InvalidSocket);
-    EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
-}
-
-TEST(TcpMeterPlatform, AHostNamedByNameIsReached)
-{
-    TLoopbackListener listener;
-    TTcpMeterPlatform platform({"localhost", listener.Port}, MeterDeviceName);
-    TMeterLink link(&platform, [] {});
-    ASSERT_TRUE(link.FindMeter());
-    ASSERT_TRUE(link.OpenLink());
-    EXPECT_NE(listener.Accept(), InvalidSocket);
-    link.CloseLink();
+        link.CloseLink();
+        EXPECT_EQ(link.FSocket, InvalidSocket);
+        EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
+    }
 }
 
 struct TOutOfReachCase {
@@ -150,7 +155,7 @@ struct TOutOfReachCase {
     std::string Says;  // in the failure text, which only the trace reads; empty: anything
 };
 
-TEST(TcpMeterPlatform, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
+TEST(TcpMeter, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
 {
     const std::vector<TOutOfReachCase> cases = {
         {"nothing listens on the port", "127.0.0.1", true, "refused"},
@@ -166,22 +171,22 @@ TEST(TcpMeterPlatform, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
             TLoopbackListener listener;
             port = listener.Port;
         }
-        TTcpMeterPlatform platform({c.Host, port}, MeterDeviceName, 300ms);
-        TMeterLink link(&platform, [] {});
+        TTcpMeter tcp({c.Host, port}, 300ms);
+        TMeterLink &link = tcp.link;
         ASSERT_TRUE(link.FindMeter());
         const auto started = std::chrono::steady_clock::now();
         EXPECT_FALSE(link.OpenLink());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
         EXPECT_EQ(link.FSocket, InvalidSocket);
-        const std::string text = platform.LinkFailureText();
+        const std::string text = tcp.transport.LinkFailureText();
         EXPECT_FALSE(text.empty());
         EXPECT_NE(text.find(c.Says), std::string::npos) << text;
     }
 }
 
-TEST(TcpMeterPlatform, ItsOneRadioIsNamedAfterTheAddress)
+TEST(TcpMeter, ItsOneRadioIsNamedAfterTheAddress)
 {
-    TTcpMeterPlatform platform({"meter.example", 5000}, MeterDeviceName);
+    TTcpMeterDiscovery platform({"meter.example", 5000}, MeterDeviceName);
     TRadioHandle radio = nullptr;
     const TFindHandle find = platform.FindFirstRadio(radio);
     ASSERT_NE(find, nullptr);

@@ -1,15 +1,15 @@
-// The platform's Bluetooth radio and device enumeration and its RFCOMM sockets,
-// call for call as discovery and link use them. Backends: win32/ (the Windows
-// Bluetooth API and Winsock), bluez/ (BlueZ over D-Bus and kernel RFCOMM
-// sockets), sim/ (scripted radios and the simulated meter) and a TCP transport.
-// Every handle a backend hands out is released through the matching close call.
+// The platform's Bluetooth radios and the devices each lists, call for call as
+// discovery and the scan use them. Backends: win32/ (the Windows Bluetooth
+// API), bluez/ (BlueZ over D-Bus), sim/ (scripted radios) and the one device
+// of a meter reached over TCP. Every handle a backend hands out is released
+// through the matching close call.
 #pragma once
 
-#include "platform/socket_handle.h"
-
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 using TFindHandle = void *;   // a radio-find or device-find handle; null when none
 using TRadioHandle = void *;  // one radio
@@ -40,6 +40,14 @@ struct TBluetoothRadioInfo {
     std::uint64_t Address = 0;
 };
 
+// Puts `name` into a platform's name field, cut short where it does not fit
+// with its terminating zero.
+inline void SetBluetoothName(std::array<char16_t, 248> &field, std::u16string_view name)
+{
+    field.fill(u'\0');
+    std::copy_n(name.begin(), std::min(name.size(), field.size() - 1), field.begin());
+}
+
 // "AA:BB:CC:DD:EE:FF": the six address bytes, the most significant first, as
 // every platform writes a Bluetooth address for people.
 inline std::string BluetoothAddressText(std::uint64_t address)
@@ -56,12 +64,9 @@ inline std::string BluetoothAddressText(std::uint64_t address)
     return text;
 }
 
-// A service class identifier in the platform's GUID byte layout.
-using TServiceClassId = std::array<std::uint8_t, 16>;
-
-class IBluetoothPlatform {
+class IBluetoothDiscovery {
 public:
-    virtual ~IBluetoothPlatform() = default;
+    virtual ~IBluetoothDiscovery() = default;
 
     // Radios. FindFirstRadio returns the radio-find handle and the first radio,
     // or null when no radio can be used.
@@ -78,18 +83,4 @@ public:
     virtual TFindHandle FindFirstDevice(const TDeviceSearchParams &params, TBluetoothDeviceInfo &device) = 0;
     virtual bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) = 0;
     virtual void FindDeviceClose(TFindHandle find) = 0;
-
-    // Sockets. Startup returns 0 on success; OpenSocket returns InvalidSocket on
-    // failure; Connect returns -1 on failure and blocks until it has an answer.
-    virtual int Startup() = 0;
-    virtual TSocketHandle OpenSocket() = 0;
-    virtual void SetReuseAddress(TSocketHandle socket) = 0;
-    virtual int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) = 0;
-    virtual void CloseSocket(TSocketHandle socket) = 0;
-    virtual void Cleanup() = 0;
-
-    // The platform's own words for why the last Startup, OpenSocket or Connect
-    // failed. Discovery and link never look at it (their failures are
-    // silent); only the trace reads it, right after the failure.
-    virtual std::string LinkFailureText() const = 0;
 };
