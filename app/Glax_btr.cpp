@@ -131,10 +131,9 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     StringGrid1->setFocus();
 }
 
-TForm4::~TForm4()
+void TForm4::ShutdownWorker()
 {
-    if (BTthr != nullptr)
-        BTthr->Shutdown();
+    FWorker.Shutdown();
 }
 
 void TForm4::FormCreate()
@@ -145,16 +144,9 @@ void TForm4::FormCreate()
     FReport = std::make_unique<TReadingsReport>(FReadings->Table());
 
     try {
-        auto *worker = new GLAXBTthr(*this, FPlatform, FSynchronizer);
-        BTthr = worker;
-        try {
-            worker->Start();
-        } catch (...) {
-            // A worker whose thread the system refused is no worker: it goes at
-            // once, and BTthr stays empty.
-            worker->Shutdown();
-            throw;
-        }
+        // A worker whose thread the system refused is no worker: it goes at
+        // once, and BTthr stays empty.
+        FWorker.Start(*this, FPlatform, FSynchronizer);
     } catch (...) {
         // Without a worker there is nothing to command and nothing to shut down;
         // the window still opens.
@@ -370,8 +362,7 @@ void TForm4::closeEvent(QCloseEvent *event)
     }
     FClosing = true;
     ShowStopOverlay();
-    if (BTthr != nullptr)
-        BTthr->Shutdown();
+    FWorker.Shutdown();
     Form12.hide();
     event->accept();  // the program ends; FClosing stays set
 }

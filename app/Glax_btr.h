@@ -6,6 +6,7 @@
 #include "app/indicator_shape.h"
 #include "app/Unit12.h"
 #include "link/worker_host.h"
+#include "link/worker_owner.h"
 #include "platform/bluetooth_platform.h"
 #include "readings/qt/csv_save_dialog.h"
 #include "readings/qt/readings_model.h"
@@ -47,8 +48,9 @@ public:
     // Every row the table accepts goes to the session journal as `journal` says.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
            IBluetoothPlatform &platform, const TJournalOptions &journal, QWidget *parent = nullptr);
-    // Ends a worker still running, should the window go without being closed.
-    ~TForm4() override;
+    // Ends the worker through its orderly Shutdown, if it still runs; the close
+    // does so too, and so does the window's end.
+    void ShutdownWorker();
 
     // The worker's host operations, on the interface thread.
     void ShowIndicator(TColor color) override;
@@ -113,4 +115,7 @@ private:
     QPointer<QWidget> FFocusBeforeStop;  // where the keyboard was when the overlay went up
     bool FPaintingOverlay = false;
     bool FClosing = false;
+    // Last, so that it goes first: a worker that still runs when the window goes
+    // without being closed ends while the rest of the window serves its hand-offs.
+    TWorkerOwner FWorker;
 };

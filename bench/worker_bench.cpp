@@ -7,7 +7,7 @@
 // ReadingLatency: from the moment the simulated meter sends a message to the
 // host's AddReading, against the exchange's own fixed pause that lies in that
 // stretch (200 ms between the reply wait and the first receive).
-#include "link/Glaxbththr.h"
+#include "link/worker_owner.h"
 #include "platform/bluetooth_platform.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
@@ -114,13 +114,13 @@ void IdleWorkerCpu(benchmark::State &state)
         TSimulatedMeter meter;
         TBenchPlatform platform(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, platform, sync);
-        worker->Start();
+        TWorkerOwner worker;
+        worker.Start(host, platform, sync);
         Serve(sync, 100ms);  // its first hand-off, then it idles
         begin = CpuSeconds();
         Serve(sync, Window);
         const double workerCpu = CpuSeconds() - begin;
-        worker->Shutdown();
+        worker.Shutdown();
 
         const double window = std::chrono::duration<double>(Window).count();
         state.counters["idle_worker_cpu_percent_of_core"] = 100.0 * workerCpu / window;
@@ -139,13 +139,13 @@ void ReadingLatency(benchmark::State &state)
         TSimulatedMeter meter;
         TBenchPlatform platform(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, platform, sync);
-        worker->Start();
-        worker->RequestStart();
+        TWorkerOwner worker;
+        worker.Start(host, platform, sync);
+        BTthr->RequestStart();
         const auto deadline = TClock::now() + 60s;
         while (host.ReadingTimes().size() < Readings && TClock::now() < deadline)
             Serve(sync, 10ms);
-        worker->Shutdown();
+        worker.Shutdown();
 
         std::vector<TClock::time_point> sent;
         for (const TTrafficEvent &event : meter.Traffic())

@@ -35,19 +35,13 @@ GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchroni
       FHost(host),
       FSynchronizer(synchronizer)
 {
-    // Shutdown frees the object, after the thread has ended.
+    // The owner frees the object, after Shutdown has seen the thread's end.
     SetFreeOnTerminate(false);
     // FStopEvent (not signalled) and FLock are made with the object.
     FIndicatorColor = IndicatorGrey;
     FMessageSize = ReadingMessageSize;
     // Shutdown waits for a hand-off or the thread's end, whichever comes first.
     SetFinishedNotifier([&sync = FSynchronizer] { sync.Wake(); });
-}
-
-GLAXBTthr::~GLAXBTthr()
-{
-    if (BTthr == this)
-        BTthr = nullptr;
 }
 
 void GLAXBTthr::RequestStart()
@@ -83,7 +77,6 @@ void GLAXBTthr::Shutdown()
         }
         WaitFor();
     }
-    delete this;
 }
 
 void GLAXBTthr::HandOff(void (GLAXBTthr::*step)())

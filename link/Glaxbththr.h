@@ -23,8 +23,8 @@ inline constexpr std::int32_t CommandNone = 0;
 inline constexpr std::int32_t CommandStart = 1;
 inline constexpr std::int32_t CommandStop = 2;
 
-// Create with new on the interface thread (the synchronizer's), Start() it, and
-// end it with Shutdown(), which deletes it: the object must outlive its thread,
+// Made, started and ended by its owner, TWorkerOwner (link/worker_owner.h), on
+// the interface thread (the synchronizer's): the object must outlive its thread,
 // and only Shutdown knows when the thread has ended.
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
@@ -33,16 +33,16 @@ public:
     // its link does and what came of each message (null: no trace).
     GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchronizer &synchronizer,
               TTraceFile *trace = ProgramLinkTrace());
-    // Only through Shutdown(): the thread has ended by then. Empties BTthr.
-    ~GLAXBTthr() override;
+    // Only after Shutdown(): the thread has ended by then.
+    ~GLAXBTthr() override = default;
 
     // Interface thread. Each posts its command only when none is pending.
     void RequestStart();
     // Also calls the host's ShowStopOverlay, directly, when the stop is posted.
     void RequestStop();
     bool IsActive() const;
-    // Interface thread: sets the stop event, waits for the thread's end running
-    // hand-offs meanwhile, then destroys this object (which empties BTthr).
+    // Interface thread: sets the stop event and waits for the thread's end,
+    // running hand-offs meanwhile. The owner destroys the object afterwards.
     void Shutdown();
 
 protected:
@@ -75,5 +75,5 @@ private:
     int FRowsAdded = 0;
 };
 
-// The program-wide reference to the one worker.
+// The program-wide reference to the one worker; its owner sets and empties it.
 extern GLAXBTthr *BTthr;

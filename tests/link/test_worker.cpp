@@ -1,4 +1,4 @@
-#include "link/Glaxbththr.h"
+#include "link/worker_owner.h"
 #include "platform/sim/reading_generator.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
@@ -69,9 +69,8 @@ protected:
         meter = std::make_unique<TSimulatedMeter>(std::move(options));
         platform = std::make_unique<TWorkerTestPlatform>(meter.get());
         ui.Run([this] {
-            worker = new GLAXBTthr(host, *platform, ui.Synchronizer());
-            BTthr = worker;
-            worker->Start();
+            owner.Start(host, *platform, ui.Synchronizer());
+            worker = owner.Worker();
         });
     }
 
@@ -93,7 +92,7 @@ protected:
     std::chrono::milliseconds Shutdown()
     {
         const auto begin = TTestClock::now();
-        ui.Run([this] { worker->Shutdown(); });
+        ui.Run([this] { owner.Shutdown(); });
         worker = nullptr;
         return std::chrono::duration_cast<std::chrono::milliseconds>(TTestClock::now() - begin);
     }
@@ -117,6 +116,7 @@ protected:
     TWorkerTestHost host{ui};
     std::unique_ptr<TSimulatedMeter> meter;
     std::unique_ptr<TWorkerTestPlatform> platform;
+    TWorkerOwner owner;
     GLAXBTthr *worker = nullptr;
 };
 
@@ -410,8 +410,12 @@ TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
 {
     meter = std::make_unique<TSimulatedMeter>();
     platform = std::make_unique<TWorkerTestPlatform>(meter.get());
-    ui.Run([this] { worker = new GLAXBTthr(host, *platform, ui.Synchronizer()); });
-    EXPECT_LT(Shutdown(), 1000ms);
+    const auto begin = TTestClock::now();
+    ui.Run([this] {
+        GLAXBTthr unstarted(host, *platform, ui.Synchronizer());
+        unstarted.Shutdown();
+    });
+    EXPECT_LT(TTestClock::now() - begin, 1000ms);
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -431,15 +435,13 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
             } host;
             TSynchronizer synchronizer;
             TWorkerTestPlatform platform(nullptr);
-            auto *worker = new GLAXBTthr(host, platform, synchronizer);
-            BTthr = worker;
+            TWorkerOwner owner;
             try {
-                worker->Start();
+                owner.Start(host, platform, synchronizer);
                 return 3;  // the system made the thread after all
             } catch (const std::system_error &) {
             }
-            worker->Shutdown();
-            return BTthr == nullptr ? 0 : 4;
+            return BTthr == nullptr && owner.Worker() == nullptr ? 0 : 4;
         },
         10s, whyNot);
     if (!outcome)
