@@ -154,12 +154,23 @@ void GLAXBTthr::TakeUpCommand()
         HandOff(&GLAXBTthr::ShowRunState);
     }
     if (FCommand.load() == CommandStop && FState.load() == StateSearching) {
-        FState.store(StateIdle);
-        FCommand.store(CommandNone);
-        SetIndicator(IndicatorGrey);
+        GoIdle();
         HandOff(&GLAXBTthr::ShowRunState);
     }
     DropStaleCommand();
+}
+
+// The one way back to idle: under FLock the state, and a pending stop with it
+// (in idle it has nothing left to do), then the grey indicator.
+void GLAXBTthr::GoIdle()
+{
+    {
+        TRecursiveLockGuard guard(FLock);
+        FState.store(StateIdle);
+        if (FCommand.load() == CommandStop)
+            FCommand.store(CommandNone);
+    }
+    SetIndicator(IndicatorGrey);
 }
 
 // A command whose state has passed before the worker looked at it would stay
@@ -181,9 +192,7 @@ void GLAXBTthr::Search()
         {
             TRecursiveLockGuard guard(FLock);
             if (FCommand.load() == CommandStop) {
-                FState.store(StateIdle);
-                FCommand.store(CommandNone);
-                SetIndicator(IndicatorGrey);
+                GoIdle();
                 HandOff(&GLAXBTthr::ShowRunState);
                 break;
             }
@@ -197,22 +206,13 @@ void GLAXBTthr::Search()
             break;
         }
         if (!HasRadio()) {
-            FIndicatorColor = IndicatorGrey;
-            {
-                TRecursiveLockGuard guard(FLock);
-                FState.store(StateIdle);
-            }
-            HandOff(&GLAXBTthr::ShowIndicator);
+            GoIdle();
             HandOff(&GLAXBTthr::ShowRunState);
             HandOff(&GLAXBTthr::ShowNoRadioError);
             break;
         }
         if (FStopEvent.WaitFor(StopLookMilliseconds) == TWaitResult::wrSignaled) {
-            SetIndicator(IndicatorGrey);
-            {
-                TRecursiveLockGuard guard(FLock);
-                FState.store(StateIdle);
-            }
+            GoIdle();
             Terminate();
             break;
         }
