@@ -245,9 +245,9 @@ void TForm4::ShowIndicator(TColor color)
     Shape1->SetBrushColor(color);
 }
 
-void TForm4::ShowRunState(std::int32_t state)
+void TForm4::ShowRunState(TRunState state)
 {
-    Button1->setText(state == StateIdle ? QStringLiteral("Start") : QStringLiteral("Stop"));
+    Button1->setText(state == TRunState::Idle ? QStringLiteral("Start") : QStringLiteral("Stop"));
     // The overlay may still be on its way up (ShowStopOverlay paints it before
     // it disables this window); it is released all the same.
     if (isEnabled() && !FStopOverlayUp)

@@ -56,7 +56,7 @@ public:
     void ShowIndicator(TColor color) override;
     // Releasing a stop overlay gives the keyboard back to the control that had
     // it when the stop began.
-    void ShowRunState(std::int32_t state) override;
+    void ShowRunState(TRunState state) override;
     void ShowNoRadioError() override;
     // Disables the window and shows it disabled at once, also when the interface
     // thread goes on to wait for the worker's end.

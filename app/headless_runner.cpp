@@ -111,7 +111,7 @@ public:
     }
 
     void ShowIndicator(TColor) override {}
-    void ShowRunState(std::int32_t) override {}
+    void ShowRunState(TRunState) override {}
     void ShowStopOverlay() override {}
     void ShowNoRadioError() override { FNoRadio = true; }
 

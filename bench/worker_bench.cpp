@@ -65,7 +65,7 @@ private:
 class TBenchHost : public IWorkerHost {
 public:
     void ShowIndicator(TColor) override {}
-    void ShowRunState(std::int32_t) override {}
+    void ShowRunState(TRunState) override {}
     void ShowNoRadioError() override {}
     void ShowStopOverlay() override {}
     void AddReading(const TReading &) override

@@ -46,22 +46,22 @@ GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchroni
 
 void GLAXBTthr::RequestStart()
 {
-    if (FCommand.load() != CommandNone)
+    if (FCommand.load() != TWorkerCommand::None)
         return;
-    FCommand.store(CommandStart);
+    FCommand.store(TWorkerCommand::Start);
 }
 
 void GLAXBTthr::RequestStop()
 {
-    if (FCommand.load() != CommandNone)
+    if (FCommand.load() != TWorkerCommand::None)
         return;
-    FCommand.store(CommandStop);
+    FCommand.store(TWorkerCommand::Stop);
     FHost.ShowStopOverlay();
 }
 
 bool GLAXBTthr::IsActive() const
 {
-    return FState.load() != StateIdle;
+    return FState.load() != TRunState::Idle;
 }
 
 void GLAXBTthr::Shutdown()
@@ -136,10 +136,10 @@ void GLAXBTthr::Execute()
             continue;
         }
         TakeUpCommand();
-        if (FState.load() == StateIdle)
+        if (FState.load() == TRunState::Idle)
             continue;
         Search();
-        if (FState.load() == StateMeterFound)
+        if (FState.load() == TRunState::MeterFound)
             ConnectAndExchange();
     }
 }
@@ -147,13 +147,13 @@ void GLAXBTthr::Execute()
 void GLAXBTthr::TakeUpCommand()
 {
     TRecursiveLockGuard guard(FLock);
-    if (FCommand.load() == CommandStart && FState.load() == StateIdle) {
-        FCommand.store(CommandNone);
-        FState.store(StateSearching);
+    if (FCommand.load() == TWorkerCommand::Start && FState.load() == TRunState::Idle) {
+        FCommand.store(TWorkerCommand::None);
+        FState.store(TRunState::Searching);
         SetIndicator(IndicatorBlue);
         HandOff(&GLAXBTthr::ShowRunState);
     }
-    if (FCommand.load() == CommandStop && FState.load() == StateSearching) {
+    if (FCommand.load() == TWorkerCommand::Stop && FState.load() == TRunState::Searching) {
         GoIdle();
         HandOff(&GLAXBTthr::ShowRunState);
     }
@@ -166,9 +166,9 @@ void GLAXBTthr::GoIdle()
 {
     {
         TRecursiveLockGuard guard(FLock);
-        FState.store(StateIdle);
-        if (FCommand.load() == CommandStop)
-            FCommand.store(CommandNone);
+        FState.store(TRunState::Idle);
+        if (FCommand.load() == TWorkerCommand::Stop)
+            FCommand.store(TWorkerCommand::None);
     }
     SetIndicator(IndicatorGrey);
 }
@@ -180,18 +180,19 @@ void GLAXBTthr::GoIdle()
 // nothing left to do: it is cleared. Caller holds FLock.
 void GLAXBTthr::DropStaleCommand()
 {
-    const std::int32_t command = FCommand.load();
-    const std::int32_t state = FState.load();
-    if ((command == CommandStop && state == StateIdle) || (command == CommandStart && state == StateSearching))
-        FCommand.store(CommandNone);
+    const TWorkerCommand command = FCommand.load();
+    const TRunState state = FState.load();
+    if ((command == TWorkerCommand::Stop && state == TRunState::Idle) ||
+        (command == TWorkerCommand::Start && state == TRunState::Searching))
+        FCommand.store(TWorkerCommand::None);
 }
 
 void GLAXBTthr::Search()
 {
-    while (FState.load() == StateSearching) {
+    while (FState.load() == TRunState::Searching) {
         {
             TRecursiveLockGuard guard(FLock);
-            if (FCommand.load() == CommandStop) {
+            if (FCommand.load() == TWorkerCommand::Stop) {
                 GoIdle();
                 HandOff(&GLAXBTthr::ShowRunState);
                 break;
@@ -202,7 +203,7 @@ void GLAXBTthr::Search()
         if (FindMeter()) {
             TRecursiveLockGuard guard(FLock);
             SetIndicator(IndicatorBlue);
-            FState.store(StateMeterFound);
+            FState.store(TRunState::MeterFound);
             break;
         }
         if (!HasRadio()) {
@@ -224,7 +225,7 @@ void GLAXBTthr::ConnectAndExchange()
     SetIndicator(IndicatorBlue);
     if (!OpenLink()) {
         TRecursiveLockGuard guard(FLock);
-        FState.store(StateSearching);
+        FState.store(TRunState::Searching);
         return;
     }
     TLinkCloser closer(*this);
@@ -232,5 +233,5 @@ void GLAXBTthr::ConnectAndExchange()
     TRecursiveLockGuard guard(FLock);
     if (ExchangeReading(FMessageSize))
         HandOff(&GLAXBTthr::ProcessReading);
-    FState.store(StateSearching);
+    FState.store(TRunState::Searching);
 }

@@ -15,13 +15,8 @@
 
 class TSynchronizer;
 
-// Run states (FState) and commands (FCommand).
-inline constexpr std::int32_t StateIdle = 0;
-inline constexpr std::int32_t StateSearching = 1;
-inline constexpr std::int32_t StateMeterFound = 2;
-inline constexpr std::int32_t CommandNone = 0;
-inline constexpr std::int32_t CommandStart = 1;
-inline constexpr std::int32_t CommandStop = 2;
+// The command word (FCommand) that the interface thread posts: 1 start, 2 stop.
+enum class TWorkerCommand : std::int32_t { None = 0, Start = 1, Stop = 2 };
 
 // Made, started and ended by its owner, TWorkerOwner (link/worker_owner.h), on
 // the interface thread (the synchronizer's): the object must outlive its thread,
@@ -69,8 +64,9 @@ private:
     TSynchronizer &FSynchronizer;
     TEvent FStopEvent;  // auto-reset; set only by Shutdown
     TRecursiveLock FLock;  // entered by the worker thread only
-    std::atomic<std::int32_t> FState{StateIdle};
-    std::atomic<std::int32_t> FCommand{CommandNone};
+    // Each a single 32-bit word, read and written in one atomic access.
+    std::atomic<TRunState> FState{TRunState::Idle};
+    std::atomic<TWorkerCommand> FCommand{TWorkerCommand::None};
     // Readings the host has taken: the last one's row number. Interface
     // thread, inside ProcessReading.
     int FRowsAdded = 0;

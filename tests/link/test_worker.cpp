@@ -428,7 +428,7 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
         [] {
             struct TNoHost : IWorkerHost {
                 void ShowIndicator(TColor) override {}
-                void ShowRunState(std::int32_t) override {}
+                void ShowRunState(TRunState) override {}
                 void ShowNoRadioError() override {}
                 void ShowStopOverlay() override {}
                 void AddReading(const TReading &) override {}
