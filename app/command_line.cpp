@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/headless_runner.h"
+#include "platform/meter_wire.h"
 
 #include <charconv>
 #include <climits>
@@ -152,7 +153,8 @@ std::string CommandLineHelp()
            "\n"
            "  clb                   as the first argument: show and save the raw values IR1 to IR4\n"
            "  --simulate            use the simulated radio and meter instead of Bluetooth\n"
-           "  --sim-messages FILE   the simulated meter serves these raw 136-byte records,\n"
+           "  --sim-messages FILE   the simulated meter serves these raw " +
+           std::to_string(ReadingMessageSize) + "-byte records,\n"
            "                        one per connection, once through the file (implies --simulate)\n"
            "  --sim-no-radio        simulate a computer without a Bluetooth radio (implies --simulate)\n"
            "  --meter tcp:HOST:PORT reach the meter through a serial-to-network bridge\n"

@@ -13,7 +13,7 @@
 struct TCommandLine {
     bool ClbMode = false;          // the first argument is exactly "clb"
     bool Simulate = false;         // --simulate: the simulated radio and meter
-    std::string SimMessagesPath;   // --sim-messages FILE: raw 136-byte records to serve
+    std::string SimMessagesPath;   // --sim-messages FILE: raw reading messages to serve
     bool SimulateNoRadio = false;  // --sim-no-radio: a simulated computer without a radio
     std::string MeterAddress;      // --meter tcp:HOST:PORT
     bool Headless = false;         // --headless

@@ -1,6 +1,6 @@
 // The reading exchange's own overhead: a full exchange with the simulated
 // meter, its two fixed 200 ms pauses scaled to zero, against a bare request and
-// 136-byte answer on the same kind of connection to the same meter.
+// message-sized answer on the same kind of connection to the same meter.
 #include "bench/median_reporter.h"
 #include "link/meter_link.h"
 #include "platform/sim/simulated_meter.h"
@@ -19,7 +19,7 @@ TMeterOptions QuietMeter()
     return options;
 }
 
-// Baseline: one request byte out, 136 bytes back, read as they come.
+// Baseline: one request byte out, one message back, read as they come.
 void BM_BareRoundTrip(benchmark::State &state)
 {
     TSimulatedMeter meter(QuietMeter());
@@ -31,12 +31,13 @@ void BM_BareRoundTrip(benchmark::State &state)
             state.SkipWithError("send failed");
             break;
         }
-        std::int32_t received = 0;
+        std::size_t received = 0;
         while (received < ReadingMessageSize) {
-            const int piece = ReceiveBytes(socket.Get(), buffer + received, ReadingMessageSize - received);
+            const int piece =
+                ReceiveBytes(socket.Get(), buffer + received, static_cast<std::int32_t>(ReadingMessageSize - received));
             if (piece <= 0)
                 break;
-            received += piece;
+            received += static_cast<std::size_t>(piece);
         }
         if (received != ReadingMessageSize) {
             state.SkipWithError("short answer");

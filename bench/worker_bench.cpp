@@ -149,7 +149,7 @@ void ReadingLatency(benchmark::State &state)
 
         std::vector<TClock::time_point> sent;
         for (const TTrafficEvent &event : meter.Traffic())
-            if (event.Kind == TTrafficEvent::TKind::Sent && event.Bytes.size() == MeterMessageSize)
+            if (event.Kind == TTrafficEvent::TKind::Sent && event.Bytes.size() == ReadingMessageSize)
                 sent.push_back(event.Time);
         const std::vector<TClock::time_point> added = host.ReadingTimes();
         const std::size_t n = std::min(sent.size(), added.size());

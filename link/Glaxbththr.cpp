@@ -39,7 +39,7 @@ GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchroni
     SetFreeOnTerminate(false);
     // FStopEvent (not signalled) and FLock are made with the object.
     FIndicatorColor = IndicatorGrey;
-    FMessageSize = ReadingMessageSize;
+    FMessageSize = static_cast<std::int32_t>(ReadingMessageSize);
     // Shutdown waits for a hand-off or the thread's end, whichever comes first.
     SetFinishedNotifier([&sync = FSynchronizer] { sync.Wake(); });
 }

@@ -23,10 +23,14 @@ void PrintUsage(std::ostream &out)
 {
     out << "usage: sim_meter [--port N] [--behaviour NAME] [--file PATH] [--seed N]\n"
            "                 [--delay-ms N] [--pieces N,N,...] [--gap-us N] [--short N] [--extra N]\n"
-           "Serves one 136-byte reading message per request byte on 127.0.0.1.\n"
+           "Serves one "
+        << ReadingMessageSize
+        << "-byte reading message per request byte on 127.0.0.1.\n"
            "  --port N          port to listen on (default 0: a free port, printed at start)\n"
            "  --behaviour NAME  answer (default), silent, pieces, short, close, extra, refuse\n"
-           "  --file PATH       serve the raw 136-byte messages of this file, once through;\n"
+           "  --file PATH       serve the raw "
+        << ReadingMessageSize
+        << "-byte messages of this file, once through;\n"
            "                    afterwards the meter stays silent (default: generated readings)\n"
            "  --seed N          seed of the generated readings (default 1)\n"
            "  --delay-ms N      time from request to answer (default 50)\n"
@@ -72,7 +76,7 @@ std::vector<std::size_t> ParsePieceSizes(const std::string &option, const std::s
     std::vector<std::size_t> sizes;
     std::istringstream list(value);
     for (std::string size; std::getline(list, size, ',');)
-        sizes.push_back(ParseNumber(option, size, MeterMessageSize));
+        sizes.push_back(ParseNumber(option, size, ReadingMessageSize));
     return sizes;
 }
 
@@ -97,7 +101,7 @@ void ApplyOption(TSettings &settings, const std::string &option, const std::stri
     } else if (option == "--gap-us") {
         meter.PieceGap = std::chrono::microseconds(ParseNumber(option, value, 60'000'000));
     } else if (option == "--short") {
-        meter.ShortLength = ParseNumber(option, value, MeterMessageSize);
+        meter.ShortLength = ParseNumber(option, value, ReadingMessageSize);
     } else if (option == "--extra") {
         meter.ExtraLength = ParseNumber(option, value, 1'000'000);
     } else if (option == "--pieces") {

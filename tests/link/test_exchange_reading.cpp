@@ -156,16 +156,15 @@ TEST(ExchangeReading, LeavesAckThenMessageThenZeroAndClearsOnlyTheFirstHundredBy
     TMeterMessage message;
     for (std::size_t i = 0; i < message.size(); ++i)
         message[i] = static_cast<std::uint8_t>(200 - i);  // never 0, first byte not 0x19
-    for (const std::int32_t size : {ReadingMessageSize, 50, 1}) {
-        SCOPED_TRACE(size);
+    for (const std::size_t n : {ReadingMessageSize, std::size_t{50}, std::size_t{1}}) {
+        SCOPED_TRACE(n);
         TMeterOptions options;
         options.Messages = std::vector<TMeterMessage>{message};
         TExchangeRig rig(options);
         rig.SeedBuffer();
-        ASSERT_TRUE(rig.Link.ExchangeReading(size));
+        ASSERT_TRUE(rig.Link.ExchangeReading(static_cast<std::int32_t>(n)));
 
         const auto &buffer = rig.Link.FBuffer;
-        const auto n = static_cast<std::size_t>(size);
         EXPECT_EQ(buffer[0], AckByte);
         for (std::size_t i = 1; i < n; ++i)
             ASSERT_EQ(buffer[i], message[i]) << "byte " << i;
