@@ -53,13 +53,13 @@ void BM_ExchangeReading(benchmark::State &state)
     TSimulatedMeter meter(QuietMeter());
     TMeterLink link(nullptr, [] {});
     TOwnedSocket socket(meter.Connect());
-    link.FSocket = socket.Get();
+    link.LendSocket(socket.Get());
     for (auto _ : state) {
         if (!link.ExchangeReading(ReadingMessageSize)) {
             state.SkipWithError("exchange failed");
             break;
         }
-        benchmark::DoNotOptimize(link.FBuffer);
+        benchmark::DoNotOptimize(link.Buffer());
     }
 }
 

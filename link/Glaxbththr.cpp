@@ -37,9 +37,9 @@ GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothPlatform &platform, TSynchroni
 {
     // The owner frees the object, after Shutdown has seen the thread's end.
     SetFreeOnTerminate(false);
-    // FStopEvent (not signalled) and FLock are made with the object.
-    FIndicatorColor = IndicatorGrey;
-    FMessageSize = static_cast<std::int32_t>(ReadingMessageSize);
+    // FStopEvent (not signalled) and FLock are made with the object, and the
+    // link's FMessageSize is ReadingMessageSize.
+    SetIndicatorColor(IndicatorGrey);
     // Shutdown waits for a hand-off or the thread's end, whichever comes first.
     SetFinishedNotifier([&sync = FSynchronizer] { sync.Wake(); });
 }
@@ -86,7 +86,7 @@ void GLAXBTthr::HandOff(void (GLAXBTthr::*step)())
 
 void GLAXBTthr::ShowIndicator()
 {
-    FHost.ShowIndicator(FIndicatorColor);
+    FHost.ShowIndicator(IndicatorColor());
 }
 
 void GLAXBTthr::ShowRunState()
@@ -105,7 +105,7 @@ void GLAXBTthr::ProcessReading()
     // does not parse, or a row that cannot be appended, ends here. Only the
     // trace hears why.
     try {
-        TReading reading = ParseReading(FBuffer.data(), FMessageSize);
+        TReading reading = ParseReading(Buffer().data(), MessageSize());
         try {
             FHost.AddReading(reading);
         } catch (const std::exception &error) {
@@ -123,7 +123,7 @@ void GLAXBTthr::ProcessReading()
 
 void GLAXBTthr::SetIndicator(TColor color)
 {
-    FIndicatorColor = color;
+    SetIndicatorColor(color);
     HandOff(&GLAXBTthr::ShowIndicator);
 }
 
@@ -231,7 +231,7 @@ void GLAXBTthr::ConnectAndExchange()
     TLinkCloser closer(*this);
     SetIndicator(IndicatorRed);
     TRecursiveLockGuard guard(FLock);
-    if (ExchangeReading(FMessageSize))
+    if (ExchangeReading(MessageSize()))
         HandOff(&GLAXBTthr::ProcessReading);
     FState.store(TRunState::Searching);
 }

@@ -59,7 +59,7 @@ TEST_F(MeterDiscovery, OnlyTheExactNameMatches)
         platform.Radios = {{{c.Name, 0x1234}}};
         TMeterLink link(&platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Matches);
-        EXPECT_EQ(link.FDeviceAddress, c.Matches ? 0x1234u : 0u);
+        EXPECT_EQ(link.DeviceAddress(), c.Matches ? 0x1234u : 0u);
         EXPECT_TRUE(link.HasRadio());
         EXPECT_EQ(platform.OpenHandleCount(), 0);
         EXPECT_TRUE(platform.Misuses.empty());
@@ -124,7 +124,7 @@ TEST_F(MeterDiscovery, WalksRadiosAndDevicesInOrderAndClosesEveryHandleInOrder)
         TMeterLink link(&platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Found);
         EXPECT_EQ(link.HasRadio(), c.HasRadio);
-        EXPECT_EQ(link.FDeviceAddress, c.Address);
+        EXPECT_EQ(link.DeviceAddress(), c.Address);
         EXPECT_EQ(platform.Calls, c.Calls);
         EXPECT_EQ(platform.OpenHandleCount(), 0);
         EXPECT_TRUE(platform.Misuses.empty());
@@ -155,12 +155,12 @@ TEST_F(MeterDiscovery, AFailedDiscoveryKeepsTheAddressFoundBefore)
     Platform.Radios = {{{u"Headset", 9}}};
     EXPECT_FALSE(Link.FindMeter());
     EXPECT_TRUE(Link.HasRadio());
-    EXPECT_EQ(Link.FDeviceAddress, 0x00112233445566u);
+    EXPECT_EQ(Link.DeviceAddress(), 0x00112233445566u);
 
     Platform.Radios = {};
     EXPECT_FALSE(Link.FindMeter());
     EXPECT_FALSE(Link.HasRadio());
-    EXPECT_EQ(Link.FDeviceAddress, 0x00112233445566u);
+    EXPECT_EQ(Link.DeviceAddress(), 0x00112233445566u);
     ExpectNothingLeftOpen();
 }
 
@@ -202,7 +202,7 @@ TEST_F(MeterDiscovery, OpenLinkLeavesNothingOpenWhenItFails)
         EXPECT_EQ(platform.Calls, c.Calls);
         EXPECT_EQ(platform.OpenSocketCount(), c.Opened ? 1 : 0);
         EXPECT_EQ(platform.OutstandingStartups(), c.Opened ? 1 : 0);
-        EXPECT_EQ(link.FSocket, c.Opened ? TFakeBluetooth::FakeSocket : InvalidSocket);
+        EXPECT_EQ(link.Socket(), c.Opened ? TFakeBluetooth::FakeSocket : InvalidSocket);
         EXPECT_TRUE(platform.Misuses.empty());
     }
 }
@@ -269,7 +269,7 @@ TEST(WindowsBluetooth, ALinkNobodyAnswersFailsCleanly)
     TWin32Bluetooth platform;
     TMeterLink link(&platform, [] {});
     EXPECT_FALSE(link.OpenLink());
-    EXPECT_EQ(link.FSocket, InvalidSocket);
+    EXPECT_EQ(link.Socket(), InvalidSocket);
 }
 #else
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
