@@ -132,10 +132,9 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     StringGrid1->setFocus();
 }
 
-TForm4::~TForm4()
+void TForm4::ShutdownWorker()
 {
-    if (BTthr != nullptr)
-        BTthr->Shutdown();
+    FWorker.Shutdown();
 }
 
 void TForm4::FormCreate()
@@ -146,16 +145,9 @@ void TForm4::FormCreate()
     FReport = std::make_unique<TReadingsReport>(FReadings->Table());
 
     try {
-        auto *worker = new GLAXBTthr(*this, FDiscovery, FTransport, FSynchronizer);
-        BTthr = worker;
-        try {
-            worker->Start();
-        } catch (...) {
-            // A worker whose thread the system refused is no worker: it goes at
-            // once, and BTthr stays empty.
-            worker->Shutdown();
-            throw;
-        }
+        // A worker whose thread the system refused is no worker: it goes at
+        // once, and BTthr stays empty.
+        FWorker.Start(*this, FDiscovery, FTransport, FSynchronizer);
     } catch (...) {
         // Without a worker there is nothing to command and nothing to shut down;
         // the window still opens.
@@ -254,9 +246,9 @@ void TForm4::ShowIndicator(TColor color)
     Shape1->SetBrushColor(color);
 }
 
-void TForm4::ShowRunState(std::int32_t state)
+void TForm4::ShowRunState(TRunState state)
 {
-    Button1->setText(state == StateIdle ? QStringLiteral("Start") : QStringLiteral("Stop"));
+    Button1->setText(state == TRunState::Idle ? QStringLiteral("Start") : QStringLiteral("Stop"));
     // The overlay may still be on its way up (ShowStopOverlay paints it before
     // it disables this window); it is released all the same.
     if (isEnabled() && !FStopOverlayUp)
@@ -371,8 +363,7 @@ void TForm4::closeEvent(QCloseEvent *event)
     }
     FClosing = true;
     ShowStopOverlay();
-    if (BTthr != nullptr)
-        BTthr->Shutdown();
+    FWorker.Shutdown();
     Form12.hide();
     event->accept();  // the program ends; FClosing stays set
 }

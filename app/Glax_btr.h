@@ -6,6 +6,7 @@
 #include "app/indicator_shape.h"
 #include "app/Unit12.h"
 #include "link/worker_host.h"
+#include "link/worker_owner.h"
 #include "platform/bluetooth_discovery.h"
 #include "platform/bluetooth_transport.h"
 #include "readings/qt/csv_save_dialog.h"
@@ -50,14 +51,15 @@ public:
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
            IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal,
            QWidget *parent = nullptr);
-    // Ends a worker still running, should the window go without being closed.
-    ~TForm4() override;
+    // Ends the worker through its orderly Shutdown, if it still runs; the close
+    // does so too, and so does the window's end.
+    void ShutdownWorker();
 
     // The worker's host operations, on the interface thread.
     void ShowIndicator(TColor color) override;
     // Releasing a stop overlay gives the keyboard back to the control that had
     // it when the stop began.
-    void ShowRunState(std::int32_t state) override;
+    void ShowRunState(TRunState state) override;
     void ShowNoRadioError() override;
     // Disables the window and shows it disabled at once, also when the interface
     // thread goes on to wait for the worker's end.
@@ -117,4 +119,7 @@ private:
     QPointer<QWidget> FFocusBeforeStop;  // where the keyboard was when the overlay went up
     bool FPaintingOverlay = false;
     bool FClosing = false;
+    // Last, so that it goes first: a worker that still runs when the window goes
+    // without being closed ends while the rest of the window serves its hand-offs.
+    TWorkerOwner FWorker;
 };

@@ -120,8 +120,7 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         application.exec();
         // A quit that did not come through the main window's close still ends
         // the worker in order.
-        if (BTthr != nullptr)
-            BTthr->Shutdown();
+        form4.ShutdownWorker();
     } catch (...) {
         ShowCurrentError();
     }

@@ -1,33 +1,11 @@
 #include "app/command_line.h"
 
-#include "app/headless_runner.h"
+#include "platform/meter_wire.h"
 
 #include <charconv>
 #include <climits>
 
 namespace {
-
-struct TOptionReader {
-    const std::vector<std::string> &args;
-    std::size_t index = 0;
-
-    // The value of an option: "--name=value" or "--name value". A value that
-    // begins with "--" is the next option, not a file named so: "--csv
-    // --report-pdf r.pdf" must not write the readings to a file "--report-pdf".
-    std::string Value(const std::string &name, const std::string &arg, std::size_t equals)
-    {
-        std::string value;
-        if (equals != std::string::npos)
-            value = arg.substr(equals + 1);
-        else if (index + 1 < args.size())
-            value = args[++index];
-        else
-            throw ECommandLineError(name + " needs a value");
-        if (value.rfind("--", 0) == 0)
-            throw ECommandLineError(name + " needs a value, not the option " + value);
-        return value;
-    }
-};
 
 long ParseCount(const std::string &text)
 {
@@ -36,13 +14,6 @@ long ParseCount(const std::string &text)
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || value <= 0)
         throw ECommandLineError("--count needs a whole number above 0, not \"" + text + "\"");
-    return value;
-}
-
-std::string NonEmpty(const std::string &name, const std::string &value)
-{
-    if (value.empty())
-        throw ECommandLineError(name + " needs a value");
     return value;
 }
 
@@ -58,46 +29,37 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
     TCommandLine result;
     result.ClbMode = ClbModeOf(args);
 
-    TOptionReader reader{args};
-    for (; reader.index < args.size(); ++reader.index) {
-        const std::string &arg = args[reader.index];
-        if (arg.rfind("--", 0) != 0)
+    TOptionReader reader(args);
+    while (reader.Next()) {
+        if (!reader.IsOption())
             continue;  // "clb", Qt's own options and stray words
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const bool hasValue = equals != std::string::npos;
-        auto flag = [&](bool &target) {
-            if (hasValue)
-                throw ECommandLineError(name + " takes no value");
-            target = true;
-        };
-
+        const std::string &name = reader.Name();
         if (name == "--simulate")
-            flag(result.Simulate);
+            reader.Flag(result.Simulate);
         else if (name == "--headless")
-            flag(result.Headless);
+            reader.Flag(result.Headless);
         else if (name == "--sim-no-radio")
-            flag(result.SimulateNoRadio);
+            reader.Flag(result.SimulateNoRadio);
         else if (name == "--help")
-            flag(result.Help);
+            reader.Flag(result.Help);
         else if (name == "--no-journal")
-            flag(result.NoJournal);
+            reader.Flag(result.NoJournal);
         else if (name == "--scan")
-            flag(result.Scan);
+            reader.Flag(result.Scan);
         else if (name == "--trace")
-            result.TracePath = NonEmpty(name, reader.Value(name, arg, equals));
+            result.TracePath = reader.NonEmptyValue();
         else if (name == "--sim-messages")
-            result.SimMessagesPath = NonEmpty(name, reader.Value(name, arg, equals));
+            result.SimMessagesPath = reader.NonEmptyValue();
         else if (name == "--meter")
-            result.MeterAddress = NonEmpty(name, reader.Value(name, arg, equals));
+            result.MeterAddress = reader.NonEmptyValue();
         else if (name == "--count")
-            result.Count = ParseCount(reader.Value(name, arg, equals));
+            result.Count = ParseCount(reader.Value());
         else if (name == "--csv")
-            result.CsvPath = NonEmpty(name, reader.Value(name, arg, equals));
+            result.CsvPath = reader.NonEmptyValue();
         else if (name == "--report-pdf")
-            result.ReportPdfPath = NonEmpty(name, reader.Value(name, arg, equals));
+            result.ReportPdfPath = reader.NonEmptyValue();
         else if (name == "--journal-dir")
-            result.JournalDir = NonEmpty(name, reader.Value(name, arg, equals));
+            result.JournalDir = reader.NonEmptyValue();
         else
             throw ECommandLineError("unknown option " + name + " (see --help)");
     }
@@ -152,7 +114,8 @@ std::string CommandLineHelp()
            "\n"
            "  clb                   as the first argument: show and save the raw values IR1 to IR4\n"
            "  --simulate            use the simulated radio and meter instead of Bluetooth\n"
-           "  --sim-messages FILE   the simulated meter serves these raw 136-byte records,\n"
+           "  --sim-messages FILE   the simulated meter serves these raw " +
+           std::to_string(ReadingMessageSize) + "-byte records,\n"
            "                        one per connection, once through the file (implies --simulate)\n"
            "  --sim-no-radio        simulate a computer without a Bluetooth radio (implies --simulate)\n"
            "  --meter tcp:HOST:PORT reach the meter through a serial-to-network bridge\n"

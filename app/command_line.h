@@ -3,6 +3,7 @@
 // the diagnostics (--scan, --trace).
 #pragma once
 
+#include "app/option_reader.h"
 #include "readings/session_journal.h"
 
 #include <optional>
@@ -13,7 +14,7 @@
 struct TCommandLine {
     bool ClbMode = false;          // the first argument is exactly "clb"
     bool Simulate = false;         // --simulate: the simulated radio and meter
-    std::string SimMessagesPath;   // --sim-messages FILE: raw 136-byte records to serve
+    std::string SimMessagesPath;   // --sim-messages FILE: raw reading messages to serve
     bool SimulateNoRadio = false;  // --sim-no-radio: a simulated computer without a radio
     std::string MeterAddress;      // --meter tcp:HOST:PORT
     bool Headless = false;         // --headless
@@ -30,12 +31,6 @@ struct TCommandLine {
 // Where the session journal goes, as the command line says.
 TJournalOptions JournalOptionsOf(const TCommandLine &line);
 
-// A bad option or value; what() is the one-line message for the operator.
-class ECommandLineError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 // The "clb" rule: the first argument, as the platform split the command line,
 // is exactly "clb" (no other case, no dash or slash, nothing more).
 bool ClbModeOf(const std::vector<std::string> &args);
@@ -45,6 +40,12 @@ bool ClbModeOf(const std::vector<std::string> &args);
 // them); an unknown option that begins with "--" is an error. With --scan the
 // options the scan does not use are dropped unchecked, as if not given.
 TCommandLine ParseCommandLine(const std::vector<std::string> &args);
+
+// Exit statuses of the headless run and the scan (2 is a bad command line).
+inline constexpr int HeadlessDone = 0;
+inline constexpr int HeadlessFileFailed = 1;
+inline constexpr int HeadlessBadCommandLine = 2;
+inline constexpr int HeadlessNoRadio = 3;
 
 // An exit status of the program and what it means.
 struct TExitStatus {

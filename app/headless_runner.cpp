@@ -2,7 +2,7 @@
 
 #include "app/console_output.h"
 
-#include "link/Glaxbththr.h"
+#include "link/worker_owner.h"
 #include "platform/date_time.h"
 #include "platform/durable_append_file.h"
 #include "platform/regional_settings.h"
@@ -111,7 +111,7 @@ public:
     }
 
     void ShowIndicator(TColor) override {}
-    void ShowRunState(std::int32_t) override {}
+    void ShowRunState(TRunState) override {}
     void ShowStopOverlay() override {}
     void ShowNoRadioError() override { FNoRadio = true; }
 
@@ -225,11 +225,10 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     host.UseCsv(csv.get());
 
     TStopSignals signals;
-    BTthr = new GLAXBTthr(host, *backend.Discovery, *backend.Transport, synchronizer);
+    TWorkerOwner worker;
     try {
-        BTthr->Start();
+        worker.Start(host, *backend.Discovery, *backend.Transport, synchronizer);
     } catch (const std::system_error &error) {
-        BTthr->Shutdown();  // never started: nothing to wait for
         Report(messages, std::string("meter-readout: cannot start the acquisition thread: ") + error.what());
         return HeadlessFileFailed;
     }
@@ -238,7 +237,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
         synchronizer.WaitForPending(std::chrono::milliseconds(50));
         synchronizer.CheckSynchronize();
     }
-    BTthr->Shutdown();
+    worker.Shutdown();
 
     if (host.NoRadio()) {
         Report(messages, "BT module not enabled or not installed");

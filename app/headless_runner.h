@@ -12,12 +12,6 @@
 
 #include <cstdio>
 
-// Exit statuses of the headless run (2 is a bad command line).
-inline constexpr int HeadlessDone = 0;
-inline constexpr int HeadlessFileFailed = 1;
-inline constexpr int HeadlessBadCommandLine = 2;
-inline constexpr int HeadlessNoRadio = 3;
-
 // Runs on the calling thread, which becomes the interface thread; returns the
 // exit status. Rows go to `rows`, messages to `messages`. --report-pdf needs a
 // QGuiApplication to exist.

@@ -1,6 +1,6 @@
 // The reading exchange's own overhead: a full exchange with the simulated
 // meter, its two fixed 200 ms pauses scaled to zero, against a bare request and
-// 136-byte answer on the same kind of connection to the same meter.
+// message-sized answer on the same kind of connection to the same meter.
 #include "bench/median_reporter.h"
 #include "link/meter_link.h"
 #include "platform/sim/local_sockets.h"
@@ -20,7 +20,7 @@ TMeterOptions QuietMeter()
     return options;
 }
 
-// Baseline: one request byte out, 136 bytes back, read as they come.
+// Baseline: one request byte out, one message back, read as they come.
 void BM_BareRoundTrip(benchmark::State &state)
 {
     TSimulatedMeter meter(QuietMeter());
@@ -32,12 +32,13 @@ void BM_BareRoundTrip(benchmark::State &state)
             state.SkipWithError("send failed");
             break;
         }
-        std::int32_t received = 0;
+        std::size_t received = 0;
         while (received < ReadingMessageSize) {
-            const int piece = ReceiveBytes(socket.Get(), buffer + received, ReadingMessageSize - received);
+            const int piece =
+                ReceiveBytes(socket.Get(), buffer + received, static_cast<std::int32_t>(ReadingMessageSize - received));
             if (piece <= 0)
                 break;
-            received += piece;
+            received += static_cast<std::size_t>(piece);
         }
         if (received != ReadingMessageSize) {
             state.SkipWithError("short answer");
@@ -53,13 +54,13 @@ void BM_ExchangeReading(benchmark::State &state)
     TSimulatedMeter meter(QuietMeter());
     TMeterLink link(nullptr, nullptr, [] {});
     TOwnedSocket socket(meter.Connect());
-    link.FSocket = socket.Get();
+    link.LendSocket(socket.Get());
     for (auto _ : state) {
         if (!link.ExchangeReading(ReadingMessageSize)) {
             state.SkipWithError("exchange failed");
             break;
         }
-        benchmark::DoNotOptimize(link.FBuffer);
+        benchmark::DoNotOptimize(link.Buffer());
     }
 }
 

@@ -49,7 +49,7 @@ void ReadingCycles(benchmark::State &state, bool traced)
         const bool exchanged = link.ExchangeReading(ReadingMessageSize);
         if (exchanged) {
             // As the worker's ProcessReading does, outcome line included.
-            const TReading reading = ParseReading(link.FBuffer.data(), ReadingMessageSize, U'.');
+            const TReading reading = ParseReading(link.Buffer().data(), ReadingMessageSize, U'.');
             benchmark::DoNotOptimize(reading);
             ++rows;
             if (trace)

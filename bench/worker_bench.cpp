@@ -7,8 +7,8 @@
 // ReadingLatency: from the moment the simulated meter sends a message to the
 // host's AddReading, against the exchange's own fixed pause that lies in that
 // stretch (200 ms between the reply wait and the first receive).
-#include "link/Glaxbththr.h"
 #include "link/meter_identity.h"
+#include "link/worker_owner.h"
 #include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
 #include "platform/socket_io.h"
@@ -41,7 +41,7 @@ std::unique_ptr<TSimulatedBluetooth> Computer(TSimulatedMeter &meter)
 class TBenchHost : public IWorkerHost {
 public:
     void ShowIndicator(TColor) override {}
-    void ShowRunState(std::int32_t) override {}
+    void ShowRunState(TRunState) override {}
     void ShowNoRadioError() override {}
     void ShowStopOverlay() override {}
     void AddReading(const TReading &) override
@@ -90,13 +90,13 @@ void IdleWorkerCpu(benchmark::State &state)
         TSimulatedMeter meter;
         const auto computer = Computer(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, *computer, *computer, sync);
-        worker->Start();
+        TWorkerOwner worker;
+        worker.Start(host, *computer, *computer, sync);
         Serve(sync, 100ms);  // its first hand-off, then it idles
         begin = CpuSeconds();
         Serve(sync, Window);
         const double workerCpu = CpuSeconds() - begin;
-        worker->Shutdown();
+        worker.Shutdown();
 
         const double window = std::chrono::duration<double>(Window).count();
         state.counters["idle_worker_cpu_percent_of_core"] = 100.0 * workerCpu / window;
@@ -115,17 +115,17 @@ void ReadingLatency(benchmark::State &state)
         TSimulatedMeter meter;
         const auto computer = Computer(meter);
         TBenchHost host;
-        auto *worker = new GLAXBTthr(host, *computer, *computer, sync);
-        worker->Start();
-        worker->RequestStart();
+        TWorkerOwner worker;
+        worker.Start(host, *computer, *computer, sync);
+        BTthr->RequestStart();
         const auto deadline = TClock::now() + 60s;
         while (host.ReadingTimes().size() < Readings && TClock::now() < deadline)
             Serve(sync, 10ms);
-        worker->Shutdown();
+        worker.Shutdown();
 
         std::vector<TClock::time_point> sent;
         for (const TTrafficEvent &event : meter.Traffic())
-            if (event.Kind == TTrafficEvent::TKind::Sent && event.Bytes.size() == MeterMessageSize)
+            if (event.Kind == TTrafficEvent::TKind::Sent && event.Bytes.size() == ReadingMessageSize)
                 sent.push_back(event.Time);
         const std::vector<TClock::time_point> added = host.ReadingTimes();
         const std::size_t n = std::min(sent.size(), added.size());

@@ -35,39 +35,33 @@ GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoo
       FHost(host),
       FSynchronizer(synchronizer)
 {
-    // Shutdown frees the object, after the thread has ended.
+    // The owner frees the object, after Shutdown has seen the thread's end.
     SetFreeOnTerminate(false);
-    // FStopEvent (not signalled) and FLock are made with the object.
-    FIndicatorColor = IndicatorGrey;
-    FMessageSize = ReadingMessageSize;
+    // FStopEvent (not signalled) and FLock are made with the object, and the
+    // link's FMessageSize is ReadingMessageSize.
+    SetIndicatorColor(IndicatorGrey);
     // Shutdown waits for a hand-off or the thread's end, whichever comes first.
     SetFinishedNotifier([&sync = FSynchronizer] { sync.Wake(); });
 }
 
-GLAXBTthr::~GLAXBTthr()
-{
-    if (BTthr == this)
-        BTthr = nullptr;
-}
-
 void GLAXBTthr::RequestStart()
 {
-    if (FCommand.load() != CommandNone)
+    if (FCommand.load() != TWorkerCommand::None)
         return;
-    FCommand.store(CommandStart);
+    FCommand.store(TWorkerCommand::Start);
 }
 
 void GLAXBTthr::RequestStop()
 {
-    if (FCommand.load() != CommandNone)
+    if (FCommand.load() != TWorkerCommand::None)
         return;
-    FCommand.store(CommandStop);
+    FCommand.store(TWorkerCommand::Stop);
     FHost.ShowStopOverlay();
 }
 
 bool GLAXBTthr::IsActive() const
 {
-    return FState.load() != StateIdle;
+    return FState.load() != TRunState::Idle;
 }
 
 void GLAXBTthr::Shutdown()
@@ -83,7 +77,6 @@ void GLAXBTthr::Shutdown()
         }
         WaitFor();
     }
-    delete this;
 }
 
 void GLAXBTthr::HandOff(void (GLAXBTthr::*step)())
@@ -93,7 +86,7 @@ void GLAXBTthr::HandOff(void (GLAXBTthr::*step)())
 
 void GLAXBTthr::ShowIndicator()
 {
-    FHost.ShowIndicator(FIndicatorColor);
+    FHost.ShowIndicator(IndicatorColor());
 }
 
 void GLAXBTthr::ShowRunState()
@@ -112,7 +105,7 @@ void GLAXBTthr::ProcessReading()
     // does not parse, or a row that cannot be appended, ends here. Only the
     // trace hears why.
     try {
-        TReading reading = ParseReading(FBuffer.data(), FMessageSize);
+        TReading reading = ParseReading(Buffer().data(), MessageSize());
         try {
             FHost.AddReading(reading);
         } catch (const std::exception &error) {
@@ -130,7 +123,7 @@ void GLAXBTthr::ProcessReading()
 
 void GLAXBTthr::SetIndicator(TColor color)
 {
-    FIndicatorColor = color;
+    SetIndicatorColor(color);
     HandOff(&GLAXBTthr::ShowIndicator);
 }
 
@@ -143,10 +136,10 @@ void GLAXBTthr::Execute()
             continue;
         }
         TakeUpCommand();
-        if (FState.load() == StateIdle)
+        if (FState.load() == TRunState::Idle)
             continue;
         Search();
-        if (FState.load() == StateMeterFound)
+        if (FState.load() == TRunState::MeterFound)
             ConnectAndExchange();
     }
 }
@@ -154,20 +147,31 @@ void GLAXBTthr::Execute()
 void GLAXBTthr::TakeUpCommand()
 {
     TRecursiveLockGuard guard(FLock);
-    if (FCommand.load() == CommandStart && FState.load() == StateIdle) {
-        FCommand.store(CommandNone);
-        FState.store(StateSearching);
+    if (FCommand.load() == TWorkerCommand::Start && FState.load() == TRunState::Idle) {
+        FCommand.store(TWorkerCommand::None);
+        FState.store(TRunState::Searching);
         SetIndicator(IndicatorBlue);
         HandOff(&GLAXBTthr::ShowRunState);
     }
-    if (FCommand.load() == CommandStop && FState.load() == StateSearching) {
-        FState.store(StateIdle);
-        FCommand.store(CommandNone);
-        SetIndicator(IndicatorGrey);
+    if (FCommand.load() == TWorkerCommand::Stop && FState.load() == TRunState::Searching) {
+        GoIdle();
         HandOff(&GLAXBTthr::ShowRunState);
     }
     DropStaleCommand();
     ++FCommandChecks;
+}
+
+// The one way back to idle: under FLock the state, and a pending stop with it
+// (in idle it has nothing left to do), then the grey indicator.
+void GLAXBTthr::GoIdle()
+{
+    {
+        TRecursiveLockGuard guard(FLock);
+        FState.store(TRunState::Idle);
+        if (FCommand.load() == TWorkerCommand::Stop)
+            FCommand.store(TWorkerCommand::None);
+    }
+    SetIndicator(IndicatorGrey);
 }
 
 // A command whose state has passed before the worker looked at it would stay
@@ -177,21 +181,20 @@ void GLAXBTthr::TakeUpCommand()
 // nothing left to do: it is cleared. Caller holds FLock.
 void GLAXBTthr::DropStaleCommand()
 {
-    const std::int32_t command = FCommand.load();
-    const std::int32_t state = FState.load();
-    if ((command == CommandStop && state == StateIdle) || (command == CommandStart && state == StateSearching))
-        FCommand.store(CommandNone);
+    const TWorkerCommand command = FCommand.load();
+    const TRunState state = FState.load();
+    if ((command == TWorkerCommand::Stop && state == TRunState::Idle) ||
+        (command == TWorkerCommand::Start && state == TRunState::Searching))
+        FCommand.store(TWorkerCommand::None);
 }
 
 void GLAXBTthr::Search()
 {
-    while (FState.load() == StateSearching) {
+    while (FState.load() == TRunState::Searching) {
         {
             TRecursiveLockGuard guard(FLock);
-            if (FCommand.load() == CommandStop) {
-                FState.store(StateIdle);
-                FCommand.store(CommandNone);
-                SetIndicator(IndicatorGrey);
+            if (FCommand.load() == TWorkerCommand::Stop) {
+                GoIdle();
                 HandOff(&GLAXBTthr::ShowRunState);
                 break;
             }
@@ -201,26 +204,17 @@ void GLAXBTthr::Search()
         if (FindMeter()) {
             TRecursiveLockGuard guard(FLock);
             SetIndicator(IndicatorBlue);
-            FState.store(StateMeterFound);
+            FState.store(TRunState::MeterFound);
             break;
         }
         if (!HasRadio()) {
-            FIndicatorColor = IndicatorGrey;
-            {
-                TRecursiveLockGuard guard(FLock);
-                FState.store(StateIdle);
-            }
-            HandOff(&GLAXBTthr::ShowIndicator);
+            GoIdle();
             HandOff(&GLAXBTthr::ShowRunState);
             HandOff(&GLAXBTthr::ShowNoRadioError);
             break;
         }
         if (FStopEvent.WaitFor(StopLookMilliseconds) == TWaitResult::wrSignaled) {
-            SetIndicator(IndicatorGrey);
-            {
-                TRecursiveLockGuard guard(FLock);
-                FState.store(StateIdle);
-            }
+            GoIdle();
             Terminate();
             break;
         }
@@ -232,13 +226,13 @@ void GLAXBTthr::ConnectAndExchange()
     SetIndicator(IndicatorBlue);
     if (!OpenLink()) {
         TRecursiveLockGuard guard(FLock);
-        FState.store(StateSearching);
+        FState.store(TRunState::Searching);
         return;
     }
     TLinkCloser closer(*this);
     SetIndicator(IndicatorRed);
     TRecursiveLockGuard guard(FLock);
-    if (ExchangeReading(FMessageSize))
+    if (ExchangeReading(MessageSize()))
         HandOff(&GLAXBTthr::ProcessReading);
-    FState.store(StateSearching);
+    FState.store(TRunState::Searching);
 }

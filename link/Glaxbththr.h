@@ -15,16 +15,11 @@
 
 class TSynchronizer;
 
-// Run states (FState) and commands (FCommand).
-inline constexpr std::int32_t StateIdle = 0;
-inline constexpr std::int32_t StateSearching = 1;
-inline constexpr std::int32_t StateMeterFound = 2;
-inline constexpr std::int32_t CommandNone = 0;
-inline constexpr std::int32_t CommandStart = 1;
-inline constexpr std::int32_t CommandStop = 2;
+// The command word (FCommand) that the interface thread posts: 1 start, 2 stop.
+enum class TWorkerCommand : std::int32_t { None = 0, Start = 1, Stop = 2 };
 
-// Create with new on the interface thread (the synchronizer's), Start() it, and
-// end it with Shutdown(), which deletes it: the object must outlive its thread,
+// Made, started and ended by its owner, TWorkerOwner (link/worker_owner.h), on
+// the interface thread (the synchronizer's): the object must outlive its thread,
 // and only Shutdown knows when the thread has ended.
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
@@ -34,8 +29,8 @@ public:
     GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
               TSynchronizer &synchronizer,
               TTraceFile *trace = ProgramLinkTrace());
-    // Only through Shutdown(): the thread has ended by then. Empties BTthr.
-    ~GLAXBTthr() override;
+    // Only after Shutdown(): the thread has ended by then.
+    ~GLAXBTthr() override = default;
 
     // Interface thread. Each posts its command only when none is pending.
     void RequestStart();
@@ -46,8 +41,8 @@ public:
     // it has gone up twice, whatever the worker was about to do on its own
     // has been done.
     std::uint64_t CommandChecks() const { return FCommandChecks.load(); }
-    // Interface thread: sets the stop event, waits for the thread's end running
-    // hand-offs meanwhile, then destroys this object (which empties BTthr).
+    // Interface thread: sets the stop event and waits for the thread's end,
+    // running hand-offs meanwhile. The owner destroys the object afterwards.
     void Shutdown();
 
 protected:
@@ -67,19 +62,21 @@ private:
     void DropStaleCommand();
     void Search();
     void ConnectAndExchange();
+    void GoIdle();
     void SetIndicator(TColor color);
 
     IWorkerHost &FHost;
     TSynchronizer &FSynchronizer;
     TEvent FStopEvent;  // auto-reset; set only by Shutdown
     TRecursiveLock FLock;  // entered by the worker thread only
-    std::atomic<std::int32_t> FState{StateIdle};
-    std::atomic<std::int32_t> FCommand{CommandNone};
+    // Each a single 32-bit word, read and written in one atomic access.
+    std::atomic<TRunState> FState{TRunState::Idle};
+    std::atomic<TWorkerCommand> FCommand{TWorkerCommand::None};
     std::atomic<std::uint64_t> FCommandChecks{0};
     // Readings the host has taken: the last one's row number. Interface
     // thread, inside ProcessReading.
     int FRowsAdded = 0;
 };
 
-// The program-wide reference to the one worker.
+// The program-wide reference to the one worker; its owner sets and empties it.
 extern GLAXBTthr *BTthr;

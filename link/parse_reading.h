@@ -1,5 +1,5 @@
-// The reading message parser: turns the 136 bytes of text that the meter sends
-// into one TReading.
+// The reading message parser: turns the message of text that the meter sends
+// (ReadingMessageSize bytes) into one TReading.
 #pragma once
 
 #include "link/number_conversion.h"

@@ -16,13 +16,16 @@ inline constexpr TColor IndicatorBlue = 0xFF0000;
 inline constexpr TColor IndicatorRed = 0x0000FF;
 inline constexpr TColor IndicatorYellow = 0x00FFFF;
 
+// The worker's run state (FState), with the values the state word has always held.
+enum class TRunState : std::int32_t { Idle = 0, Searching = 1, MeterFound = 2 };
+
 class IWorkerHost {
 public:
     virtual ~IWorkerHost() = default;
     // Fills the link indicator with the colour.
     virtual void ShowIndicator(TColor color) = 0;
     // The Start/Stop caption follows the state; a pending stop overlay is released.
-    virtual void ShowRunState(std::int32_t state) = 0;
+    virtual void ShowRunState(TRunState state) = 0;
     // The modal "BT module not enabled or not installed" box; returns when closed.
     virtual void ShowNoRadioError() = 0;
     // Called directly (not handed off) by RequestStop on the interface thread.

@@ -3,8 +3,10 @@
 // meter (platform/sim/) both speak it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 inline constexpr std::uint8_t RequestByte = 0x14;
 inline constexpr std::uint8_t AckByte = 0x19;
-inline constexpr std::int32_t ReadingMessageSize = 136;
+// The reading message's size in bytes, the one place that says it.
+inline constexpr std::size_t ReadingMessageSize = 136;

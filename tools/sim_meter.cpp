@@ -1,5 +1,6 @@
 // sim_meter: a simulated meter on a loopback TCP port, for developers and for
 // the program's --meter tcp:HOST:PORT. Runs until interrupted (Ctrl+C).
+#include "app/option_reader.h"
 #include "platform/sim/simulated_meter.h"
 
 #include <atomic>
@@ -23,10 +24,14 @@ void PrintUsage(std::ostream &out)
 {
     out << "usage: sim_meter [--port N] [--behaviour NAME] [--file PATH] [--seed N]\n"
            "                 [--delay-ms N] [--pieces N,N,...] [--gap-us N] [--short N] [--extra N]\n"
-           "Serves one 136-byte reading message per request byte on 127.0.0.1.\n"
+           "Serves one "
+        << ReadingMessageSize
+        << "-byte reading message per request byte on 127.0.0.1.\n"
            "  --port N          port to listen on (default 0: a free port, printed at start)\n"
            "  --behaviour NAME  answer (default), silent, pieces, short, close, extra, refuse\n"
-           "  --file PATH       serve the raw 136-byte messages of this file, once through;\n"
+           "  --file PATH       serve the raw "
+        << ReadingMessageSize
+        << "-byte messages of this file, once through;\n"
            "                    afterwards the meter stays silent (default: generated readings)\n"
            "  --seed N          seed of the generated readings (default 1)\n"
            "  --delay-ms N      time from request to answer (default 50)\n"
@@ -46,8 +51,8 @@ unsigned long ParseNumber(const std::string &option, const std::string &text, un
         used = 0;
     }
     if (used != text.size() || text.empty() || text[0] == '-' || value > maximum)
-        throw std::invalid_argument(option + " wants a whole number from 0 to " + std::to_string(maximum) +
-                                    ", not '" + text + "'");
+        throw ECommandLineError(option + " wants a whole number from 0 to " + std::to_string(maximum) + ", not '" +
+                                text + "'");
     return value;
 }
 
@@ -72,55 +77,55 @@ std::vector<std::size_t> ParsePieceSizes(const std::string &option, const std::s
     std::vector<std::size_t> sizes;
     std::istringstream list(value);
     for (std::string size; std::getline(list, size, ',');)
-        sizes.push_back(ParseNumber(option, size, MeterMessageSize));
+        sizes.push_back(ParseNumber(option, size, ReadingMessageSize));
     return sizes;
 }
 
-// Takes one option and its value; throws std::invalid_argument for an unknown
-// option or a bad value.
-void ApplyOption(TSettings &settings, const std::string &option, const std::string &value)
+// Takes the reader's option and its value; throws ECommandLineError for an
+// unknown option or a bad or missing value.
+void ApplyOption(TSettings &settings, TOptionReader &reader)
 {
     TMeterOptions &meter = settings.Meter;
+    const std::string &option = reader.Name();
     if (option == "--port") {
-        settings.Port = static_cast<std::uint16_t>(ParseNumber(option, value, 65535));
+        settings.Port = static_cast<std::uint16_t>(ParseNumber(option, reader.Value(), 65535));
     } else if (option == "--behaviour") {
+        const std::string value = reader.Value();
         const auto behaviour = ParseMeterBehaviour(value);
         if (!behaviour)
-            throw std::invalid_argument("unknown behaviour '" + value + "'");
+            throw ECommandLineError("unknown behaviour '" + value + "'");
         meter.Behaviour = *behaviour;
     } else if (option == "--file") {
-        settings.File = value;
+        settings.File = reader.Value();
     } else if (option == "--seed") {
-        meter.Seed = static_cast<std::uint32_t>(ParseNumber(option, value, 0xFFFFFFFFul));
+        meter.Seed = static_cast<std::uint32_t>(ParseNumber(option, reader.Value(), 0xFFFFFFFFul));
     } else if (option == "--delay-ms") {
-        meter.ReplyDelay = std::chrono::milliseconds(ParseNumber(option, value, 60'000));
+        meter.ReplyDelay = std::chrono::milliseconds(ParseNumber(option, reader.Value(), 60'000));
     } else if (option == "--gap-us") {
-        meter.PieceGap = std::chrono::microseconds(ParseNumber(option, value, 60'000'000));
+        meter.PieceGap = std::chrono::microseconds(ParseNumber(option, reader.Value(), 60'000'000));
     } else if (option == "--short") {
-        meter.ShortLength = ParseNumber(option, value, MeterMessageSize);
+        meter.ShortLength = ParseNumber(option, reader.Value(), ReadingMessageSize);
     } else if (option == "--extra") {
-        meter.ExtraLength = ParseNumber(option, value, 1'000'000);
+        meter.ExtraLength = ParseNumber(option, reader.Value(), 1'000'000);
     } else if (option == "--pieces") {
-        meter.PieceSizes = ParsePieceSizes(option, value);
+        meter.PieceSizes = ParsePieceSizes(option, reader.Value());
     } else {
-        throw std::invalid_argument("unknown option " + option);
+        throw ECommandLineError("unknown option " + option);
     }
 }
 
 // Reads the command line and loads the message file it names; throws on
 // anything it cannot use. Stops at --help.
-TSettings ParseCommandLine(int argc, char **argv)
+TSettings ParseCommandLine(const std::vector<std::string> &args)
 {
     TSettings settings = Defaults();
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
+    TOptionReader reader(args);
+    while (reader.Next()) {
+        if (reader.Arg() == "-h" || reader.Name() == "--help") {
             settings.Help = true;
             return settings;
         }
-        if (i + 1 >= argc)
-            throw std::invalid_argument("unknown option or missing value: " + option);
-        ApplyOption(settings, option, argv[++i]);
+        ApplyOption(settings, reader);
     }
     if (!settings.File.empty())
         settings.Meter.Messages = LoadMessageFile(settings.File);
@@ -156,7 +161,7 @@ int main(int argc, char **argv)
 {
     TSettings settings;
     try {
-        settings = ParseCommandLine(argc, argv);
+        settings = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception &error) {
         std::cerr << "sim_meter: " << error.what() << "\n";
         PrintUsage(std::cerr);

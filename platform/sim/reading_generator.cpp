@@ -59,7 +59,7 @@ TMeterMessage TReadingGenerator::Format(const TGeneratedReading &r)
         text += "x:" + value + "\r\n";
     text += "B" + OneDecimal(r.Protein) + "%T" + OneDecimal(r.Oil) + "%W" + OneDecimal(r.Water) + "%S" +
             OneDecimal(r.Starch) + "%\r\n";
-    if (text.size() > MeterMessageSize)
+    if (text.size() > ReadingMessageSize)
         throw std::length_error("reading does not fit into one meter message");
     TMeterMessage message{};
     std::copy(text.begin(), text.end(), message.begin());

@@ -1,5 +1,5 @@
 // Plausible readings for the simulated meter, and the message that carries one
-// on the wire: 136 bytes of text, eight colon-introduced values on lines of
+// on the wire: ReadingMessageSize bytes of text, eight colon-introduced values on lines of
 // their own, then the analysis line, padded with NUL bytes.
 #pragma once
 
@@ -11,8 +11,7 @@
 #include <random>
 #include <string>
 
-inline constexpr std::size_t MeterMessageSize = ReadingMessageSize;
-using TMeterMessage = std::array<std::uint8_t, MeterMessageSize>;
+using TMeterMessage = std::array<std::uint8_t, ReadingMessageSize>;
 
 // The values of one reading as the meter would report them; the numbers carry
 // one decimal, as they go on the wire.
@@ -37,7 +36,7 @@ public:
 
     // The message layout, with '.' as the decimal mark whatever the locale:
     // "x:123456\r\nx:AB1\r\nx:14.5\r\nx:21.3\r\nx:101\r\n...x:104\r\n"
-    // "B12.3%T4.5%W13.0%S60.1%\r\n", then NUL bytes up to 136.
+    // "B12.3%T4.5%W13.0%S60.1%\r\n", then NUL bytes up to the message's size.
     static TMeterMessage Format(const TGeneratedReading &reading);
 
 private:

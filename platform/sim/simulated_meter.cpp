@@ -13,6 +13,12 @@ namespace {
 // meter is being destroyed.
 constexpr TTimeout StopCheckInterval{0, 20'000};
 
+// "136-byte messages", for the message file's errors.
+std::string MessagesOfTheirSize()
+{
+    return std::to_string(ReadingMessageSize) + "-byte messages";
+}
+
 } // namespace
 
 struct TSimulatedMeter::TConnection {
@@ -22,7 +28,7 @@ struct TSimulatedMeter::TConnection {
     std::atomic<bool> Done{false};
 
     // The ways of answering a request that take more than one send; `message`
-    // holds MeterMessageSize bytes. False when the meter is being destroyed
+    // holds ReadingMessageSize bytes. False when the meter is being destroyed
     // between two pieces.
     bool SendInPieces(TSimulatedMeter &meter, const std::uint8_t *message);
     void SendWithExtraBytes(TSimulatedMeter &meter, const std::uint8_t *message);
@@ -49,7 +55,7 @@ std::vector<TMeterMessage> LoadMessageFile(const std::string &path)
     // and a device such as /dev/zero never ends.
     const TFileFacts facts = FileFactsOf(path);
     if (facts.Kind == TFileKind::Folder)
-        throw std::runtime_error("the message file " + path + " is a folder, not a file of 136-byte messages");
+        throw std::runtime_error("the message file " + path + " is a folder, not a file of " + MessagesOfTheirSize());
     if (facts.Kind == TFileKind::Other)
         throw std::runtime_error("the message file " + path + " is a device or a pipe, not a regular file");
     if (facts.Size > MaxMessageFileBytes)
@@ -63,13 +69,13 @@ std::vector<TMeterMessage> LoadMessageFile(const std::string &path)
     if (file.bad())
         throw std::runtime_error("cannot read the message file " + path);
     if (bytes.empty())
-        throw std::runtime_error("the message file " + path + " is empty; it must hold 136-byte messages");
-    if (bytes.size() % MeterMessageSize != 0)
+        throw std::runtime_error("the message file " + path + " is empty; it must hold " + MessagesOfTheirSize());
+    if (bytes.size() % ReadingMessageSize != 0)
         throw std::runtime_error("the message file " + path + " holds " + std::to_string(bytes.size()) +
-                                 " bytes, which is not a whole number of 136-byte messages");
-    std::vector<TMeterMessage> messages(bytes.size() / MeterMessageSize);
+                                 " bytes, which is not a whole number of " + MessagesOfTheirSize());
+    std::vector<TMeterMessage> messages(bytes.size() / ReadingMessageSize);
     for (std::size_t i = 0; i < messages.size(); ++i)
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * MeterMessageSize), MeterMessageSize,
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(i * ReadingMessageSize), ReadingMessageSize,
                     messages[i].begin());
     return messages;
 }
@@ -204,12 +210,12 @@ bool TSimulatedMeter::Answer(TConnection &connection)
         return false;
 
     const std::uint8_t *data = message->data();
-    const std::size_t shortLength = std::min(FOptions.ShortLength, MeterMessageSize);
+    const std::size_t shortLength = std::min(FOptions.ShortLength, ReadingMessageSize);
     // A send that fails (the computer has gone) ends the answer, not the
     // connection: the read loop still records what the computer sent before.
     switch (FOptions.Behaviour) {
     case TMeterBehaviour::Answer:
-        SendAll(connection, data, MeterMessageSize);
+        SendAll(connection, data, ReadingMessageSize);
         return true;
     case TMeterBehaviour::Pieces:
         return connection.SendInPieces(*this, data);
@@ -234,16 +240,16 @@ bool TSimulatedMeter::TConnection::SendInPieces(TSimulatedMeter &meter, const st
 {
     std::size_t offset = 0;
     for (const std::size_t size : meter.FOptions.PieceSizes) {
-        const std::size_t piece = std::min(size, MeterMessageSize - offset);
+        const std::size_t piece = std::min(size, ReadingMessageSize - offset);
         if (piece == 0)
             break;
         if (!meter.SendAll(*this, message + offset, piece))
             return true;
         offset += piece;
-        if (offset < MeterMessageSize && !meter.SleepFor(meter.FOptions.PieceGap))
+        if (offset < ReadingMessageSize && !meter.SleepFor(meter.FOptions.PieceGap))
             return false;
     }
-    meter.SendAll(*this, message + offset, MeterMessageSize - offset);
+    meter.SendAll(*this, message + offset, ReadingMessageSize - offset);
     return true;
 }
 
@@ -261,7 +267,7 @@ void TSimulatedMeter::TConnection::SendWithExtraBytes(TSimulatedMeter &meter, co
     // runs on would send them; a large excess follows in blocks, so that a
     // meter being destroyed stops between them.
     constexpr std::size_t block = 4096;
-    std::vector<std::uint8_t> answer(message, message + MeterMessageSize);
+    std::vector<std::uint8_t> answer(message, message + ReadingMessageSize);
     std::size_t left = meter.FOptions.ExtraLength;
     for (std::size_t i = 0; left > 0 && answer.size() < block; ++i, --left)
         answer.push_back(static_cast<std::uint8_t>('0' + i % 10));

@@ -1,5 +1,5 @@
 // The simulated meter: a real peer that speaks the meter's wire protocol on the
-// far end of a socket. It answers each request byte (0x14) with one 136-byte
+// far end of a socket. It answers each request byte (0x14) with one
 // reading message, in the manner its behaviour asks for, and records every byte
 // it receives (requests, acknowledgements) and sends, with timestamps, so tests
 // can check the computer's side of the protocol.
@@ -64,12 +64,12 @@ struct TMeterOptions {
 };
 
 // The largest message file served: a million messages, all held in memory.
-inline constexpr std::uint64_t MaxMessageFileBytes = 136000000;
+inline constexpr std::uint64_t MaxMessageFileBytes = 1'000'000 * ReadingMessageSize;
 
-// Loads a file of raw messages, each exactly 136 bytes, back to back. Throws
+// Loads a file of raw messages, each exactly ReadingMessageSize bytes, back to back. Throws
 // std::runtime_error naming the file when it is no regular file (a folder, a
 // device, a pipe), cannot be read, is empty, is larger than
-// MaxMessageFileBytes, or its size is not a multiple of 136.
+// MaxMessageFileBytes, or its size is not a multiple of the message size.
 std::vector<TMeterMessage> LoadMessageFile(const std::string &path);
 
 using TMeterClock = std::chrono::steady_clock;

@@ -1,6 +1,7 @@
 // The built program run as a child process, headless, end to end.
 #include "platform/regional_settings.h"
 #include "platform/sim/reading_generator.h"
+#include "platform/sim/simulated_meter.h"
 #include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
@@ -144,7 +145,7 @@ TEST_P(MessagesToCsv, WritesTheHeaderAndOneRowPerParsedMessageAndNothingElse)
         readings.push_back(generator.Next());
         messages += ToBytes(TReadingGenerator::Format(readings.back()));
         if (i == 1)
-            messages += QByteArray(136, 'x');  // a message that does not parse: dropped
+            messages += QByteArray(ReadingMessageSize, 'x');  // a message that does not parse: dropped
     }
     const QString messagesPath = dir.filePath("messages.bin");
     const QString csvPath = dir.filePath("readings.csv");
@@ -247,7 +248,7 @@ TEST_P(BadStart, ExitsWithTwoAndOneLineNamingTheProblemBeforeAnythingRuns)
     ASSERT_EQ(mkfifo(dir.filePath("fifo").toLocal8Bit().constData(), 0600), 0);
     // One message more than the limit allows, without taking the space.
     WriteAll(dir.filePath("huge.bin"), QByteArray());
-    ASSERT_EQ(truncate(QFile::encodeName(dir.filePath("huge.bin")).constData(), 136000136), 0);
+    ASSERT_EQ(truncate(QFile::encodeName(dir.filePath("huge.bin")).constData(), static_cast<off_t>(MaxMessageFileBytes + ReadingMessageSize)), 0);
 #endif
     const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     QStringList args;
@@ -345,7 +346,7 @@ QByteArray HugeMessage()
 {
     QByteArray message("x:123456\r\nx:AB1\r\nx:1E290\r\nx:1E290\r\nx:101\r\nx:102\r\nx:103\r\nx:104\r\n"
                        "B1E290%T1E290%W1E290%S1E290%\r\n");
-    message.append(QByteArray(136 - message.size(), '\0'));
+    message.append(QByteArray(static_cast<qsizetype>(ReadingMessageSize) - message.size(), '\0'));
     return message;
 }
 

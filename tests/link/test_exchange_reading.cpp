@@ -29,28 +29,29 @@ class TExchangeRig {
 public:
     explicit TExchangeRig(TMeterOptions options = {}) : Meter(std::move(options))
     {
-        Link.FSocket = Meter.Connect();
-        EXPECT_NE(Link.FSocket, InvalidSocket);
+        Link.LendSocket(Meter.Connect());
+        EXPECT_NE(Link.Socket(), InvalidSocket);
     }
-    ~TExchangeRig() { CloseSocketHandle(Link.FSocket); }
+    ~TExchangeRig() { CloseSocketHandle(Link.Socket()); }
 
     void SeedBuffer()
     {
-        for (std::size_t i = 0; i < Link.FBuffer.size(); ++i)
-            Link.FBuffer[i] = Pattern(i);
+        for (std::size_t i = 0; i < Link.Buffer().size(); ++i)
+            Link.Buffer()[i] = Pattern(i);
     }
 
     // Closes the computer's end and returns all the meter received on it.
     TBytes MeterReceived()
     {
-        CloseSocketHandle(std::exchange(Link.FSocket, InvalidSocket));
+        CloseSocketHandle(Link.Socket());
+        Link.LendSocket(InvalidSocket);
         EXPECT_TRUE(Meter.WaitForEndedConnections(1, 5s));
         return Meter.ReceivedBytes(0);
     }
 
     TSimulatedMeter Meter;
     std::vector<TColor> Shown;
-    TMeterLink Link{nullptr, nullptr, [this] { Shown.push_back(Link.FIndicatorColor); }};
+    TMeterLink Link{nullptr, nullptr, [this] { Shown.push_back(Link.IndicatorColor()); }};
 };
 
 TMeterOptions Behaving(TMeterBehaviour behaviour, std::size_t shortLength = 100)
@@ -103,7 +104,7 @@ TEST(ExchangeReading, EachPathSendsShowsAndReturnsWhatTheProtocolRequires)
         TPauseScaleGuard pauses(c.PauseScale);
         TExchangeRig rig(c.Options);
         if (c.Prepare)
-            c.Prepare(rig.Link.FSocket);
+            c.Prepare(rig.Link.Socket());
         EXPECT_EQ(rig.Link.ExchangeReading(ReadingMessageSize), c.Result);
         EXPECT_EQ(rig.Shown, c.TurnsYellow ? std::vector<TColor>{IndicatorYellow} : std::vector<TColor>{});
         EXPECT_EQ(rig.MeterReceived(), c.MeterReceives);
@@ -127,8 +128,8 @@ TEST(ExchangeReading, SendsNothingWhenTheSocketDoesNotTakeTheRequest)
         GTEST_SKIP() << "this platform's socket keeps taking data";
 
     std::vector<TColor> shown;
-    TMeterLink link(nullptr, nullptr, [&] { shown.push_back(link.FIndicatorColor); });
-    link.FSocket = computer.Get();
+    TMeterLink link(nullptr, nullptr, [&] { shown.push_back(link.IndicatorColor()); });
+    link.LendSocket(computer.Get());
     EXPECT_FALSE(link.ExchangeReading(ReadingMessageSize));
     EXPECT_TRUE(shown.empty());
 
@@ -144,8 +145,8 @@ TEST(ExchangeReading, RefusesSizesThatDoNotFitTheBufferWithoutTouchingSocketOrBu
         TExchangeRig rig;
         rig.SeedBuffer();
         EXPECT_FALSE(rig.Link.ExchangeReading(size));
-        for (std::size_t i = 0; i < rig.Link.FBuffer.size(); ++i)
-            ASSERT_EQ(rig.Link.FBuffer[i], Pattern(i)) << "byte " << i;
+        for (std::size_t i = 0; i < rig.Link.Buffer().size(); ++i)
+            ASSERT_EQ(rig.Link.Buffer()[i], Pattern(i)) << "byte " << i;
         EXPECT_TRUE(rig.Shown.empty());
         EXPECT_EQ(rig.MeterReceived(), TBytes{});
     }
@@ -157,16 +158,15 @@ TEST(ExchangeReading, LeavesAckThenMessageThenZeroAndClearsOnlyTheFirstHundredBy
     TMeterMessage message;
     for (std::size_t i = 0; i < message.size(); ++i)
         message[i] = static_cast<std::uint8_t>(200 - i);  // never 0, first byte not 0x19
-    for (const std::int32_t size : {ReadingMessageSize, 50, 1}) {
-        SCOPED_TRACE(size);
+    for (const std::size_t n : {ReadingMessageSize, std::size_t{50}, std::size_t{1}}) {
+        SCOPED_TRACE(n);
         TMeterOptions options;
         options.Messages = std::vector<TMeterMessage>{message};
         TExchangeRig rig(options);
         rig.SeedBuffer();
-        ASSERT_TRUE(rig.Link.ExchangeReading(size));
+        ASSERT_TRUE(rig.Link.ExchangeReading(static_cast<std::int32_t>(n)));
 
-        const auto &buffer = rig.Link.FBuffer;
-        const auto n = static_cast<std::size_t>(size);
+        const auto &buffer = rig.Link.Buffer();
         EXPECT_EQ(buffer[0], AckByte);
         for (std::size_t i = 1; i < n; ++i)
             ASSERT_EQ(buffer[i], message[i]) << "byte " << i;
@@ -184,9 +184,9 @@ TEST(ExchangeReading, LeavesBytesBeyondTheMessageUnread)
     TExchangeRig rig(options);
     rig.SeedBuffer();
     ASSERT_TRUE(rig.Link.ExchangeReading(ReadingMessageSize));
-    EXPECT_EQ(rig.Link.FBuffer[ReadingMessageSize + 1], Pattern(ReadingMessageSize + 1));
+    EXPECT_EQ(rig.Link.Buffer()[ReadingMessageSize + 1], Pattern(ReadingMessageSize + 1));
 
-    const TDrained rest = DrainSocket(rig.Link.FSocket, 200ms, 64);
+    const TDrained rest = DrainSocket(rig.Link.Socket(), 200ms, 64);
     EXPECT_EQ(rest.Bytes.size(), 64u) << "the exchange read beyond the message";
 }
 
@@ -216,7 +216,7 @@ TEST(ExchangeReading, AcceptsAMessageWhosePiecesEachComeWithinHalfAMillisecond)
         EXPECT_TRUE(result);
         EXPECT_EQ(received, RequestAndAck);
         const TMeterMessage served = rig.Meter.ServedMessages().at(0);
-        EXPECT_TRUE(std::equal(served.begin() + 1, served.end(), rig.Link.FBuffer.begin() + 1));
+        EXPECT_TRUE(std::equal(served.begin() + 1, served.end(), rig.Link.Buffer().begin() + 1));
     }
     if (runsThatCount == 0)
         GTEST_SKIP() << "the machine never sent the pieces within 0.35 ms of each other";

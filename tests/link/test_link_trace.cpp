@@ -1,7 +1,7 @@
 // The trace of the acquisition worker's cycles, against the simulated meter on
 // real sockets misbehaving in each of its ways: what each step wrote, and what
 // came of each message.
-#include "link/Glaxbththr.h"
+#include "link/worker_owner.h"
 #include "link/meter_identity.h"
 #include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
@@ -56,9 +56,8 @@ public:
         : FMeter(std::move(options)), FPlatform(std::move(radios), FMeter, 0ms), FTrace(FFolder.File("trace.txt"))
     {
         ui.Run([this] {
-            FWorker = new GLAXBTthr(host, FPlatform, FPlatform, ui.Synchronizer(), &FTrace);
-            FWorker->Start();
-            FWorker->RequestStart();
+            FWorker.Start(host, FPlatform, FPlatform, ui.Synchronizer(), &FTrace);
+            BTthr->RequestStart();
         });
     }
     ~TTracedRun() { Stop(); }
@@ -80,9 +79,7 @@ public:
 private:
     void Stop()
     {
-        if (FWorker != nullptr)
-            ui.Run([this] { FWorker->Shutdown(); });
-        FWorker = nullptr;
+        ui.Run([this] { FWorker.Shutdown(); });
     }
 
     TPauseScaleGuard FPauses{0.0};
@@ -90,7 +87,7 @@ private:
     TSimulatedMeter FMeter;
     TSimulatedBluetooth FPlatform;
     TTraceFile FTrace;
-    GLAXBTthr *FWorker = nullptr;
+    TWorkerOwner FWorker;  // ended by Stop() on the interface thread
 };
 
 struct TTraceCase {

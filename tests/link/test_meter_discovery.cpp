@@ -66,7 +66,7 @@ TEST(MeterDiscovery, OnlyTheExactNameMatches)
         SCOPED_TRACE(c.Label);
         TComputer computer({{{c.Name, 0x1234}}});
         EXPECT_EQ(computer.link.FindMeter(), c.Matches);
-        EXPECT_EQ(computer.link.FDeviceAddress, c.Matches ? 0x1234u : 0u);
+        EXPECT_EQ(computer.link.DeviceAddress(), c.Matches ? 0x1234u : 0u);
         EXPECT_TRUE(computer.link.HasRadio());
         ExpectSoundUse(computer.platform);
     }
@@ -128,7 +128,7 @@ TEST(MeterDiscovery, WalksRadiosAndDevicesInOrderAndClosesEveryHandleInOrder)
         TComputer computer(c.Radios);
         EXPECT_EQ(computer.link.FindMeter(), c.Found);
         EXPECT_EQ(computer.link.HasRadio(), c.HasRadio);
-        EXPECT_EQ(computer.link.FDeviceAddress, c.Address);
+        EXPECT_EQ(computer.link.DeviceAddress(), c.Address);
         EXPECT_EQ(computer.platform.Calls(), c.Calls);
         ExpectSoundUse(computer.platform);
     }
@@ -160,12 +160,12 @@ TEST(MeterDiscovery, AFailedDiscoveryKeepsTheAddressFoundBefore)
     computer.platform.SetRadios({{{u"Headset", 9}}});
     EXPECT_FALSE(link.FindMeter());
     EXPECT_TRUE(link.HasRadio());
-    EXPECT_EQ(link.FDeviceAddress, 0x00112233445566u);
+    EXPECT_EQ(link.DeviceAddress(), 0x00112233445566u);
 
     computer.platform.SetRadios(TSimulatedBluetooth::NoRadio());
     EXPECT_FALSE(link.FindMeter());
     EXPECT_FALSE(link.HasRadio());
-    EXPECT_EQ(link.FDeviceAddress, 0x00112233445566u);
+    EXPECT_EQ(link.DeviceAddress(), 0x00112233445566u);
     ExpectSoundUse(computer.platform);
 }
 
@@ -204,7 +204,7 @@ TEST(MeterDiscovery, OpenLinkLeavesNothingOpenWhenItFails)
         const auto counts = computer.platform.Counts();
         EXPECT_EQ(counts.SocketsOpened - counts.SocketsClosed, c.Opened ? 1 : 0);
         EXPECT_EQ(counts.Startups - counts.Cleanups, c.Opened ? 1 : 0);
-        EXPECT_EQ(computer.link.FSocket != InvalidSocket, c.Opened);
+        EXPECT_EQ(computer.link.Socket() != InvalidSocket, c.Opened);
         EXPECT_TRUE(computer.platform.Misuses().empty());
         if (c.Opened)
             computer.link.CloseLink();
@@ -274,7 +274,7 @@ TEST(WindowsBluetooth, ALinkNobodyAnswersFailsCleanly)
     TWin32Bluetooth platform;
     TMeterLink link(&platform, &platform, [] {});
     EXPECT_FALSE(link.OpenLink());
-    EXPECT_EQ(link.FSocket, InvalidSocket);
+    EXPECT_EQ(link.Socket(), InvalidSocket);
 }
 #else
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)

@@ -43,7 +43,7 @@ TEST(ParseCorpus, EachSeedMessageIsAcceptedOrDroppedAsNamedAndKeepsToItsBuffer)
         const bool shouldAccept = name.rfind("accepted-", 0) == 0;
         ASSERT_TRUE(shouldAccept || name.rfind("dropped-", 0) == 0) << "name says neither: " << name;
         const std::vector<std::uint8_t> message = ReadBytes(entry.path());
-        ASSERT_EQ(message.size(), static_cast<std::size_t>(ReadingMessageSize)) << name;
+        ASSERT_EQ(message.size(), ReadingMessageSize) << name;
         for (const char32_t separator : {U'.', U','}) {
             const TParseOutcome outcome = ParseLaidOut(message.data(), message.size(), separator);
             EXPECT_EQ(outcome.Accepted, shouldAccept) << name << " with " << static_cast<char>(separator);
@@ -63,12 +63,12 @@ TEST(ParseCorpus, TheBufferCheckCatchesWritesBeyondTheMessageAndWrongChanges)
     std::vector<std::uint8_t> after = before;
     after[5] = ',';
     after[6] = 0;
-    EXPECT_EQ(BufferProblem(before.data(), after.data(), 136, U','), "");
+    EXPECT_EQ(BufferProblem(before.data(), after.data(), ReadingMessageSize, U','), "");
     after[140] = 1;
-    EXPECT_EQ(BufferProblem(before.data(), after.data(), 136, U','), "position 140 written");
+    EXPECT_EQ(BufferProblem(before.data(), after.data(), ReadingMessageSize, U','), "position 140 written");
     after[140] = 0;
     after[6] = ',';
-    EXPECT_EQ(BufferProblem(before.data(), after.data(), 136, U','), "position 6 changed wrongly");
+    EXPECT_EQ(BufferProblem(before.data(), after.data(), ReadingMessageSize, U','), "position 6 changed wrongly");
 }
 
 } // namespace

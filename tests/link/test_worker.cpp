@@ -1,5 +1,5 @@
-#include "link/Glaxbththr.h"
 #include "link/meter_identity.h"
+#include "link/worker_owner.h"
 #include "platform/sim/reading_generator.h"
 #include "platform/sim/simulated_bluetooth.h"
 #include "platform/sim/simulated_meter.h"
@@ -80,9 +80,8 @@ protected:
     {
         MakeComputer(std::move(options));
         ui.Run([this] {
-            worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer());
-            BTthr = worker;
-            worker->Start();
+            owner.Start(host, *platform, *platform, ui.Synchronizer());
+            worker = owner.Worker();
         });
     }
 
@@ -104,7 +103,7 @@ protected:
     std::chrono::milliseconds Shutdown()
     {
         const auto begin = TTestClock::now();
-        ui.Run([this] { worker->Shutdown(); });
+        ui.Run([this] { owner.Shutdown(); });
         worker = nullptr;
         return std::chrono::duration_cast<std::chrono::milliseconds>(TTestClock::now() - begin);
     }
@@ -150,6 +149,7 @@ protected:
     TWorkerTestHost host{ui};
     std::unique_ptr<TSimulatedMeter> meter;
     std::unique_ptr<TSimulatedBluetooth> platform;
+    TWorkerOwner owner;
     GLAXBTthr *worker = nullptr;
 };
 
@@ -432,8 +432,12 @@ TEST_F(Worker, ShutdownRunsTheHandOffsOfAnExchangeUnderWay)
 TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
 {
     MakeComputer();
-    ui.Run([this] { worker = new GLAXBTthr(host, *platform, *platform, ui.Synchronizer()); });
-    EXPECT_LT(Shutdown(), 1000ms);
+    const auto begin = TTestClock::now();
+    ui.Run([this] {
+        GLAXBTthr unstarted(host, *platform, *platform, ui.Synchronizer());
+        unstarted.Shutdown();
+    });
+    EXPECT_LT(TTestClock::now() - begin, 1000ms);
     EXPECT_TRUE(host.Calls().empty());
 }
 
@@ -446,22 +450,20 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
         [] {
             struct TNoHost : IWorkerHost {
                 void ShowIndicator(TColor) override {}
-                void ShowRunState(std::int32_t) override {}
+                void ShowRunState(TRunState) override {}
                 void ShowNoRadioError() override {}
                 void ShowStopOverlay() override {}
                 void AddReading(const TReading &) override {}
             } host;
             TSynchronizer synchronizer;
             TSimulatedBluetooth platform(TSimulatedBluetooth::NoRadio(), [] { return InvalidSocket; });
-            auto *worker = new GLAXBTthr(host, platform, platform, synchronizer);
-            BTthr = worker;
+            TWorkerOwner owner;
             try {
-                worker->Start();
+                owner.Start(host, platform, platform, synchronizer);
                 return 3;  // the system made the thread after all
             } catch (const std::system_error &) {
             }
-            worker->Shutdown();
-            return BTthr == nullptr ? 0 : 4;
+            return BTthr == nullptr && owner.Worker() == nullptr ? 0 : 4;
         },
         10s, whyNot);
     if (!outcome)

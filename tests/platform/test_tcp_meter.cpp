@@ -121,7 +121,7 @@ TEST(TcpMeter, ListsOneRadioWithTheMeterAtOnce)
     EXPECT_TRUE(link.FindMeter());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
     EXPECT_TRUE(link.HasRadio());
-    EXPECT_EQ(link.FDeviceAddress, 5000u);
+    EXPECT_EQ(link.DeviceAddress(), 5000u);
 }
 
 TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStreamToAHostByAddressOrName)
@@ -136,14 +136,14 @@ TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStreamToAHostByAddressOrName)
         const TSocketHandle meter = listener.Accept();
         ASSERT_NE(meter, InvalidSocket);
 
-        EXPECT_TRUE(SendByte(link.FSocket, 0x14));
+        EXPECT_TRUE(SendByte(link.Socket(), 0x14));
         EXPECT_EQ(ReceiveByte(meter), 0x14);
         // Blocking again after the bounded connect: the receive waits for the byte.
         EXPECT_TRUE(SendByte(meter, 0x19));
-        EXPECT_EQ(ReceiveByte(link.FSocket), 0x19);
+        EXPECT_EQ(ReceiveByte(link.Socket()), 0x19);
 
         link.CloseLink();
-        EXPECT_EQ(link.FSocket, InvalidSocket);
+        EXPECT_EQ(link.Socket(), InvalidSocket);
         EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
     }
 }
@@ -177,7 +177,7 @@ TEST(TcpMeter, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
         const auto started = std::chrono::steady_clock::now();
         EXPECT_FALSE(link.OpenLink());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-        EXPECT_EQ(link.FSocket, InvalidSocket);
+        EXPECT_EQ(link.Socket(), InvalidSocket);
         const std::string text = tcp.transport.LinkFailureText();
         EXPECT_FALSE(text.empty());
         EXPECT_NE(text.find(c.Says), std::string::npos) << text;

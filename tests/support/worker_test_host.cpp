@@ -133,9 +133,9 @@ void TWorkerTestHost::ShowIndicator(TColor color)
     Record(THostCall::TKind::Indicator, color);
 }
 
-void TWorkerTestHost::ShowRunState(std::int32_t state)
+void TWorkerTestHost::ShowRunState(TRunState state)
 {
-    Record(THostCall::TKind::RunState, state);
+    Record(THostCall::TKind::RunState, static_cast<std::int64_t>(state));
 }
 
 void TWorkerTestHost::ShowNoRadioError()

@@ -73,7 +73,7 @@ public:
     explicit TWorkerTestHost(const TTestInterfaceThread &ui) : FUi(ui) {}
 
     void ShowIndicator(TColor color) override;
-    void ShowRunState(std::int32_t state) override;
+    void ShowRunState(TRunState state) override;
     void ShowNoRadioError() override;
     void ShowStopOverlay() override;
     void AddReading(const TReading &reading) override;

@@ -48,7 +48,7 @@ TEST(SimulatedBluetooth, ScriptsAreDiscoveredAsTheirNamesSay)
         TMeterLink link(&platform, &platform, [] {});
         EXPECT_EQ(link.FindMeter(), c.Found);
         EXPECT_EQ(link.HasRadio(), c.HasRadio);
-        EXPECT_EQ(link.FDeviceAddress, c.Found ? TSimulatedBluetooth::MeterAddress : 0u);
+        EXPECT_EQ(link.DeviceAddress(), c.Found ? TSimulatedBluetooth::MeterAddress : 0u);
         EXPECT_EQ(platform.Counts().Searches, c.Searches);
         ExpectSoundUse(platform);
     }
@@ -98,12 +98,12 @@ TEST(SimulatedBluetooth, TheLinkReachesTheSimulatedMeter)
     ASSERT_TRUE(link.OpenLink());
 
     const std::uint8_t request = 0x14;
-    ASSERT_EQ(SendBytes(link.FSocket, &request, 1), 1);
+    ASSERT_EQ(SendBytes(link.Socket(), &request, 1), 1);
     std::vector<std::uint8_t> message(ReadingMessageSize);
     std::size_t received = 0;
     while (received < message.size()) {
-        ASSERT_EQ(WaitReadable(link.FSocket, {5, 0}), 1);
-        const int got = ReceiveBytes(link.FSocket, message.data() + received,
+        ASSERT_EQ(WaitReadable(link.Socket(), {5, 0}), 1);
+        const int got = ReceiveBytes(link.Socket(), message.data() + received,
                                      static_cast<std::int32_t>(message.size() - received));
         ASSERT_GT(got, 0);
         received += static_cast<std::size_t>(got);

@@ -71,18 +71,16 @@ private:
 
 TEST(MessageFile, RejectsFilesThatAreNotWholeMessagesWithAClearReason)
 {
-    const struct {
-        std::size_t Size;
-        const char *Reason;
-    } cases[] = {{0, "is empty"}, {135, "135 bytes"}, {137, "137 bytes"}, {3 * 136 - 1, "407 bytes"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.Size);
-        TTempFile file(std::string(c.Size, 'x'));
+    for (const std::size_t size : {std::size_t{0}, ReadingMessageSize - 1, ReadingMessageSize + 1,
+                                   3 * ReadingMessageSize - 1}) {
+        SCOPED_TRACE(size);
+        const std::string reason = size == 0 ? "is empty" : std::to_string(size) + " bytes";
+        TTempFile file(std::string(size, 'x'));
         try {
             LoadMessageFile(file.Path());
             ADD_FAILURE() << "accepted";
         } catch (const std::runtime_error &error) {
-            EXPECT_NE(std::string(error.what()).find(c.Reason), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
         }
     }
     EXPECT_THROW(LoadMessageFile("/nonexistent/sim_meter_messages.bin"), std::runtime_error);
@@ -94,10 +92,10 @@ TEST(MessageFile, TakesOnlyARegularFileOfAtMostAMillionMessagesAndNamesAnyOther)
     std::filesystem::create_directory(folder.Path() / "folder");
     // One message over the limit, as a sparse file that takes no room.
     WriteFileContents(folder.File("huge.bin"), "");
-    std::filesystem::resize_file(folder.File("huge.bin"), MaxMessageFileBytes + 136);
-    std::vector<std::pair<std::string, const char *>> cases = {
+    std::filesystem::resize_file(folder.File("huge.bin"), MaxMessageFileBytes + ReadingMessageSize);
+    std::vector<std::pair<std::string, std::string>> cases = {
         {folder.File("folder"), "folder"},
-        {folder.File("huge.bin"), "136000136 bytes"},
+        {folder.File("huge.bin"), std::to_string(MaxMessageFileBytes + ReadingMessageSize) + " bytes"},
     };
 #ifndef _WIN32
     ASSERT_EQ(mkfifo(folder.File("fifo").c_str(), 0600), 0);
@@ -118,7 +116,8 @@ TEST(MessageFile, TakesOnlyARegularFileOfAtMostAMillionMessagesAndNamesAnyOther)
 
 TEST(MessageFile, LoadsEveryRecordInOrder)
 {
-    TTempFile file(std::string(136, 'a') + std::string(136, 'b') + std::string(136, 'c'));
+    TTempFile file(std::string(ReadingMessageSize, 'a') + std::string(ReadingMessageSize, 'b') +
+                   std::string(ReadingMessageSize, 'c'));
     const std::vector<TMeterMessage> messages = LoadMessageFile(file.Path());
     EXPECT_EQ(messages, (std::vector<TMeterMessage>{MessageOf('a'), MessageOf('b'), MessageOf('c')}));
 }
@@ -188,12 +187,12 @@ struct TBehaviourCase {
 TEST(SimulatedMeter, AnswersARequestAsItsBehaviourSays)
 {
     const TBehaviourCase cases[] = {
-        {"answer", TMeterBehaviour::Answer, 136, false},
+        {"answer", TMeterBehaviour::Answer, ReadingMessageSize, false},
         {"silent", TMeterBehaviour::Silent, 0, false},
-        {"pieces", TMeterBehaviour::Pieces, 136, false},
+        {"pieces", TMeterBehaviour::Pieces, ReadingMessageSize, false},
         {"stop short", TMeterBehaviour::StopShort, 100, false},
         {"close mid-message", TMeterBehaviour::CloseMidMessage, 100, true},
-        {"extra bytes", TMeterBehaviour::ExtraBytes, 136 + 64, false},
+        {"extra bytes", TMeterBehaviour::ExtraBytes, ReadingMessageSize + 64, false},
     };
     for (const bool viaTcp : {false, true}) {
         for (const TBehaviourCase &c : cases) {
@@ -212,7 +211,7 @@ TEST(SimulatedMeter, AnswersARequestAsItsBehaviourSays)
             EXPECT_EQ(answer.Closed, c.MeterCloses);
             if (c.BytesAnswered > 0) {
                 const TMeterMessage served = meter.ServedMessages().at(0);
-                const std::size_t common = std::min<std::size_t>(answer.Bytes.size(), 136);
+                const std::size_t common = std::min(answer.Bytes.size(), ReadingMessageSize);
                 EXPECT_TRUE(std::equal(answer.Bytes.begin(), answer.Bytes.begin() + static_cast<std::ptrdiff_t>(common),
                                        served.begin()));
             }
@@ -238,7 +237,7 @@ TEST(SimulatedMeter, RecordsRequestsAndAcknowledgementsWithTheirTimes)
     TOwnedSocket socket(meter.Connect());
     const auto beforeRequest = TClock::now();
     ASSERT_EQ(SendBytes(socket.Get(), Request, 1), 1);
-    ASSERT_EQ(DrainSocket(socket.Get(), 5000ms, 136).Bytes.size(), 136u);
+    ASSERT_EQ(DrainSocket(socket.Get(), 5000ms, ReadingMessageSize).Bytes.size(), ReadingMessageSize);
     const auto answerIn = TClock::now();
     ASSERT_EQ(SendBytes(socket.Get(), Ack, 1), 1);
     socket.Reset();
@@ -267,8 +266,8 @@ TEST(SimulatedMeter, AnswersEveryRequestOfAConnectionWithTheNextReading)
     std::vector<TBytes> answers;
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(SendBytes(socket.Get(), Request, 1), 1);
-        answers.push_back(DrainSocket(socket.Get(), 5000ms, 136).Bytes);
-        ASSERT_EQ(answers.back().size(), 136u);
+        answers.push_back(DrainSocket(socket.Get(), 5000ms, ReadingMessageSize).Bytes);
+        ASSERT_EQ(answers.back().size(), ReadingMessageSize);
     }
     EXPECT_EQ(meter.MessagesServed(), 3u);
     EXPECT_NE(answers[0], answers[1]);
@@ -278,7 +277,7 @@ TEST(SimulatedMeter, AnswersEveryRequestOfAConnectionWithTheNextReading)
 
 TEST(SimulatedMeter, ServesFileMessagesOnceThroughAndThenStaysSilent)
 {
-    TTempFile file(std::string(136, 'a') + std::string(136, 'b'));
+    TTempFile file(std::string(ReadingMessageSize, 'a') + std::string(ReadingMessageSize, 'b'));
     TMeterOptions options;
     options.Messages = LoadMessageFile(file.Path());
     TSimulatedMeter meter(options);
@@ -288,7 +287,8 @@ TEST(SimulatedMeter, ServesFileMessagesOnceThroughAndThenStaysSilent)
         EXPECT_FALSE(meter.Exhausted());
         TOwnedSocket socket(meter.Connect());
         ASSERT_EQ(SendBytes(socket.Get(), Request, 1), 1);
-        EXPECT_EQ(DrainSocket(socket.Get(), 5000ms, 136).Bytes, TBytes(136, static_cast<std::uint8_t>(fill)));
+        EXPECT_EQ(DrainSocket(socket.Get(), 5000ms, ReadingMessageSize).Bytes,
+                  TBytes(ReadingMessageSize, static_cast<std::uint8_t>(fill)));
     }
     EXPECT_TRUE(meter.Exhausted());
 

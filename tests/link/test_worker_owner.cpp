@@ -1,0 +1,104 @@
+// The worker's owner: one worker at a time, published in BTthr, always ended
+// through its orderly Shutdown, with every platform resource released.
+#include "link/meter_identity.h"
+#include "link/worker_owner.h"
+#include "platform/sim/simulated_bluetooth.h"
+#include "tests/support/sound_use.h"
+#include "tests/support/worker_test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+using namespace std::chrono_literals;
+using TKind = THostCall::TKind;
+
+// A computer whose radio lists no meter: the worker searches for as long as it runs.
+TSimulatedBluetooth SearchWithoutEnd()
+{
+    return TSimulatedBluetooth(TSimulatedBluetooth::RadiosWithoutDevices(1), [] { return InvalidSocket; }, 0ms);
+}
+
+TEST(WorkerOwner, GoingEndsItsWorkerInOrderWhetherIdleOrSearching)
+{
+    for (const bool searching : {false, true}) {
+        SCOPED_TRACE(searching ? "searching" : "idle");
+        TSimulatedBluetooth platform = SearchWithoutEnd();
+        TTestInterfaceThread ui;
+        TWorkerTestHost host{ui};
+        std::optional<TWorkerOwner> owner(std::in_place);
+        ui.Run([&] {
+            owner->Start(host, platform, platform, ui.Synchronizer());
+            EXPECT_EQ(BTthr, owner->Worker());
+            if (searching)
+                BTthr->RequestStart();
+        });
+        if (searching) {
+            ASSERT_TRUE(host.WaitForCount(TKind::RunState, 1)) << "the worker never took up Start";
+        }
+        // Meanwhile the interface thread runs this call: only the owner's end
+        // serves the worker's hand-offs.
+        ui.Run([&] { owner.reset(); });
+        EXPECT_EQ(BTthr, nullptr);
+        ASSERT_FALSE(host.Colors().empty());
+        EXPECT_EQ(host.Colors().back(), IndicatorGrey);
+        ExpectSoundUse(platform);
+    }
+}
+
+// Ends the worker once more from inside the indicator hand-off that the owner's
+// Shutdown serves, as a window's close would from a message loop.
+class TShutdownAgainHost : public TWorkerTestHost {
+public:
+    TShutdownAgainHost(const TTestInterfaceThread &ui, TWorkerOwner &owner) : TWorkerTestHost(ui), FOwner(owner) {}
+    void ShowIndicator(TColor color) override
+    {
+        TWorkerTestHost::ShowIndicator(color);
+        FOwner.Shutdown();
+    }
+
+private:
+    TWorkerOwner &FOwner;
+};
+
+TEST(WorkerOwner, AShutdownAskedAgainWhileTheFirstWaitsFindsNothingToEnd)
+{
+    TSimulatedBluetooth platform = SearchWithoutEnd();
+    TTestInterfaceThread ui;
+    TWorkerOwner owner;
+    TShutdownAgainHost host(ui, owner);
+    ui.SetServing(false);  // the worker's first hand-off waits for Shutdown
+    ui.Run([&] {
+        owner.Start(host, platform, platform, ui.Synchronizer());
+        owner.Shutdown();
+    });
+    EXPECT_EQ(host.Colors(), std::vector<TColor>{IndicatorGrey});
+    EXPECT_EQ(BTthr, nullptr);
+    EXPECT_EQ(owner.Worker(), nullptr);
+    ExpectSoundUse(platform);
+}
+
+TEST(WorkerOwner, ASecondWorkerIsRefusedAndTheFirstRunsOn)
+{
+    TSimulatedBluetooth platform = SearchWithoutEnd();
+    TTestInterfaceThread ui;
+    TWorkerTestHost host{ui};
+    TWorkerOwner first, second;
+    ui.Run([&] {
+        first.Start(host, platform, platform, ui.Synchronizer());
+        EXPECT_THROW(first.Start(host, platform, platform, ui.Synchronizer()), std::logic_error);
+        EXPECT_THROW(second.Start(host, platform, platform, ui.Synchronizer()), std::logic_error);
+        EXPECT_EQ(BTthr, first.Worker());
+        EXPECT_EQ(second.Worker(), nullptr);
+        BTthr->RequestStart();
+    });
+    EXPECT_TRUE(host.WaitForCount(TKind::RunState, 1)) << "the first worker no longer runs";
+    ui.Run([&] { first.Shutdown(); });
+    EXPECT_EQ(BTthr, nullptr);
+    ExpectSoundUse(platform);
+}
+
+}  // namespace
