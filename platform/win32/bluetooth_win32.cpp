@@ -25,12 +25,14 @@ static_assert(std::tuple_size_v<decltype(TBluetoothRadioInfo::Name)> == BLUETOOT
 
 namespace {
 
-BLUETOOTH_DEVICE_INFO EmptyDeviceInfo()
+// A platform record zeroed, with dwSize its own size as the platform asks.
+template <typename TRecord>
+TRecord Sized()
 {
-    BLUETOOTH_DEVICE_INFO info;
-    std::memset(&info, 0, sizeof info);
-    info.dwSize = sizeof info;
-    return info;
+    TRecord record;
+    std::memset(&record, 0, sizeof record);
+    record.dwSize = sizeof record;
+    return record;
 }
 
 // Keeps the copy zero-terminated even if the platform filled every unit.
@@ -62,8 +64,7 @@ TFindHandle TWin32Bluetooth::FindFirstRadio(TRadioHandle &radio)
     const TBluetoothLibrary &library = Library();
     if (!library.Loaded())
         return nullptr;
-    BLUETOOTH_FIND_RADIO_PARAMS params;
-    params.dwSize = sizeof params;
+    auto params = Sized<BLUETOOTH_FIND_RADIO_PARAMS>();
     HANDLE first = nullptr;
     const HBLUETOOTH_RADIO_FIND find = library.FindFirstRadio(&params, &first);
     radio = first;
@@ -95,9 +96,7 @@ bool TWin32Bluetooth::GetRadioInfo(TRadioHandle radio, TBluetoothRadioInfo &info
     const TBluetoothLibrary &library = Library();
     if (!library.Loaded())
         return false;
-    BLUETOOTH_RADIO_INFO radioInfo;
-    std::memset(&radioInfo, 0, sizeof radioInfo);
-    radioInfo.dwSize = sizeof radioInfo;
+    auto radioInfo = Sized<BLUETOOTH_RADIO_INFO>();
     if (library.GetRadioInfo(radio, &radioInfo) != ERROR_SUCCESS)
         return false;
     info = TBluetoothRadioInfo{};
@@ -113,9 +112,7 @@ TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, 
     const TBluetoothLibrary &library = Library();
     if (!library.Loaded())
         return nullptr;
-    BLUETOOTH_DEVICE_SEARCH_PARAMS search;
-    std::memset(&search, 0, sizeof search);
-    search.dwSize = sizeof search;
+    auto search = Sized<BLUETOOTH_DEVICE_SEARCH_PARAMS>();
     search.fReturnAuthenticated = params.ReturnAuthenticated;
     search.fReturnRemembered = params.ReturnRemembered;
     search.fReturnUnknown = params.ReturnUnknown;
@@ -124,7 +121,7 @@ TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, 
     search.cTimeoutMultiplier = params.TimeoutMultiplier;
     search.hRadio = params.Radio;
 
-    BLUETOOTH_DEVICE_INFO info = EmptyDeviceInfo();
+    auto info = Sized<BLUETOOTH_DEVICE_INFO>();
     const HBLUETOOTH_DEVICE_FIND find = library.FindFirstDevice(&search, &info);
     if (find != nullptr)
         CopyDevice(info, device);
@@ -133,7 +130,7 @@ TFindHandle TWin32Bluetooth::FindFirstDevice(const TDeviceSearchParams &params, 
 
 bool TWin32Bluetooth::FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device)
 {
-    BLUETOOTH_DEVICE_INFO info = EmptyDeviceInfo();
+    auto info = Sized<BLUETOOTH_DEVICE_INFO>();
     if (!Library().FindNextDevice(static_cast<HBLUETOOTH_DEVICE_FIND>(find), &info))
         return false;
     CopyDevice(info, device);
