@@ -1,11 +1,12 @@
 // The built program run as a child process, headless, end to end.
+#include "link/parse_reading.h"
+#include "platform/meter_wire.h"
 #include "platform/regional_settings.h"
 #include "platform/sim/reading_generator.h"
 #include "platform/sim/simulated_meter.h"
 #include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
-#include "platform/meter_wire.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_disk.h"
 #include "tests/support/trace_lines.h"
@@ -98,21 +99,11 @@ QByteArray ToBytes(const TMeterMessage &message)
     return QByteArray(reinterpret_cast<const char *>(message.data()), static_cast<qsizetype>(message.size()));
 }
 
+// The reading the program takes from the generated reading's message.
 TReading ToReading(const TGeneratedReading &generated)
 {
-    TReading reading;
-    std::memcpy(reading.Range.data(), generated.Range.data(), std::min(generated.Range.size(), reading.Range.size()));
-    std::memcpy(reading.Serial.data(), generated.Serial.data(),
-                std::min(generated.Serial.size(), reading.Serial.size()));
-    for (std::size_t i = 0; i < 4; ++i)
-        std::memcpy(reading.IR[i].data(), generated.IR[i].data(), std::min(generated.IR[i].size(), reading.IR[i].size()));
-    reading.Moisture = generated.Moisture;
-    reading.Temperature = generated.Temperature;
-    reading.Protein = generated.Protein;
-    reading.Oil = generated.Oil;
-    reading.Water = generated.Water;
-    reading.Starch = generated.Starch;
-    return reading;
+    TMeterMessage message = TReadingGenerator::Format(generated);
+    return ParseReading(message.data(), static_cast<std::int32_t>(message.size()), U'.');
 }
 
 std::vector<QByteArray> Lines(const QByteArray &bytes)
@@ -439,12 +430,10 @@ TEST(HeadlessProgram, ARowOnStandardOutputIsOnTheDiskEvenWhenKilledAtOnce)
     }
 }
 
-TEST(HeadlessProgram, AFullDiskLeavesTheCsvFileWithWholeLinesAndEndsWithOne)
+class HeadlessOnATinyDisk : public TinyDiskTest {};
+
+TEST_F(HeadlessOnATinyDisk, AFullDiskLeavesTheCsvFileWithWholeLinesAndEndsWithOne)
 {
-    TScratchFolder folder("headless-test");
-    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.WhyNot();
     disk.FillLeaving(1);
     const QString csvPath = QString::fromStdString(folder.File("disk/a.csv"));
     const QString messagesPath = QString::fromStdString(folder.File("messages.bin"));
@@ -463,12 +452,8 @@ TEST(HeadlessProgram, AFullDiskLeavesTheCsvFileWithWholeLinesAndEndsWithOne)
     EXPECT_EQ(run.out, csv.mid(lines[0].size()));
 }
 
-TEST(HeadlessProgram, AFullDiskForTheJournalIsReportedOnceAndTheRunGoesOn)
+TEST_F(HeadlessOnATinyDisk, AFullDiskForTheJournalIsReportedOnceAndTheRunGoesOn)
 {
-    TScratchFolder folder("headless-test");
-    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.WhyNot();
     disk.FillLeaving(1);
     const QString journalFolder = QString::fromStdString(folder.File("disk/journal"));
     const QString csvPath = QString::fromStdString(folder.File("a.csv"));
@@ -491,12 +476,8 @@ TEST(HeadlessProgram, AFullDiskForTheJournalIsReportedOnceAndTheRunGoesOn)
     EXPECT_LT(journal.size(), csv.size());
 }
 
-TEST(HeadlessProgram, ACsvFileWithoutRoomForItsHeaderIsRemovedAgain)
+TEST_F(HeadlessOnATinyDisk, ACsvFileWithoutRoomForItsHeaderIsRemovedAgain)
 {
-    TScratchFolder folder("headless-test");
-    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.WhyNot();
     disk.FillLeaving(0);
     const QString csvPath = QString::fromStdString(folder.File("disk/a.csv"));
     const TRun run = RunProgram({"--headless", "--simulate", "--csv", csvPath, "--no-journal"});
@@ -507,12 +488,8 @@ TEST(HeadlessProgram, ACsvFileWithoutRoomForItsHeaderIsRemovedAgain)
     EXPECT_FALSE(QFile::exists(csvPath));
 }
 
-TEST(HeadlessProgram, AReportThatDoesNotFitIsNeverLeftCutOrEmpty)
+TEST_F(HeadlessOnATinyDisk, AReportThatDoesNotFitIsNeverLeftCutOrEmpty)
 {
-    TScratchFolder folder("headless-test");
-    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.WhyNot();
     disk.FillLeaving(2);  // less than a report with its fonts needs
     const QString pdfPath = QString::fromStdString(folder.File("disk/report.pdf"));
     const QString messagesPath = QString::fromStdString(folder.File("messages.bin"));

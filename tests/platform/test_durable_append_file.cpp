@@ -85,12 +85,10 @@ TEST(DurableAppendFile, RemoveDeletesItsOwnFileOnlyOnce)
     EXPECT_THROW(file.Append("late\r\n"), EFileError);
 }
 
-TEST(DurableAppendFile, FullDiskCutsTheFailedPieceOffAndLaterPiecesFollowTheLastWholeOne)
+class DurableAppendFileOnATinyDisk : public TinyDiskTest {};
+
+TEST_F(DurableAppendFileOnATinyDisk, FullDiskCutsTheFailedPieceOffAndLaterPiecesFollowTheLastWholeOne)
 {
-    TScratchFolder folder("append-file-test");
-    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.WhyNot();
     disk.FillLeaving(1);
     const std::string path = (folder.Path() / "disk" / "log.csv").string();
     TDurableAppendFile file(path);

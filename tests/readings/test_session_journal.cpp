@@ -206,12 +206,10 @@ TEST(SessionJournal, AJournalThatCannotBeMadeIsReportedOnceAndThenLeftAlone)
     EXPECT_TRUE(journal.Off());
 }
 
-TEST(SessionJournal, AFullDiskLeavesWholeLinesAndIsReportedOnce)
+class SessionJournalOnATinyDisk : public TinyDiskTest {};
+
+TEST_F(SessionJournalOnATinyDisk, AFullDiskLeavesWholeLinesAndIsReportedOnce)
 {
-    TScratchFolder folder("journal-test");
-    TTinyDisk disk(folder.Path() / "disk", 16 * TTinyDisk::PageSize());
-    if (!disk.Mounted())
-        GTEST_SKIP() << disk.WhyNot();
     struct TCase {
         const char *What;
         std::size_t FreePages;

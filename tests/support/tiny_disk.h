@@ -1,6 +1,10 @@
 // A disk that really fills up, for the tests of what a full disk does.
 #pragma once
 
+#include "tests/support/scratch_folder.h"
+
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -25,4 +29,18 @@ private:
     std::filesystem::path FWhere;
     bool FMounted = false;
     std::string FWhyNot;
+};
+
+// A test with a tiny disk of 16 pages mounted on "disk" in a scratch folder of
+// its own; skipped where no disk can be mounted.
+class TinyDiskTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!disk.Mounted())
+            GTEST_SKIP() << disk.WhyNot();
+    }
+
+    TScratchFolder folder{"tiny-disk-test"};
+    TTinyDisk disk{folder.Path() / "disk", 16 * TTinyDisk::PageSize()};
 };
