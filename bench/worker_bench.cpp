@@ -18,7 +18,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -27,16 +26,6 @@ using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
 
 namespace {
-
-// The simulated computer: one radio that lists the meter at once; each link
-// is a new connection to the simulated meter.
-std::unique_ptr<TSimulatedBluetooth> Computer(TSimulatedMeter &meter)
-{
-    auto computer = std::make_unique<TSimulatedBluetooth>(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView),
-                                                          meter, 0ms);
-    computer->KeepRecords(false);
-    return computer;
-}
 
 class TBenchHost : public IWorkerHost {
 public:
@@ -58,6 +47,23 @@ public:
 private:
     std::mutex FMutex;
     std::vector<TClock::time_point> FReadingTimes;
+};
+
+// A worker started on the simulated computer (one radio that lists the meter
+// at once; each link a new connection to the simulated meter), whose
+// hand-offs this thread serves. It ends, in order, with the run.
+struct TBenchRun {
+    TBenchRun()
+    {
+        Computer.KeepRecords(false);
+        Worker.Start(Host, Computer, Computer, Sync);
+    }
+
+    TSynchronizer Sync;
+    TSimulatedMeter Meter;
+    TSimulatedBluetooth Computer{TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView), Meter, 0ms};
+    TBenchHost Host;
+    TWorkerOwner Worker;
 };
 
 double CpuSeconds()
@@ -86,17 +92,12 @@ void IdleWorkerCpu(benchmark::State &state)
         sleeper.join();
         const double baselineCpu = CpuSeconds() - begin;
 
-        TSynchronizer sync;
-        TSimulatedMeter meter;
-        const auto computer = Computer(meter);
-        TBenchHost host;
-        TWorkerOwner worker;
-        worker.Start(host, *computer, *computer, sync);
-        Serve(sync, 100ms);  // its first hand-off, then it idles
+        TBenchRun run;
+        Serve(run.Sync, 100ms);  // its first hand-off, then it idles
         begin = CpuSeconds();
-        Serve(sync, Window);
+        Serve(run.Sync, Window);
         const double workerCpu = CpuSeconds() - begin;
-        worker.Shutdown();
+        run.Worker.Shutdown();
 
         const double window = std::chrono::duration<double>(Window).count();
         state.counters["idle_worker_cpu_percent_of_core"] = 100.0 * workerCpu / window;
@@ -111,23 +112,18 @@ void ReadingLatency(benchmark::State &state)
     constexpr std::size_t Readings = 5;
     constexpr double FixedPauseMs = 200.0;  // the pause between the reply and the first receive
     for (auto _ : state) {
-        TSynchronizer sync;
-        TSimulatedMeter meter;
-        const auto computer = Computer(meter);
-        TBenchHost host;
-        TWorkerOwner worker;
-        worker.Start(host, *computer, *computer, sync);
+        TBenchRun run;
         BTthr->RequestStart();
         const auto deadline = TClock::now() + 60s;
-        while (host.ReadingTimes().size() < Readings && TClock::now() < deadline)
-            Serve(sync, 10ms);
-        worker.Shutdown();
+        while (run.Host.ReadingTimes().size() < Readings && TClock::now() < deadline)
+            Serve(run.Sync, 10ms);
+        run.Worker.Shutdown();
 
         std::vector<TClock::time_point> sent;
-        for (const TTrafficEvent &event : meter.Traffic())
+        for (const TTrafficEvent &event : run.Meter.Traffic())
             if (event.Kind == TTrafficEvent::TKind::Sent && event.Bytes.size() == ReadingMessageSize)
                 sent.push_back(event.Time);
-        const std::vector<TClock::time_point> added = host.ReadingTimes();
+        const std::vector<TClock::time_point> added = run.Host.ReadingTimes();
         const std::size_t n = std::min(sent.size(), added.size());
         double total = 0, worst = 0;
         for (std::size_t i = 0; i < n; ++i) {
