@@ -57,8 +57,8 @@ TEST_P(WindowOnSignal, ClosesWithTheOverlayAndEndsTheWorker)
 #if defined(_WIN32)
     GTEST_SKIP() << "these are POSIX signals; Windows ends a session with WM_ENDSESSION";
 #else
-    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
-    TWindowRig rig({}, platform);
+    TWindowRig rig(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TSimulatedBluetooth &platform = *rig.computer;
     TShownWatch overlay(rig.form12);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));

@@ -38,8 +38,7 @@ class ClbStartUp : public testing::TestWithParam<TClbCase> {};
 
 TEST_P(ClbStartUp, OnlyExactlyClbFirstOpensTheWideWindowWithRawColumns)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig(GetParam().args, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio(), GetParam().args);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
     // No wider than the screen has room for, should the screen be narrower.
@@ -60,8 +59,7 @@ class ControlPlaces : public testing::TestWithParam<QSize> {};
 
 TEST_P(ControlPlaces, KeepTheDesignsMarginsAtAnySize)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     rig.form4.show();
     rig.form4.resize(GetParam());
     const int w = GetParam().width();
@@ -84,8 +82,7 @@ class SmallestSize : public testing::TestWithParam<QSize> {};
 
 TEST_P(SmallestSize, KeepsEveryButtonWholeAndApartBelowTheTable)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     TForm4 &form = rig.form4;
     form.show();
     form.resize(GetParam());
@@ -137,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MainWindow, DesignedTitleCaptionsTabOrderAndGreyIndicator)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     EXPECT_EQ(rig.form4.windowTitle(), QStringLiteral("Moisture Meter BT readout 1.3.0"));
     EXPECT_EQ(ApplicationTitle(), rig.form4.windowTitle());
     EXPECT_EQ(rig.form4.Button1->text(), "Start");
@@ -163,8 +159,7 @@ TEST(MainWindow, DesignedTitleCaptionsTabOrderAndGreyIndicator)
 
 TEST(MainWindow, CarriesTheProgramsIcon)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     const QIcon icon = rig.form4.windowIcon();
     ASSERT_FALSE(icon.isNull());
     // The sizes of the program file's icon, read from it.
@@ -183,8 +178,7 @@ QAccessibleInterface *Accessible(QObject *object)
 
 TEST(Accessibility, ButtonsAreNamedByTheirCaptionsAndTheIndicatorIsAStatusBarOfTheWindow)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     TForm4 &form = rig.form4;
     form.show();
     for (QPushButton *button : {form.Button1, form.Button3, form.Button4, form.Button5}) {
@@ -212,8 +206,7 @@ class IndicatorName : public testing::TestWithParam<TLinkStateCase> {};
 
 TEST_P(IndicatorName, SaysTheLinkStateOfEachColour)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     // From another colour, so that each case is a change.
     rig.form4.ShowIndicator(GetParam().color == IndicatorRed ? IndicatorBlue : IndicatorRed);
     rig.form4.ShowIndicator(GetParam().color);
@@ -231,8 +224,7 @@ INSTANTIATE_TEST_SUITE_P(Colours, IndicatorName,
 TEST(MainWindow, StartTurnsTheCaptionToStopAndTheIndicatorBlue)
 {
     // Radios without the meter: the worker searches and stays blue.
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::RadiosWithoutDevices());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::RadiosWithoutDevices());
     rig.form4.show();
     rig.form4.Button1->click();
     EXPECT_EQ(rig.form4.Button1->text(), "Start") << "the caption follows the worker, not the click";
@@ -242,9 +234,9 @@ TEST(MainWindow, StartTurnsTheCaptionToStopAndTheIndicatorBlue)
 
 TEST(MainWindow, StopShowsTheOverlayCentredOverTheDisabledWindowUntilTheWorkerStops)
 {
-    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TWindowRig rig(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TSimulatedBluetooth &platform = *rig.computer;
     platform.SetHold(true);  // each discovery waits for the test
-    TWindowRig rig({}, platform);
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
     rig.form4.Button1->click();
@@ -270,8 +262,7 @@ TEST(MainWindow, StopShowsTheOverlayCentredOverTheDisabledWindowUntilTheWorkerSt
 
 TEST(MainWindow, NoRadioShowsTheErrorBoxOnceAndTheButtonReadsStart)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     TBoxCloser closer;
     rig.form4.show();
     rig.form4.Button1->click();
@@ -380,8 +371,7 @@ protected:
 
 TEST_P(Closing, WhileIdleEndsTheWorkerPromptlyAndClosesTheWindow)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     rig.form4.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form4));
     ASSERT_NE(BTthr, nullptr);
@@ -433,9 +423,9 @@ private:
 
 TEST_P(Closing, DuringADiscoveryKeepsTheOverlayUpUntilTheWorkerHasEnded)
 {
-    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TWindowRig<TObservedForm4> rig(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TSimulatedBluetooth &platform = *rig.computer;
     platform.SetHold(true);
-    TWindowRig<TObservedForm4> rig({}, platform);
     rig.form4.show();
     rig.form4.Button1->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return platform.Counts().Discoveries >= 1; }, WaitMs));

@@ -65,8 +65,7 @@ struct TClicks {
 
 TEST(Keyboard, FocusStartsOnTheTableAndTabGoesRoundTheButtonsWithoutMovingTheCell)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     ShowActive(rig.form4);
     TForm4 &form = rig.form4;
     ASSERT_TRUE(HasFocus(form.StringGrid1));
@@ -97,8 +96,7 @@ class ArrowKeys : public testing::TestWithParam<TArrowCase> {};
 
 TEST_P(ArrowKeys, MoveBetweenTheCellsNextToTheNumbers)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     rig.form4.AddReading(TReading{});
     ShowActive(rig.form4);
     ASSERT_TRUE(HasFocus(rig.form4.StringGrid1));
@@ -118,8 +116,7 @@ class PressKeys : public testing::TestWithParam<Qt::Key> {};
 TEST_P(PressKeys, PressTheFocusedButtonAndAfterTheStopTheFocusIsBackOnStart)
 {
     // Radios without the meter: the worker searches until it is stopped.
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::RadiosWithoutDevices());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::RadiosWithoutDevices());
     TForm4 &form = rig.form4;
     ShowWithStartFocused(form);
     TClicks clicks(form);
@@ -137,9 +134,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, PressKeys, testing::Values(Qt::Key_Space, Qt::Key
 
 TEST(Keyboard, KeysWhileTheStopOverlayIsUpChangeNothing)
 {
-    TSimulatedBluetooth platform = MakeRadios(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TWindowRig rig(TSimulatedBluetooth::LookAlikesOnly(MeterDeviceNameView));
+    TSimulatedBluetooth &platform = *rig.computer;
     platform.SetHold(true);  // each discovery waits for the test, so the stop stays pending
-    TWindowRig rig({}, platform);
     TForm4 &form = rig.form4;
     ShowWithStartFocused(form);
     Press(form, Qt::Key_Return);
@@ -169,8 +166,7 @@ TEST(Keyboard, KeysWhileTheStopOverlayIsUpChangeNothing)
 
 TEST(Keyboard, KeysWhileTheNoRadioBoxHoldsTheWorkerGoToTheBoxAlone)
 {
-    TSimulatedBluetooth radios = MakeRadios(TSimulatedBluetooth::NoRadio());
-    TWindowRig rig({}, radios);
+    TWindowRig rig(TSimulatedBluetooth::NoRadio());
     TForm4 &form = rig.form4;
     ShowWithStartFocused(form);
     TClicks clicks(form);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,20 +24,15 @@ inline void PrintTo(const QString &text, std::ostream *os)
     *os << '"' << text.toStdString() << '"';
 }
 
-// A simulated computer whose radios are scripted and whose meter refuses every
-// connection.
-inline TSimulatedBluetooth MakeRadios(TSimulatedRadios radios)
-{
-    return TSimulatedBluetooth(std::move(radios), [] { return InvalidSocket; });
-}
-
 // The window tests keep no journal unless they ask for one.
 inline TJournalOptions NoJournal()
 {
     return TJournalOptions{false, {}};
 }
 
-// `platform`: one object that is both discovery and transport.
+// The main window with its overlay and hand-offs, on `platform` (one object
+// that is both discovery and transport), or on a simulated computer of its own
+// whose radios are `radios` and whose meter refuses every connection.
 template <typename TForm = TForm4>
 struct TWindowRig {
     template <typename TPlatform>
@@ -44,6 +40,12 @@ struct TWindowRig {
         : waker(synchronizer), form4(args, form12, synchronizer, platform, platform, journal)
     {
     }
+    explicit TWindowRig(TSimulatedRadios radios, const std::vector<std::string> &args = {})
+        : computer(std::make_unique<TSimulatedBluetooth>(std::move(radios), [] { return InvalidSocket; })), waker(synchronizer),
+          form4(args, form12, synchronizer, *computer, *computer, NoJournal())
+    {
+    }
+    std::unique_ptr<TSimulatedBluetooth> computer;  // null when the test gave the platform
     TSynchronizer synchronizer;
     TQtSynchronizeWaker waker;
     TForm12 form12;
