@@ -10,6 +10,7 @@
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_disk.h"
 #include "tests/support/trace_lines.h"
+#include "tests/support/wait_until.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -201,10 +201,8 @@ TEST(HeadlessProgram, StopSignalMidRunLeavesACompleteFile)
     QProcess process;
     StartProgram(process, {"--simulate", "--headless", "--csv", csvPath});
     ASSERT_TRUE(process.waitForStarted());
-    QElapsedTimer waited;
-    waited.start();
-    while (Lines(ReadAll(csvPath)).size() < 4 && waited.elapsed() < 30000)
-        QThread::msleep(20);
+    ASSERT_TRUE(WaitUntil([&] { return Lines(ReadAll(csvPath)).size() >= 4; }, std::chrono::seconds(30)))
+        << "no three rows in the file";
     process.terminate();  // SIGTERM
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
