@@ -2,19 +2,16 @@
 
 #include "platform/meter_wire.h"
 
-#include <charconv>
 #include <climits>
 
 namespace {
 
 long ParseCount(const std::string &text)
 {
-    long value = 0;
-    const char *end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value <= 0)
+    const auto count = WholeNumber(text, 1, LONG_MAX);
+    if (!count)
         throw ECommandLineError("--count needs a whole number above 0, not \"" + text + "\"");
-    return value;
+    return static_cast<long>(*count);
 }
 
 } // namespace

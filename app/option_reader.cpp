@@ -1,5 +1,17 @@
 #include "app/option_reader.h"
 
+#include <charconv>
+
+std::optional<unsigned long> WholeNumber(std::string_view text, unsigned long low, unsigned long high)
+{
+    unsigned long value = 0;
+    const char *end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
 bool TOptionReader::Next()
 {
     if (FStarted)

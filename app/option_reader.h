@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A bad option or value; what() is the one-line message for the operator.
@@ -13,6 +15,10 @@ class ECommandLineError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// `text` as a whole number from `low` to `high`, in decimal digits alone (no
+// sign, no spaces); nothing when it is not one. Each caller says what it wanted.
+std::optional<unsigned long> WholeNumber(std::string_view text, unsigned long low, unsigned long high);
 
 class TOptionReader {
 public:

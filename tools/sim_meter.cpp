@@ -43,17 +43,11 @@ void PrintUsage(std::ostream &out)
 
 unsigned long ParseNumber(const std::string &option, const std::string &text, unsigned long maximum)
 {
-    std::size_t used = 0;
-    unsigned long value = 0;
-    try {
-        value = std::stoul(text, &used);
-    } catch (const std::exception &) {
-        used = 0;
-    }
-    if (used != text.size() || text.empty() || text[0] == '-' || value > maximum)
+    const auto value = WholeNumber(text, 0, maximum);
+    if (!value)
         throw ECommandLineError(option + " wants a whole number from 0 to " + std::to_string(maximum) + ", not '" +
                                 text + "'");
-    return value;
+    return *value;
 }
 
 // What the command line asks for.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <optional>
 #include <string>
 
 namespace {
@@ -136,6 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--headless", "--count", "0"}, "--count"},
                     TBadCase{{"--headless", "--count", "3x"}, "3x"},
                     TBadCase{{"--headless", "--count", "-1"}, "--count"},
+                    TBadCase{{"--headless", "--count", "+3"}, "--count"},
+                    TBadCase{{"--headless", "--count", " 3"}, "--count"},
                     TBadCase{{"--headless", "--csv="}, "--csv"}, TBadCase{{"--csv", "a.csv"}, "--headless"},
                     TBadCase{{"--simulate=yes"}, "--simulate"},
                     TBadCase{{"--simulate", "--meter", "tcp:h:1"}, "--meter"},
@@ -150,6 +153,22 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--trace", "--headless"}, "--trace"}, TBadCase{{"--scan=yes"}, "--scan"},
                     TBadCase{{"--scan", "--simulate", "--meter", "tcp:h:1"}, "--meter"}),
     [](const testing::TestParamInfo<TBadCase> &info) { return CaseName(info.param.args, info.index); });
+
+TEST(OptionReader, AWholeNumberIsDecimalDigitsAloneWithinItsBounds)
+{
+    const std::optional<unsigned long> none;
+    const struct {
+        const char *Text;
+        std::optional<unsigned long> Read;
+    } cases[] = {
+        {"0", 0},     {"7", 7},         {"007", 7},  {"10", 10},  {"11", none},  {"", none},
+        {"-1", none}, {"+1", none},     {" 1", none}, {"1 ", none}, {"1x", none},  {"0x5", none},
+        {"1.0", none}, {"99999999999999999999999", none},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(WholeNumber(c.Text, 0, 10), c.Read) << '"' << c.Text << '"';
+    EXPECT_EQ(WholeNumber("0", 1, 10), none) << "below the lower bound";
+}
 
 TEST(CommandLine, SplitsAsThePlatformDoes)
 {
