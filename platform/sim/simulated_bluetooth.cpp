@@ -118,6 +118,11 @@ void TSimulatedBluetooth::Release(int discoveries)
 TSimulatedBluetooth::TCounts TSimulatedBluetooth::Counts() const
 {
     std::lock_guard lock(FLock);
+    return CountsLocked();
+}
+
+TSimulatedBluetooth::TCounts TSimulatedBluetooth::CountsLocked() const
+{
     TCounts counts = FCounts;
     counts.OpenHandles = static_cast<int>(FHandles.size());
     return counts;
@@ -127,11 +132,7 @@ bool TSimulatedBluetooth::WaitForCounts(const std::function<bool(const TCounts &
                                         std::chrono::milliseconds timeout) const
 {
     std::unique_lock lock(FLock);
-    return FChanged.wait_for(lock, timeout, [&] {
-        TCounts counts = FCounts;
-        counts.OpenHandles = static_cast<int>(FHandles.size());
-        return done(counts);
-    });
+    return FChanged.wait_for(lock, timeout, [&] { return done(CountsLocked()); });
 }
 
 bool TSimulatedBluetooth::WaitForDiscoveries(int count, std::chrono::milliseconds timeout) const

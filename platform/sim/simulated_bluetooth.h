@@ -166,6 +166,7 @@ private:
     void Log(std::string call);
     void Misuse(std::string what);
     bool Reachable(std::uint64_t address) const;
+    TCounts CountsLocked() const;  // the counts with the open handles
 
     mutable std::mutex FLock;
     mutable std::condition_variable FChanged;  // any count, the hold or the releases changed
