@@ -60,7 +60,7 @@ class Worker : public testing::Test {
 protected:
     void TearDown() override
     {
-        if (worker == nullptr)
+        if (owner.Worker() == nullptr)
             return;
         platform->SetHold(false);  // a held discovery would keep the worker from ending
         Shutdown();
@@ -79,24 +79,21 @@ protected:
     void StartWorker(TMeterOptions options = {})
     {
         MakeComputer(std::move(options));
-        ui.Run([this] {
-            owner.Start(host, *platform, *platform, ui.Synchronizer());
-            worker = owner.Worker();
-        });
+        ui.Run([this] { owner.Start(host, *platform, *platform, ui.Synchronizer()); });
     }
 
     void PressStart()
     {
-        ui.Run([this] { worker->RequestStart(); });
+        ui.Run([this] { owner.Worker()->RequestStart(); });
     }
     void PressStop()
     {
-        ui.Run([this] { worker->RequestStop(); });
+        ui.Run([this] { owner.Worker()->RequestStop(); });
     }
     bool IsActive()
     {
         bool active = false;
-        ui.Run([&] { active = worker->IsActive(); });
+        ui.Run([&] { active = owner.Worker()->IsActive(); });
         return active;
     }
     // Returns how long Shutdown took.
@@ -104,7 +101,6 @@ protected:
     {
         const auto begin = TTestClock::now();
         ui.Run([this] { owner.Shutdown(); });
-        worker = nullptr;
         return std::chrono::duration_cast<std::chrono::milliseconds>(TTestClock::now() - begin);
     }
     // Starts acquisition with discovery held, and waits until the first
@@ -119,8 +115,8 @@ protected:
     // whatever it was about to do on its own, it has done by then.
     void WaitForCommandChecks(std::uint64_t more = 2)
     {
-        const std::uint64_t from = worker->CommandChecks();
-        ASSERT_TRUE(WaitUntil([&] { return worker->CommandChecks() >= from + more; }))
+        const std::uint64_t from = owner.Worker()->CommandChecks();
+        ASSERT_TRUE(WaitUntil([&] { return owner.Worker()->CommandChecks() >= from + more; }))
             << "the worker has stopped looking at its commands";
     }
     // Shuts the worker down while its discovery is held, and lets discovery
@@ -149,8 +145,7 @@ protected:
     TWorkerTestHost host{ui};
     std::unique_ptr<TSimulatedMeter> meter;
     std::unique_ptr<TSimulatedBluetooth> platform;
-    TWorkerOwner owner;
-    GLAXBTthr *worker = nullptr;
+    TWorkerOwner owner;  // ends the worker before the computer and meter go
 };
 
 }  // namespace
