@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "platform/meter_wire.h"
+#include "link/meter_wire.h"
 
 #include <climits>
 

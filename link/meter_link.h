@@ -5,7 +5,7 @@
 
 #include "link/link_trace.h"
 #include "link/worker_host.h"
-#include "platform/meter_wire.h"
+#include "link/meter_wire.h"
 #include "platform/socket_handle.h"
 #include "platform/trace_file.h"
 

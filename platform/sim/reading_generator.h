@@ -3,7 +3,7 @@
 // their own, then the analysis line, padded with NUL bytes.
 #pragma once
 
-#include "platform/meter_wire.h"
+#include "link/meter_wire.h"
 
 #include <array>
 #include <cstddef>

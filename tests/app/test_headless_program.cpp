@@ -1,6 +1,6 @@
 // The built program run as a child process, headless, end to end.
 #include "link/parse_reading.h"
-#include "platform/meter_wire.h"
+#include "link/meter_wire.h"
 #include "platform/regional_settings.h"
 #include "platform/sim/reading_generator.h"
 #include "platform/sim/simulated_meter.h"

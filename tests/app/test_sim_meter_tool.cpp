@@ -1,7 +1,7 @@
 // The stand-alone simulated meter reads its options with the program's own
 // option reader: both forms of an option, and for a bad command line a message
 // naming the problem, the usage and exit status 2.
-#include "platform/meter_wire.h"
+#include "link/meter_wire.h"
 
 #include <QProcess>
 #include <QString>

@@ -1,6 +1,6 @@
 // The meter's wire protocol on the link: one request byte, one message of a fixed
 // size, one acknowledgement byte. The computer's side (link/) and the simulated
-// meter (platform/sim/) both speak it.
+// meter (sim/) both speak it.
 #pragma once
 
 #include <cstddef>
