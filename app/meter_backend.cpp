@@ -1,7 +1,7 @@
 #include "app/meter_backend.h"
 
 #include "link/meter_identity.h"
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 #include "platform/tcp_meter.h"
 
 #include <QtGlobal>

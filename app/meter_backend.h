@@ -6,7 +6,7 @@
 #include "app/command_line.h"
 #include "platform/bluetooth_discovery.h"
 #include "platform/bluetooth_transport.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_meter.h"
 
 #include <memory>
 #include <string>

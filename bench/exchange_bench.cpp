@@ -3,8 +3,8 @@
 // message-sized answer on the same kind of connection to the same meter.
 #include "bench/median_reporter.h"
 #include "link/meter_link.h"
-#include "platform/sim/local_sockets.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/local_sockets.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 
 #include <benchmark/benchmark.h>

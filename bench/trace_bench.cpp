@@ -8,8 +8,8 @@
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
 #include "link/parse_reading.h"
-#include "platform/sim/simulated_bluetooth.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_bluetooth.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/trace_file.h"
 

@@ -9,8 +9,8 @@
 // stretch (200 ms between the reply wait and the first receive).
 #include "link/meter_identity.h"
 #include "link/worker_owner.h"
-#include "platform/sim/simulated_bluetooth.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_bluetooth.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/synchronize.h"
 

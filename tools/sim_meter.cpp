@@ -1,7 +1,7 @@
 // sim_meter: a simulated meter on a loopback TCP port, for developers and for
 // the program's --meter tcp:HOST:PORT. Runs until interrupted (Ctrl+C).
 #include "app/option_reader.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_meter.h"
 
 #include <atomic>
 #include <chrono>

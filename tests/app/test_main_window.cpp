@@ -2,7 +2,7 @@
 #include "link/Glaxbththr.h"
 #include "link/meter_identity.h"
 #include "platform/regional_settings.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_view.h"

@@ -3,8 +3,8 @@
 #include "app/application.h"
 #include "link/link_trace.h"
 #include "link/meter_identity.h"
-#include "platform/sim/simulated_bluetooth.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_bluetooth.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "tests/app/window_rig.h"
 

@@ -1,7 +1,7 @@
 // --scan's exit statuses over each kind of simulated computer.
 #include "app/scan_runner.h"
 #include "link/meter_identity.h"
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "app/Glax_btr.h"
 #include "app/Unit12.h"
 #include "platform/qt/qt_synchronize_waker.h"
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 #include "platform/synchronize.h"
 
 #include <QApplication>

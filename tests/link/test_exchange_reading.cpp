@@ -1,8 +1,8 @@
 // The reading exchange against the simulated meter: what the computer sends,
 // what it shows, what it leaves in the buffer and what it returns.
 #include "link/meter_link.h"
-#include "platform/sim/local_sockets.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/local_sockets.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "tests/support/sim_meter_io.h"
 #include "tests/support/wait_until.h"

@@ -3,8 +3,8 @@
 // came of each message.
 #include "link/worker_owner.h"
 #include "link/meter_identity.h"
-#include "platform/sim/simulated_bluetooth.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_bluetooth.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/trace_file.h"
 #include "tests/support/scratch_folder.h"

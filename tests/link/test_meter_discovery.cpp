@@ -4,8 +4,8 @@
 // discovery over the real Bluetooth API.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
-#include "platform/sim/simulated_bluetooth.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_bluetooth.h"
+#include "sim/simulated_meter.h"
 #include "tests/support/sound_use.h"
 
 #ifdef _WIN32

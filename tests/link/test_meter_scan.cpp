@@ -4,7 +4,7 @@
 #include "link/meter_link.h"
 #include "link/meter_scan.h"
 #include "platform/trace_file.h"
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sound_use.h"
 #include "tests/support/trace_lines.h"

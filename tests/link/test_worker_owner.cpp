@@ -2,7 +2,7 @@
 // through its orderly Shutdown, with every platform resource released.
 #include "link/meter_identity.h"
 #include "link/worker_owner.h"
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 #include "tests/support/sound_use.h"
 #include "tests/support/worker_test_host.h"
 

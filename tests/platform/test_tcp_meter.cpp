@@ -2,7 +2,7 @@
 // real connections to a loopback listener.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
-#include "platform/sim/local_sockets.h"
+#include "sim/local_sockets.h"
 #include "platform/socket_io.h"
 #include "platform/tcp_meter.h"
 

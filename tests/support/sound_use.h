@@ -2,7 +2,7 @@
 // released everything it took and broke none of the platform's rules.
 #pragma once
 
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // What drives the acquisition worker without windows (its platform is the
-// simulated computer, platform/sim/simulated_bluetooth.h):
+// simulated computer, sim/simulated_bluetooth.h):
 // - TTestInterfaceThread: a thread that plays the interface thread, serving the
 //   worker's hand-offs in a WaitForPending + CheckSynchronize loop and running
 //   the test's own calls (RequestStart, Shutdown, ...) on that thread;

@@ -1,5 +1,5 @@
 // Local sockets on Windows (Winsock 2.2).
-#include "platform/sim/local_sockets.h"
+#include "sim/local_sockets.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

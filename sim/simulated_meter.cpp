@@ -1,4 +1,4 @@
-#include "platform/sim/simulated_meter.h"
+#include "sim/simulated_meter.h"
 
 #include "platform/file_facts.h"
 

@@ -1,4 +1,4 @@
-#include "platform/sim/reading_generator.h"
+#include "sim/reading_generator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "platform/sim/simulated_bluetooth.h"
+#include "sim/simulated_bluetooth.h"
 
 #include "platform/ascii_case.h"
-#include "platform/sim/local_sockets.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/local_sockets.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "platform/tcp_socket.h"
 

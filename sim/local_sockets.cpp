@@ -1,6 +1,6 @@
 // The parts of the local sockets that are the same on every system: they run
 // on the TCP sockets of platform/tcp_socket.h and its one name resolution.
-#include "platform/sim/local_sockets.h"
+#include "sim/local_sockets.h"
 
 #include "platform/tcp_socket.h"
 

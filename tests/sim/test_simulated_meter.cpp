@@ -1,8 +1,8 @@
 // The simulated meter as a peer on the wire (over a socket pair and over TCP),
 // its message file and generator, and the socket wrapper it is built on.
-#include "platform/sim/local_sockets.h"
-#include "platform/sim/reading_generator.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/local_sockets.h"
+#include "sim/reading_generator.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sim_meter_io.h"

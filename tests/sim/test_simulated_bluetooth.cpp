@@ -2,9 +2,9 @@
 // inquiry time, and links to the simulated meter, refused or not.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
-#include "platform/sim/local_sockets.h"
-#include "platform/sim/simulated_bluetooth.h"
-#include "platform/sim/simulated_meter.h"
+#include "sim/local_sockets.h"
+#include "sim/simulated_bluetooth.h"
+#include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "tests/support/sound_use.h"
 

@@ -10,8 +10,8 @@
 // thread and closes every socket.
 #pragma once
 
-#include "platform/sim/local_sockets.h"
-#include "platform/sim/reading_generator.h"
+#include "sim/local_sockets.h"
+#include "sim/reading_generator.h"
 #include "platform/socket_io.h"
 
 #include <atomic>

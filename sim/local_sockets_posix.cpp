@@ -1,5 +1,5 @@
 // Local sockets on POSIX systems.
-#include "platform/sim/local_sockets.h"
+#include "sim/local_sockets.h"
 
 #include <cerrno>
 #include <cstring>
