@@ -3,8 +3,8 @@
 // which reads the readings table row by row while the report is prepared.
 #pragma once
 
-#include "platform/report/banded_report.h"
-#include "platform/report/report_data_set.h"
+#include "report/banded_report.h"
+#include "report/report_data_set.h"
 #include "readings/readings_table.h"
 
 #include <string>

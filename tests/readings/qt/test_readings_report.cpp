@@ -3,7 +3,7 @@
 #include "readings/qt/readings_report.h"
 
 #include "readings/reading_columns.h"
-#include "tests/platform/report/report_probe.h"
+#include "tests/report/report_probe.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 // The banded report engine: layout of bands and pages, expressions, the stamp box,
 // the two passes, the record-source protocol, drawing and printing.
-#include "platform/report/banded_report.h"
-#include "platform/report/report_renderer.h"
-#include "tests/platform/report/report_probe.h"
+#include "report/banded_report.h"
+#include "report/report_renderer.h"
+#include "tests/report/report_probe.h"
 
 #include <QImage>
 #include <QPainter>

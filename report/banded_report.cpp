@@ -1,10 +1,10 @@
-#include "platform/report/banded_report.h"
+#include "report/banded_report.h"
 
 #include "platform/date_time_format.h"
-#include "platform/report/atomic_file_device.h"
-#include "platform/report/report_preparation.h"
-#include "platform/report/report_print_ui.h"
-#include "platform/report/report_renderer.h"
+#include "report/atomic_file_device.h"
+#include "report/report_preparation.h"
+#include "report/report_print_ui.h"
+#include "report/report_renderer.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

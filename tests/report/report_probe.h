@@ -2,8 +2,8 @@
 // a print interface without dialogs that prints to a PDF file.
 #pragma once
 
-#include "platform/report/prepared_pages.h"
-#include "platform/report/report_print_ui.h"
+#include "report/prepared_pages.h"
+#include "report/report_print_ui.h"
 
 #include <QPrinter>
 #include <QString>

@@ -6,9 +6,9 @@
 #include "platform/atomic_file.h"
 #include "platform/date_time.h"
 #include "platform/regional_settings.h"
-#include "platform/report/prepared_pages.h"
-#include "platform/report/report_data_set.h"
-#include "platform/report/report_template.h"
+#include "report/prepared_pages.h"
+#include "report/report_data_set.h"
+#include "report/report_template.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/report/report_renderer.h"
+#include "report/report_renderer.h"
 
 #include <QFontMetricsF>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "platform/report/report_data_set.h"
+#include "report/report_data_set.h"
 
 #include <algorithm>
 

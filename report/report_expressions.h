@@ -1,7 +1,7 @@
 // The expressions of report texts: [DATE], [TIME] and [<record source>."<field>"].
 #pragma once
 
-#include "platform/report/report_data_set.h"
+#include "report/report_data_set.h"
 
 #include <string>
 #include <string_view>

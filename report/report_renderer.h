@@ -2,7 +2,7 @@
 // device units, or onto a paged device (printer, PDF writer) page by page.
 #pragma once
 
-#include "platform/report/prepared_pages.h"
+#include "report/prepared_pages.h"
 
 #include <QFont>
 #include <string>

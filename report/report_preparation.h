@@ -3,9 +3,9 @@
 // that lets pending work run.
 #pragma once
 
-#include "platform/report/prepared_pages.h"
-#include "platform/report/report_expressions.h"
-#include "platform/report/report_template.h"
+#include "report/prepared_pages.h"
+#include "report/report_expressions.h"
+#include "report/report_template.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/report/atomic_file_device.h"
+#include "report/atomic_file_device.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "platform/report/report_expressions.h"
+#include "report/report_expressions.h"
 
 #include <stdexcept>
 

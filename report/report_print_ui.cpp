@@ -1,4 +1,4 @@
-#include "platform/report/report_print_ui.h"
+#include "report/report_print_ui.h"
 
 #include <QMessageBox>
 #include <QPrintDialog>

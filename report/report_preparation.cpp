@@ -1,4 +1,4 @@
-#include "platform/report/report_preparation.h"
+#include "report/report_preparation.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // page's printable area.
 #pragma once
 
-#include "platform/report/report_template.h"
+#include "report/report_template.h"
 
 #include <string>
 #include <variant>
