@@ -6,9 +6,9 @@
 #include "app/command_line.h"
 #include "app/program_trace.h"
 #include "link/Glaxbththr.h"
-#include "platform/qt/qt_synchronize_waker.h"
+#include "platform/threads/synchronize_waker_qt.h"
 #include "platform/regional_settings.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <QMessageBox>
 #include <QPointer>

@@ -6,7 +6,7 @@
 #include "platform/date_time.h"
 #include "platform/durable_append_file.h"
 #include "platform/regional_settings.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_report.h"
 #include "readings/reading_columns.h"

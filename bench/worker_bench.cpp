@@ -12,7 +12,7 @@
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <benchmark/benchmark.h>
 

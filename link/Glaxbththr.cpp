@@ -1,7 +1,7 @@
 #include "link/Glaxbththr.h"
 
 #include "link/parse_reading.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <chrono>
 

@@ -6,9 +6,9 @@
 
 #include "link/meter_link.h"
 #include "link/worker_host.h"
-#include "platform/event.h"
-#include "platform/recursive_lock.h"
-#include "platform/thread.h"
+#include "platform/threads/event.h"
+#include "platform/threads/recursive_lock.h"
+#include "platform/threads/thread.h"
 
 #include <atomic>
 #include <cstdint>

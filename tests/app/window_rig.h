@@ -4,9 +4,9 @@
 
 #include "app/Glax_btr.h"
 #include "app/Unit12.h"
-#include "platform/qt/qt_synchronize_waker.h"
+#include "platform/threads/synchronize_waker_qt.h"
 #include "sim/simulated_bluetooth.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <QApplication>
 #include <QMessageBox>

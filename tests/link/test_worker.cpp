@@ -4,7 +4,7 @@
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 #include "tests/support/sound_use.h"
 #include "tests/support/thread_limit.h"
 #include "tests/support/wait_until.h"

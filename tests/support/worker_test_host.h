@@ -7,7 +7,7 @@
 #pragma once
 
 #include "link/worker_host.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <atomic>
 #include <chrono>

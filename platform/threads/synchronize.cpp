@@ -1,4 +1,4 @@
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <condition_variable>
 #include <deque>

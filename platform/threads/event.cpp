@@ -1,4 +1,4 @@
-#include "platform/event.h"
+#include "platform/threads/event.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/qt/qt_synchronize_waker.h"
+#include "platform/threads/synchronize_waker_qt.h"
 
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize.h"
 
 #include <QCoreApplication>
 

@@ -1,5 +1,5 @@
-#include "platform/qt/qt_synchronize_waker.h"
-#include "platform/synchronize.h"
+#include "platform/threads/synchronize_waker_qt.h"
+#include "platform/threads/synchronize.h"
 
 #include <QApplication>
 #include <QDialog>

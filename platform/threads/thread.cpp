@@ -1,4 +1,4 @@
-#include "platform/thread.h"
+#include "platform/threads/thread.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/thread.h"
+#include "platform/threads/thread.h"
 #include "tests/support/thread_limit.h"
 #include "tests/support/wait_until.h"
 
