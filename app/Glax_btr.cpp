@@ -4,8 +4,8 @@
 #include "app/command_line.h"
 #include "app/window_font.h"
 #include "link/Glaxbththr.h"
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_view.h"
 

@@ -7,7 +7,7 @@
 #include "app/program_trace.h"
 #include "link/Glaxbththr.h"
 #include "platform/threads/synchronize_waker_qt.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "platform/threads/synchronize.h"
 
 #include <QMessageBox>

@@ -3,9 +3,9 @@
 #include "app/console_output.h"
 
 #include "link/worker_owner.h"
-#include "platform/date_time.h"
+#include "platform/text/date_time.h"
 #include "platform/durable_append_file.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "platform/threads/synchronize.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_report.h"

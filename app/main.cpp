@@ -15,7 +15,7 @@
 #include "app/program_trace.h"
 #include "app/scan_runner.h"
 #include "link/link_trace.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 
 #include <QGuiApplication>
 

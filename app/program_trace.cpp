@@ -5,7 +5,7 @@
 #include "link/meter_identity.h"
 #include "link/meter_name.h"
 #include "platform/atomic_file.h"  // EFileError
-#include "platform/date_time.h"
+#include "platform/text/date_time.h"
 
 #include <cstdio>
 #include <utility>

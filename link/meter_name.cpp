@@ -1,8 +1,8 @@
 #include "link/meter_name.h"
 
 #include "link/meter_identity.h"
-#include "platform/ascii_case.h"
-#include "platform/utf8.h"
+#include "platform/text/ascii_case.h"
+#include "platform/text/utf8.h"
 
 #include <algorithm>
 #include <cstdio>

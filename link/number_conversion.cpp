@@ -1,7 +1,7 @@
 #include "link/number_conversion.h"
 
-#include "platform/code_page.h"
-#include "platform/utf8.h"
+#include "platform/text/code_page.h"
+#include "platform/text/utf8.h"
 
 #include <charconv>
 #include <cstdio>

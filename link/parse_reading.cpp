@@ -1,7 +1,7 @@
 #include "link/parse_reading.h"
 
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // One parsed reading of the meter: a plain value record.
 #pragma once
 
-#include "platform/date_time.h"
+#include "platform/text/date_time.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "platform/trace_file.h"
 
 #include "platform/atomic_file.h"  // FileErrorText
-#include "platform/date_time.h"
+#include "platform/text/date_time.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "readings/csv_writer.h"
 
 #include "platform/atomic_file.h"
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "readings/reading_columns.h"
 
 namespace {

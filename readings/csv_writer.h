@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "readings/readings_table.h"
 
 // The field separator (UTF-8): the regional list separator when it is one

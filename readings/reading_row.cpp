@@ -1,8 +1,8 @@
 #include "readings/reading_row.h"
 
-#include "platform/code_page.h"
-#include "platform/date_time_format.h"
-#include "platform/utf8.h"
+#include "platform/text/code_page.h"
+#include "platform/text/date_time_format.h"
+#include "platform/text/utf8.h"
 #include "readings/reading_columns.h"
 
 #include <charconv>

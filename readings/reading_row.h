@@ -2,8 +2,8 @@
 #pragma once
 
 #include "link/reading.h"
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 #include "readings/readings_table.h"
 
 #include <string>

@@ -5,9 +5,9 @@
 // or a window closed before saving then loses nothing that reached the table.
 #pragma once
 
-#include "platform/date_time.h"
+#include "platform/text/date_time.h"
 #include "platform/durable_append_file.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "readings/readings_table.h"
 
 #include <memory>

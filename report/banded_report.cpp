@@ -1,6 +1,6 @@
 #include "report/banded_report.h"
 
-#include "platform/date_time_format.h"
+#include "platform/text/date_time_format.h"
 #include "report/atomic_file_device.h"
 #include "report/report_preparation.h"
 #include "report/report_print_ui.h"

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "platform/atomic_file.h"
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 #include "report/prepared_pages.h"
 #include "report/report_data_set.h"
 #include "report/report_template.h"

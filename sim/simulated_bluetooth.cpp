@@ -1,6 +1,6 @@
 #include "sim/simulated_bluetooth.h"
 
-#include "platform/ascii_case.h"
+#include "platform/text/ascii_case.h"
 #include "sim/local_sockets.h"
 #include "sim/simulated_meter.h"
 #include "platform/socket_io.h"

@@ -1,8 +1,8 @@
 #include "platform/append_handle.h"
 
 #include "platform/atomic_file.h"  // EFileError, FileErrorText
-#include "platform/win32/system_error_text.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/system_error_text_win32.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <windows.h>
 

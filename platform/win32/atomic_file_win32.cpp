@@ -1,8 +1,8 @@
 #include "platform/atomic_file.h"
 #include "platform/momentary_retry.h"
 #include "platform/temporary_name.h"
-#include "platform/win32/system_error_text.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/system_error_text_win32.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <atomic>
 #include <string>

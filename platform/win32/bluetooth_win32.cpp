@@ -1,6 +1,6 @@
 #include "platform/win32/bluetooth_win32.h"
 #include "platform/win32/bluetooth_library_win32.h"
-#include "platform/win32/system_error_text.h"
+#include "platform/text/system_error_text_win32.h"
 
 #include <winsock2.h>
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "platform/durable_append_file.h"
 #include "platform/win32/durable_append_handle.h"
-#include "platform/win32/system_error_text.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/system_error_text_win32.h"
+#include "platform/text/wide_text_win32.h"
 
 struct TDurableAppendFile::TState {
     std::string Path;

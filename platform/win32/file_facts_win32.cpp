@@ -1,6 +1,6 @@
 #include "platform/file_facts.h"
 
-#include "platform/win32/wide_text.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <windows.h>
 

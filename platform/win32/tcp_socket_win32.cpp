@@ -1,6 +1,6 @@
 // TCP sockets on Windows (Winsock 2.2).
 #include "platform/tcp_socket.h"
-#include "platform/win32/system_error_text.h"
+#include "platform/text/system_error_text_win32.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 #include "platform/user_folders.h"
 
 #include "platform/atomic_file.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <cstdlib>
 #include <system_error>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "link/reading.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "readings/readings_table.h"
 
 #include <QAbstractTableModel>

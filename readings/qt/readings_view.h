@@ -4,8 +4,8 @@
 // table looks the same while its window is disabled.
 #pragma once
 
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 #include "readings/qt/readings_model.h"
 
 #include <QFontMetrics>

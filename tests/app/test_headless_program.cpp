@@ -1,7 +1,7 @@
 // The built program run as a child process, headless, end to end.
 #include "link/parse_reading.h"
 #include "link/meter_wire.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "sim/reading_generator.h"
 #include "sim/simulated_meter.h"
 #include "readings/csv_writer.h"

@@ -1,7 +1,7 @@
 #include "app/application.h"
 #include "link/Glaxbththr.h"
 #include "link/meter_identity.h"
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 #include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
 #include "readings/csv_writer.h"

@@ -1,6 +1,6 @@
 #include "link/number_conversion.h"
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "tests/support/environment_locale.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "link/parse_reading.h"
 
 #include "link/meter_link.h"
-#include "platform/code_page.h"
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/code_page.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 #include "tests/support/environment_locale.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
 #include "tests/support/environment_locale.h"

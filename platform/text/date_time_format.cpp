@@ -1,4 +1,4 @@
-#include "platform/date_time_format.h"
+#include "platform/text/date_time_format.h"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // The code page on Windows: the system's ANSI code page, through UTF-16.
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 #include <string>
 #include <windows.h>

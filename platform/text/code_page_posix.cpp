@@ -1,6 +1,6 @@
 // The code page on Linux: the character set of the environment's locale,
 // converted through iconv. The bare C/POSIX locale (ASCII) counts as UTF-8.
-#include "platform/code_page.h"
+#include "platform/text/code_page.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,8 +2,8 @@
 // "dd.MM.yyyy", "h:mm:ss tt", "HH:mm:ss").
 #pragma once
 
-#include "platform/date_time.h"
-#include "platform/regional_settings.h"
+#include "platform/text/date_time.h"
+#include "platform/text/regional_settings.h"
 
 #include <string>
 #include <string_view>

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include "platform/win32/system_error_text.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/system_error_text_win32.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <windows.h>
 

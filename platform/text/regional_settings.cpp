@@ -1,4 +1,4 @@
-#include "platform/regional_settings.h"
+#include "platform/text/regional_settings.h"
 
 #include <mutex>
 

@@ -1,5 +1,5 @@
-#include "platform/win32/system_error_text.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/system_error_text_win32.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 // The user's regional settings on Linux: the environment's locale (LANG, LC_ALL,
 // LC_NUMERIC, LC_TIME), its strftime formats translated into pictures.
-#include "platform/date_time_format.h"
-#include "platform/regional_settings.h"
-#include "platform/utf8.h"
+#include "platform/text/date_time_format.h"
+#include "platform/text/regional_settings.h"
+#include "platform/text/utf8.h"
 
 #include <clocale>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The user's regional settings on Windows: the user's default locale.
-#include "platform/regional_settings.h"
-#include "platform/utf8.h"
-#include "platform/win32/wide_text.h"
+#include "platform/text/regional_settings.h"
+#include "platform/text/utf8.h"
+#include "platform/text/wide_text_win32.h"
 
 #include <string>
 #include <windows.h>

@@ -1,5 +1,5 @@
-#include "platform/date_time.h"
-#include "platform/date_time_format.h"
+#include "platform/text/date_time.h"
+#include "platform/text/date_time_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/date_time.h"
+#include "platform/text/date_time.h"
 
 #include <cmath>
 
