@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/meter_backend.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -4,7 +4,7 @@
 
 #include "link/worker_owner.h"
 #include "platform/text/date_time.h"
-#include "platform/durable_append_file.h"
+#include "platform/files/durable_append_file.h"
 #include "platform/text/regional_settings.h"
 #include "platform/threads/synchronize.h"
 #include "readings/csv_writer.h"

@@ -4,7 +4,7 @@
 #include "app/console_output.h"
 #include "link/meter_identity.h"
 #include "link/meter_name.h"
-#include "platform/atomic_file.h"  // EFileError
+#include "platform/files/atomic_file.h"  // EFileError
 #include "platform/text/date_time.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/meter_backend.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 
 #include <cstdio>
 #include <memory>

@@ -11,7 +11,7 @@
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #include "link/discovery_walk.h"
 
 #include "link/meter_name.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 
 #include <chrono>
 #include <optional>

@@ -1,6 +1,6 @@
 // The program's trace of what the link does (--trace FILE), for the person who
 // has to find out why no reading comes. Discovery, link, exchange and the
-// worker's outcome of each message write to it; see platform/trace_file.h.
+// worker's outcome of each message write to it; see platform/files/trace_file.h.
 #pragma once
 
 class TTraceFile;

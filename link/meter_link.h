@@ -7,7 +7,7 @@
 #include "link/worker_host.h"
 #include "link/meter_wire.h"
 #include "platform/socket_handle.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "readings/csv_writer.h"
 
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 #include "platform/text/code_page.h"
 #include "readings/reading_columns.h"
 

@@ -32,5 +32,5 @@ void WriteCsv(const TReadingsTable &table, bool clbMode, const TRegionalSettings
 
 // Writes the table to the file (UTF-8 path). The previous file of that name stays
 // as it was until the new one is wholly on the disk. Throws EFileError
-// (platform/atomic_file.h) with the operator's message.
+// (platform/files/atomic_file.h) with the operator's message.
 void SaveCsv(const TReadingsTable &table, bool clbMode, const std::string &pathUtf8, const TRegionalSettings &settings);

@@ -1,6 +1,6 @@
 #include "readings/session_journal.h"
 
-#include "platform/user_folders.h"
+#include "platform/files/user_folders.h"
 #include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/text/date_time.h"
-#include "platform/durable_append_file.h"
+#include "platform/files/durable_append_file.h"
 #include "platform/text/regional_settings.h"
 #include "readings/readings_table.h"
 

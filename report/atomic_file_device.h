@@ -4,7 +4,7 @@
 // for the caller to raise once the writer is done.
 #pragma once
 
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 
 #include <QIODevice>
 

@@ -3,7 +3,7 @@
 // printing through the platform's print dialog and export to PDF.
 #pragma once
 
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 #include "platform/text/date_time.h"
 #include "platform/text/regional_settings.h"
 #include "report/prepared_pages.h"
@@ -57,7 +57,7 @@ public:
     // Writes the prepared pages (preparing first when there are none) as a PDF
     // file. The file takes its name only when it is whole and on the disk; an
     // existing file is replaced then, or with TReplace::Never refused at once.
-    // Throws EFileError (platform/atomic_file.h) with the operator's message.
+    // Throws EFileError (platform/files/atomic_file.h) with the operator's message.
     void ExportPdf(const std::string &path, TReplace replace = TReplace::Existing);
 
 private:

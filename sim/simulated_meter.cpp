@@ -1,6 +1,6 @@
 #include "sim/simulated_meter.h"
 
-#include "platform/file_facts.h"
+#include "platform/files/file_facts.h"
 
 #include <algorithm>
 #include <fstream>

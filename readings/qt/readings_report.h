@@ -42,5 +42,5 @@ private:
 // The report of the table as a new PDF file (for unattended runs): written
 // beside its place and named only when whole; a file that has the name already
 // is never touched. Needs a QGuiApplication; throws EFileError
-// (platform/atomic_file.h) when the file cannot be written.
+// (platform/files/atomic_file.h) when the file cannot be written.
 void WriteReportPdf(const TReadingsTable &table, const std::string &path);

@@ -6,7 +6,7 @@
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
 #include "platform/socket_io.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/trace_lines.h"
 #include "tests/support/worker_test_host.h"

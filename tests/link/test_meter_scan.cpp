@@ -3,7 +3,7 @@
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
 #include "link/meter_scan.h"
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 #include "sim/simulated_bluetooth.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sound_use.h"

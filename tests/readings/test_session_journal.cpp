@@ -2,7 +2,7 @@
 // it does when the disk refuses.
 #include "readings/session_journal.h"
 
-#include "platform/user_folders.h"
+#include "platform/files/user_folders.h"
 #include "readings/csv_writer.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"

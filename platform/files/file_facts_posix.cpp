@@ -1,4 +1,4 @@
-#include "platform/file_facts.h"
+#include "platform/files/file_facts.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
-#include "platform/append_handle.h"
+#include "platform/files/append_handle.h"
 
-#include "platform/atomic_file.h"  // EFileError, FileErrorText
+#include "platform/files/atomic_file.h"  // EFileError, FileErrorText
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "platform/append_handle.h"
+#include "platform/files/append_handle.h"
 
-#include "platform/atomic_file.h"  // EFileError, FileErrorText
+#include "platform/files/atomic_file.h"  // EFileError, FileErrorText
 #include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 

@@ -1,6 +1,6 @@
-#include "platform/trace_file.h"
+#include "platform/files/trace_file.h"
 
-#include "platform/atomic_file.h"  // FileErrorText
+#include "platform/files/atomic_file.h"  // FileErrorText
 #include "platform/text/date_time.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/temporary_name.h"
+#include "platform/files/temporary_name.h"
 
 #include <algorithm>
 

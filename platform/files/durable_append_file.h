@@ -3,7 +3,7 @@
 // written.
 #pragma once
 
-#include "platform/atomic_file.h"  // EFileError, EFileExists, FileErrorText
+#include "platform/files/atomic_file.h"  // EFileError, EFileExists, FileErrorText
 
 #include <cstdint>
 #include <memory>

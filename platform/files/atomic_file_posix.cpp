@@ -1,5 +1,5 @@
-#include "platform/atomic_file.h"
-#include "platform/temporary_name.h"
+#include "platform/files/atomic_file.h"
+#include "platform/files/temporary_name.h"
 
 #include <atomic>
 #include <cerrno>

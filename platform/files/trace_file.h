@@ -7,7 +7,7 @@
 // before building any text: an untraced program pays one test per event.
 #pragma once
 
-#include "platform/append_handle.h"
+#include "platform/files/append_handle.h"
 
 #include <atomic>
 #include <functional>

@@ -6,7 +6,7 @@
 
 // Where programs keep a user's data files: Linux $XDG_DATA_HOME when it is an
 // absolute path, else ~/.local/share; Windows %LOCALAPPDATA%. Throws EFileError
-// (platform/atomic_file.h) when the system names no such folder.
+// (platform/files/atomic_file.h) when the system names no such folder.
 std::string UserDataHome();
 
 // `name` inside `folder`, joined with the system's separator.

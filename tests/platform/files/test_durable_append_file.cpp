@@ -1,4 +1,4 @@
-#include "platform/durable_append_file.h"
+#include "platform/files/durable_append_file.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/tiny_disk.h"
 
@@ -9,7 +9,7 @@
 #include <string>
 
 #ifdef _WIN32
-#include "platform/win32/durable_append_handle.h"
+#include "platform/files/durable_append_handle_win32.h"
 
 #include <windows.h>
 #include <winternl.h>

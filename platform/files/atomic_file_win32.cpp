@@ -1,6 +1,6 @@
-#include "platform/atomic_file.h"
-#include "platform/momentary_retry.h"
-#include "platform/temporary_name.h"
+#include "platform/files/atomic_file.h"
+#include "platform/files/momentary_retry.h"
+#include "platform/files/temporary_name.h"
 #include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 

@@ -1,4 +1,4 @@
-#include "platform/momentary_retry.h"
+#include "platform/files/momentary_retry.h"
 
 #include <algorithm>
 #include <thread>

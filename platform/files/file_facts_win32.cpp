@@ -1,4 +1,4 @@
-#include "platform/file_facts.h"
+#include "platform/files/file_facts.h"
 
 #include "platform/text/wide_text_win32.h"
 

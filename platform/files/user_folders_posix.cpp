@@ -1,6 +1,6 @@
-#include "platform/user_folders.h"
+#include "platform/files/user_folders.h"
 
-#include "platform/atomic_file.h"
+#include "platform/files/atomic_file.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,5 +1,5 @@
-#include "platform/durable_append_file.h"
-#include "platform/win32/durable_append_handle.h"
+#include "platform/files/durable_append_file.h"
+#include "platform/files/durable_append_handle_win32.h"
 #include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 

@@ -1,5 +1,5 @@
-#include "platform/atomic_file.h"
-#include "platform/trace_file.h"
+#include "platform/files/atomic_file.h"
+#include "platform/files/trace_file.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/trace_lines.h"
 

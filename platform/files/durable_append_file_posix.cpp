@@ -1,4 +1,4 @@
-#include "platform/durable_append_file.h"
+#include "platform/files/durable_append_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
