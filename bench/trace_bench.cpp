@@ -10,7 +10,7 @@
 #include "link/parse_reading.h"
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "platform/files/trace_file.h"
 
 #include <benchmark/benchmark.h>

@@ -11,7 +11,7 @@
 #include "link/worker_owner.h"
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "platform/threads/synchronize.h"
 
 #include <benchmark/benchmark.h>

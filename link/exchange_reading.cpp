@@ -2,7 +2,7 @@
 // acknowledgement byte, on the open link FSocket.
 #include "link/meter_link.h"
 
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 
 #include <algorithm>
 #include <chrono>

@@ -6,7 +6,7 @@
 #include "link/link_trace.h"
 #include "link/worker_host.h"
 #include "link/meter_wire.h"
-#include "platform/socket_handle.h"
+#include "platform/sockets/socket_handle.h"
 #include "platform/files/trace_file.h"
 
 #include <array>

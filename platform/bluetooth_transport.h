@@ -5,7 +5,7 @@
 // through CloseSocket, every successful Startup through Cleanup.
 #pragma once
 
-#include "platform/socket_handle.h"
+#include "platform/sockets/socket_handle.h"
 
 #include <array>
 #include <cstdint>

@@ -7,7 +7,7 @@
 
 #include "platform/bluetooth_discovery.h"
 #include "platform/bluetooth_transport.h"
-#include "platform/tcp_socket.h"
+#include "platform/sockets/tcp_socket.h"
 
 #include <chrono>
 #include <cstdint>

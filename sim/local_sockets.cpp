@@ -1,8 +1,8 @@
 // The parts of the local sockets that are the same on every system: they run
-// on the TCP sockets of platform/tcp_socket.h and its one name resolution.
+// on the TCP sockets of platform/sockets/tcp_socket.h and its one name resolution.
 #include "sim/local_sockets.h"
 
-#include "platform/tcp_socket.h"
+#include "platform/sockets/tcp_socket.h"
 
 #include <chrono>
 

@@ -7,7 +7,7 @@
 // win32/local_sockets_win32.cpp beside this file.
 #pragma once
 
-#include "platform/socket_handle.h"
+#include "platform/sockets/socket_handle.h"
 
 #include <cstdint>
 #include <string>

@@ -3,8 +3,8 @@
 #include "platform/text/ascii_case.h"
 #include "sim/local_sockets.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
-#include "platform/tcp_socket.h"
+#include "platform/sockets/socket_io.h"
+#include "platform/sockets/tcp_socket.h"
 
 #include <algorithm>
 #include <thread>

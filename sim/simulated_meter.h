@@ -12,7 +12,7 @@
 
 #include "sim/local_sockets.h"
 #include "sim/reading_generator.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 
 #include <atomic>
 #include <chrono>

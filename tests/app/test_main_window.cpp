@@ -3,7 +3,7 @@
 #include "link/meter_identity.h"
 #include "platform/text/regional_settings.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_view.h"
 #include "readings/reading_columns.h"

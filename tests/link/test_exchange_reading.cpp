@@ -3,7 +3,7 @@
 #include "link/meter_link.h"
 #include "sim/local_sockets.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "tests/support/sim_meter_io.h"
 #include "tests/support/wait_until.h"
 

@@ -5,7 +5,7 @@
 #include "link/meter_identity.h"
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "platform/files/trace_file.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/trace_lines.h"

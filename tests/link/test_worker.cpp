@@ -3,7 +3,7 @@
 #include "sim/reading_generator.h"
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "platform/threads/synchronize.h"
 #include "tests/support/sound_use.h"
 #include "tests/support/thread_limit.h"

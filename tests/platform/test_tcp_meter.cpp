@@ -3,7 +3,7 @@
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
 #include "sim/local_sockets.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "platform/tcp_meter.h"
 
 #include <gtest/gtest.h>

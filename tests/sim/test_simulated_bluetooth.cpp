@@ -5,7 +5,7 @@
 #include "sim/local_sockets.h"
 #include "sim/simulated_bluetooth.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "tests/support/sound_use.h"
 
 #include <gtest/gtest.h>

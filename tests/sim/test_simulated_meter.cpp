@@ -3,7 +3,7 @@
 #include "sim/local_sockets.h"
 #include "sim/reading_generator.h"
 #include "sim/simulated_meter.h"
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sim_meter_io.h"
 #include "tests/support/wait_until.h"

@@ -1,6 +1,6 @@
 #include "tests/support/sim_meter_io.h"
 
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 
 #include <algorithm>
 

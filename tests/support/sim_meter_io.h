@@ -2,7 +2,7 @@
 // inspect a socket after an exchange.
 #pragma once
 
-#include "platform/socket_handle.h"
+#include "platform/sockets/socket_handle.h"
 
 #include <chrono>
 #include <cstdint>

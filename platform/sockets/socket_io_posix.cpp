@@ -1,6 +1,6 @@
 // Socket wrapper for Linux. The waits use ppoll rather than select: it takes
 // the timeout exactly (nanoseconds) and has no FD_SETSIZE limit on descriptors.
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 
 #include <atomic>
 #include <cerrno>

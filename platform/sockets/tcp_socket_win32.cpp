@@ -1,5 +1,5 @@
 // TCP sockets on Windows (Winsock 2.2).
-#include "platform/tcp_socket.h"
+#include "platform/sockets/tcp_socket.h"
 #include "platform/text/system_error_text_win32.h"
 
 #include <cstring>

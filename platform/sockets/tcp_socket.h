@@ -4,7 +4,7 @@
 // resolution for all (tcp_resolve.cpp).
 #pragma once
 
-#include "platform/socket_handle.h"
+#include "platform/sockets/socket_handle.h"
 
 #include <array>
 #include <chrono>

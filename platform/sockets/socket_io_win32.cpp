@@ -1,5 +1,5 @@
 // Socket wrapper for Windows: Winsock select/send/recv and Sleep.
-#include "platform/socket_io.h"
+#include "platform/sockets/socket_io.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -1,5 +1,5 @@
 // TCP sockets on POSIX systems.
-#include "platform/tcp_socket.h"
+#include "platform/sockets/tcp_socket.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // Name resolution for TCP sockets: getaddrinfo is the same call on
 // every system, only its header differs.
-#include "platform/tcp_socket.h"
+#include "platform/sockets/tcp_socket.h"
 
 #include <cstring>
 #include <string>

@@ -7,7 +7,7 @@
 // Sockets stay in the platform's default blocking mode; nothing here changes it.
 #pragma once
 
-#include "platform/socket_handle.h"
+#include "platform/sockets/socket_handle.h"
 
 #include <cstdint>
 
