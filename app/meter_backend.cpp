@@ -2,14 +2,14 @@
 
 #include "link/meter_identity.h"
 #include "sim/simulated_bluetooth.h"
-#include "platform/tcp_meter.h"
+#include "platform/bluetooth/tcp_meter.h"
 
 #include <QtGlobal>
 
 #if defined(Q_OS_WIN)
-#include "platform/win32/bluetooth_win32.h"
+#include "platform/bluetooth/bluetooth_win32.h"
 #else
-#include "platform/bluez/bluez_platform.h"
+#include "platform/bluetooth/bluetooth_bluez.h"
 #endif
 
 #include <chrono>

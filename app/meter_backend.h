@@ -4,8 +4,8 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "platform/bluetooth_discovery.h"
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 #include "sim/simulated_meter.h"
 
 #include <memory>

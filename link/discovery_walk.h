@@ -5,7 +5,7 @@
 // this way, so the scan sees exactly what acquisition sees.
 #pragma once
 
-#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
 
 #include <functional>
 

@@ -2,7 +2,7 @@
 // the service class of its serial port.
 #pragma once
 
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 
 #include <string_view>
 

@@ -5,7 +5,7 @@
 
 #include "link/link_trace.h"
 #include "link/meter_name.h"
-#include "platform/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
 
 #include <cstdint>
 #include <string>

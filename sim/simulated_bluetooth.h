@@ -16,8 +16,8 @@
 // out an unconnected socket, whose Connect fails, as a real refusal does.
 #pragma once
 
-#include "platform/bluetooth_discovery.h"
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 
 #include <chrono>
 #include <condition_variable>

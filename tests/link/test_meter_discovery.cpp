@@ -9,8 +9,8 @@
 #include "tests/support/sound_use.h"
 
 #ifdef _WIN32
-#include "platform/win32/bluetooth_library_win32.h"
-#include "platform/win32/bluetooth_win32.h"
+#include "platform/bluetooth/bluetooth_library_win32.h"
+#include "platform/bluetooth/bluetooth_win32.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "private_bus.h"
+#include "private_bus_bluez.h"
 
 #include "tests/support/wait_until.h"
 

@@ -2,8 +2,8 @@
 // Winsock 2.2 RFCOMM sockets (AF_BTH) for the link.
 #pragma once
 
-#include "platform/bluetooth_discovery.h"
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 
 class TBluetoothLibrary;
 

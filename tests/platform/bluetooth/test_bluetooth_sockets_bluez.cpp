@@ -1,5 +1,5 @@
 // The BlueZ backend's RFCOMM sockets on whatever kernel runs the tests.
-#include "platform/bluez/bluez_platform.h"
+#include "platform/bluetooth/bluetooth_bluez.h"
 
 #include <gtest/gtest.h>
 

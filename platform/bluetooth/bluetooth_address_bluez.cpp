@@ -1,4 +1,4 @@
-#include "platform/bluez/bluez_address.h"
+#include "platform/bluetooth/bluetooth_address_bluez.h"
 
 namespace {
 

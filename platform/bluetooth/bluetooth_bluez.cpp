@@ -1,8 +1,8 @@
-#include "platform/bluez/bluez_platform.h"
+#include "platform/bluetooth/bluetooth_bluez.h"
 
-#include "platform/bluez/bluez_address.h"
-#include "platform/bluez/bluez_bus.h"
-#include "platform/bluez/bluez_sdp.h"
+#include "platform/bluetooth/bluetooth_address_bluez.h"
+#include "platform/bluetooth/bluetooth_bus_bluez.h"
+#include "platform/bluetooth/bluetooth_sdp_bluez.h"
 
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/rfcomm.h>

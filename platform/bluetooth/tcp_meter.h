@@ -5,8 +5,8 @@
 // runs unchanged.
 #pragma once
 
-#include "platform/bluetooth_discovery.h"
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 #include "platform/sockets/tcp_socket.h"
 
 #include <chrono>

@@ -1,5 +1,5 @@
 // Bluetooth addresses and service classes between BlueZ's and the platform's forms.
-#include "platform/bluez/bluez_address.h"
+#include "platform/bluetooth/bluetooth_address_bluez.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/bluez/bluez_sdp.h"
+#include "platform/bluetooth/bluetooth_sdp_bluez.h"
 
-#include "platform/bluez/bluez_address.h"
+#include "platform/bluetooth/bluetooth_address_bluez.h"
 
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/sdp.h>

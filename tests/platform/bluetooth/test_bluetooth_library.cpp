@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-#include "platform/win32/bluetooth_library_win32.h"
-#include "platform/win32/bluetooth_win32.h"
+#include "platform/bluetooth/bluetooth_library_win32.h"
+#include "platform/bluetooth/bluetooth_win32.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "link/meter_link.h"
 #include "sim/local_sockets.h"
 #include "platform/sockets/socket_io.h"
-#include "platform/tcp_meter.h"
+#include "platform/bluetooth/tcp_meter.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Bluetooth addresses and service class identifiers.
 #pragma once
 
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The BlueZ backend against a mock BlueZ on a private bus.
 #include "link/meter_link.h"
 #include "link/meter_scan.h"
-#include "platform/bluez/bluez_platform.h"
-#include "private_bus.h"
+#include "platform/bluetooth/bluetooth_bluez.h"
+#include "private_bus_bluez.h"
 #include "tests/support/wait_until.h"
 
 #include <QDBusArgument>

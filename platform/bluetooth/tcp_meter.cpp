@@ -1,4 +1,4 @@
-#include "platform/tcp_meter.h"
+#include "platform/bluetooth/tcp_meter.h"
 
 #include <algorithm>
 #include <utility>

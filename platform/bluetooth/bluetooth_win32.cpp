@@ -1,5 +1,5 @@
-#include "platform/win32/bluetooth_win32.h"
-#include "platform/win32/bluetooth_library_win32.h"
+#include "platform/bluetooth/bluetooth_win32.h"
+#include "platform/bluetooth/bluetooth_library_win32.h"
 #include "platform/text/system_error_text_win32.h"
 
 #include <winsock2.h>

@@ -7,8 +7,8 @@
 // searches, which needs no running event loop. A QCoreApplication must exist.
 #pragma once
 
-#include "platform/bluetooth_discovery.h"
-#include "platform/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_discovery.h"
+#include "platform/bluetooth/bluetooth_transport.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "platform/bluez/bluez_bus.h"
+#include "platform/bluetooth/bluetooth_bus_bluez.h"
 
 #include <QDBusArgument>
 #include <QDBusError>

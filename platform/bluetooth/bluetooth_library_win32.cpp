@@ -1,4 +1,4 @@
-#include "platform/win32/bluetooth_library_win32.h"
+#include "platform/bluetooth/bluetooth_library_win32.h"
 
 namespace {
 
