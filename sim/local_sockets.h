@@ -3,8 +3,8 @@
 // to a host and port, and the one owner of a socket. The program's own link
 // never needs them: it takes its sockets from a Bluetooth transport.
 //
-// The system-specific parts: posix/local_sockets_posix.cpp and
-// win32/local_sockets_win32.cpp beside this file.
+// The system-specific parts: local_sockets_posix.cpp and
+// local_sockets_win32.cpp beside this file.
 #pragma once
 
 #include "platform/sockets/socket_handle.h"

@@ -1,6 +1,6 @@
 // The platform's Bluetooth radios and the devices each lists, call for call as
-// discovery and the scan use them. Backends: win32/ (the Windows Bluetooth
-// API), bluez/ (BlueZ over D-Bus), sim/ (scripted radios) and the one device
+// discovery and the scan use them. Backends: bluetooth_win32 (the Windows
+// Bluetooth API), bluetooth_bluez (BlueZ over D-Bus), sim/ (scripted radios) and the one device
 // of a meter reached over TCP. Every handle a backend hands out is released
 // through the matching close call.
 #pragma once

@@ -1,7 +1,7 @@
 // The link's transport: the platform's RFCOMM sockets (or whatever carries the
 // meter's serial stream), call for call as the link uses them. Backends:
-// win32/ (Winsock, AF_BTH), bluez/ (kernel RFCOMM sockets), sim/ (sockets to
-// the simulated meter) and TCP. Every socket a backend hands out is released
+// bluetooth_win32 (Winsock, AF_BTH), bluetooth_bluez (kernel RFCOMM sockets),
+// sim/ (sockets to the simulated meter) and TCP. Every socket a backend hands out is released
 // through CloseSocket, every successful Startup through Cleanup.
 #pragma once
 

@@ -1,7 +1,7 @@
 // A file opened for appending and nothing else: every piece goes to its end,
 // straight to the system (no buffer in the program), so what was appended
 // survives the program's crash. One implementation per operating system:
-// posix/append_handle_posix.cpp and win32/append_handle_win32.cpp.
+// append_handle_posix.cpp and append_handle_win32.cpp.
 #pragma once
 
 #include <cstdint>

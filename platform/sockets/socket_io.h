@@ -1,6 +1,6 @@
 // A thin wrapper of the socket calls that the reading exchange makes (waits,
 // send, receive, the fixed pause). One implementation per operating system:
-// posix/socket_io_posix.cpp and win32/socket_io_win32.cpp. The sockets that
+// socket_io_posix.cpp and socket_io_win32.cpp. The sockets that
 // the simulated meter, the tools and the tests make for themselves are in
 // sim/local_sockets.h.
 //

@@ -1,6 +1,6 @@
 // The operating system's TCP sockets, for the TCP meter transport and the
 // simulator's local sockets: one backend file per system
-// (posix/tcp_socket_posix.cpp, win32/tcp_socket_win32.cpp) and one name
+// (tcp_socket_posix.cpp, tcp_socket_win32.cpp) and one name
 // resolution for all (tcp_resolve.cpp).
 #pragma once
 
