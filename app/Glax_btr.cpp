@@ -7,6 +7,7 @@
 #include "platform/text/date_time.h"
 #include "platform/text/regional_settings.h"
 #include "readings/csv_writer.h"
+#include "readings/reading_arrival.h"
 #include "readings/qt/readings_view.h"
 
 #include <QAccessible>
@@ -310,9 +311,9 @@ void TForm4::ShowStopOverlay()
 
 void TForm4::AddReading(const TReading &reading)
 {
-    const TRegionalSettings settings = CurrentRegionalSettings();
-    const int row = FReadings->AddReading(reading, settings);
-    if (const std::optional<std::string> failure = FJournal.Append(FReadings->Table(), row, settings)) {
+    const auto appendRow = [&](const TRegionalSettings &settings) { return FReadings->AddReading(reading, settings); };
+    if (const std::optional<std::string> failure =
+            ReadingReachesTable(appendRow, FReadings->Table(), FJournal).JournalFailure) {
         // Shown once this hand-off is over: a box opened inside it would hold
         // the worker until the operator closed it, and acquisition goes on.
         QTimer::singleShot(0, this, [message = QString::fromStdString(*failure)] { ShowErrorBox(message); });

@@ -9,6 +9,7 @@
 #include "platform/threads/synchronize.h"
 #include "readings/csv_writer.h"
 #include "readings/qt/readings_report.h"
+#include "readings/reading_arrival.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
 #include "readings/session_journal.h"
@@ -117,9 +118,12 @@ public:
 
     void AddReading(const TReading &reading) override
     {
-        const int row = AddReadingToTable(FTable, reading, FLine.ClbMode, CurrentRegionalSettings());
+        const auto appendRow = [&](const TRegionalSettings &settings) {
+            return AddReadingToTable(FTable, reading, FLine.ClbMode, settings);
+        };
+        const TArrivedReading arrived = ReadingReachesTable(appendRow, FTable, FJournal);
         ++FAccepted;
-        const std::string line = Line(row);
+        const std::string line = Line(arrived.Row);
         // The files first: a row on standard output is always on the disk, even
         // when the process is killed the moment it has printed it.
         if (FCsv && !FFileError) {
@@ -130,8 +134,8 @@ public:
                 FFileError = error.what();
             }
         }
-        if (const std::optional<std::string> failure = FJournal.Append(FTable, row, CurrentRegionalSettings()))
-            Report(FMessages, "meter-readout: " + *failure);  // once; the run goes on without it
+        if (arrived.JournalFailure)
+            Report(FMessages, "meter-readout: " + *arrived.JournalFailure);  // once; the run goes on without it
         if (!FFileError)
             WriteOutput(FRows, line, TTextEncoding::Ansi);
         // Stop before the next cycle, so the run ends with exactly what was asked for.

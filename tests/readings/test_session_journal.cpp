@@ -4,6 +4,7 @@
 
 #include "platform/files/user_folders.h"
 #include "readings/csv_writer.h"
+#include "readings/reading_arrival.h"
 #include "readings/reading_columns.h"
 #include "readings/reading_row.h"
 #include "tests/support/scratch_folder.h"
@@ -109,6 +110,31 @@ TEST_P(JournalBytes, AfterEveryRowTheJournalHoldsWhatSaveWouldWrite)
 INSTANTIATE_TEST_SUITE_P(LayoutsAndSeparators, JournalBytes,
                          testing::Values(TSameBytesCase{false, ",", U'.'}, TSameBytesCase{true, ";", U','},
                                          TSameBytesCase{false, "::", U'.'}));
+
+// The operator may change the regional settings while a reading arrives: the
+// row and its journal line still agree, as both take the settings once.
+TEST(ReadingArrival, TheRowAndItsJournalLineTakeTheSettingsOnce)
+{
+    const TRegionalSettings before = CurrentRegionalSettings();
+    const TRegionalSettings german = Settings(";", U',');
+    SetCurrentRegionalSettings(german);
+    TScratchFolder folder("arrival-test");
+    TSessionJournal journal({true, folder.File("journal")}, RunStart, false);
+    TReadingsTable table = MakeTable(false);
+    const auto appendRow = [&](const TRegionalSettings &settings) {
+        const int row = AddReadingToTable(table, MakeReading(1), false, settings);
+        SetCurrentRegionalSettings(Settings(",", U'.'));
+        return row;
+    };
+    const TArrivedReading arrived = ReadingReachesTable(appendRow, table, journal);
+    SetCurrentRegionalSettings(before);
+
+    EXPECT_EQ(arrived.Row, 1);
+    EXPECT_EQ(arrived.JournalFailure, std::nullopt);
+    const std::string saved = folder.File("saved.csv");
+    SaveCsv(table, false, saved, german);
+    EXPECT_EQ(FileContents(journal.Path()), FileContents(saved));
+}
 
 TEST(SessionJournal, FileNamesCarryTheRunsStartAndASuffixForTheSameSecond)
 {
