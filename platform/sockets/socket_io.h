@@ -8,15 +8,9 @@
 #pragma once
 
 #include "platform/sockets/socket_handle.h"
+#include "platform/streams/byte_stream.h"
 
 #include <cstdint>
-
-// A wait's timeout: whole seconds plus microseconds, taken exactly
-// (0 s + 500 us is 0.5 ms; 1 s + 500 us is 1.0005 s).
-struct TTimeout {
-    std::int32_t Seconds = 0;
-    std::int32_t Microseconds = 0;
-};
 
 // Waits until the socket accepts data without blocking / has data (or an end
 // of stream) to read. Returns 1 when ready, 0 when the timeout has passed, -1
