@@ -89,10 +89,9 @@ QPushButton *MakeButton(const QString &caption, const char *name, QWidget *paren
 } // namespace
 
 TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-               IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal,
-               QWidget *parent)
+               const TMeterWay &way, const TJournalOptions &journal, QWidget *parent)
     : QWidget(parent), FClbMode(ClbModeOf(args)), Form12(overlay), FSynchronizer(synchronizer),
-      FDiscovery(discovery), FTransport(transport), FJournal(journal, LocalNowParts(), FClbMode)
+      FWay(way), FJournal(journal, LocalNowParts(), FClbMode)
 {
     static std::once_flag factoryInstalled;
     std::call_once(factoryInstalled, [] { QAccessible::installFactory(MainWindowAccessible); });
@@ -148,7 +147,7 @@ void TForm4::FormCreate()
     try {
         // A worker whose thread the system refused is no worker: it goes at
         // once, and BTthr stays empty.
-        FWorker.Start(*this, FDiscovery, FTransport, FSynchronizer);
+        FWorker.Start(*this, FWay, FSynchronizer);
     } catch (...) {
         // Without a worker there is nothing to command and nothing to shut down;
         // the window still opens.

@@ -7,8 +7,8 @@
 #include "app/Unit12.h"
 #include "link/worker_host.h"
 #include "link/worker_owner.h"
-#include "platform/bluetooth/bluetooth_discovery.h"
-#include "platform/bluetooth/bluetooth_transport.h"
+#include "link/meter_way.h"
+#include "platform/bluetooth/serial_port_service.h"
 #include "readings/qt/csv_save_dialog.h"
 #include "readings/qt/readings_model.h"
 #include "readings/qt/readings_report.h"
@@ -42,15 +42,14 @@ class TForm4 : public QWidget, public IWorkerHost {
 public:
     // Builds the window from its design, reads the "clb" rule from `args` (the
     // arguments after the program's name, as the platform split them), then runs
-    // FormCreate: the table, the width, the worker on `discovery` and
-    // `transport` (started, in BTthr) and the caption. `overlay`,
-    // `synchronizer`, `discovery` and `transport` must outlive the window.
+    // FormCreate: the table, the width, the worker on `way` (started, in
+    // BTthr) and the caption. `overlay`, `synchronizer` and the route and
+    // discovery of `way` must outlive the window.
     // The table has the keyboard first; the window is never made so small that
     // its buttons overlap, and opens no larger than the screen.
     // Every row the table accepts goes to the session journal as `journal` says.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-           IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal,
-           QWidget *parent = nullptr);
+           const TMeterWay &way, const TJournalOptions &journal, QWidget *parent = nullptr);
     // Ends the worker through its orderly Shutdown, if it still runs; the close
     // does so too, and so does the window's end.
     void ShutdownWorker();
@@ -107,8 +106,7 @@ private:
 
     TForm12 &Form12;
     TSynchronizer &FSynchronizer;
-    IBluetoothDiscovery &FDiscovery;
-    IBluetoothTransport &FTransport;
+    TMeterWay FWay;
     TReadingsModel *FReadings = nullptr;
     std::unique_ptr<TReadingsReport> FReport;  // frxReport1 and frxUserDataSet1
     TSessionJournal FJournal;

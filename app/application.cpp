@@ -113,8 +113,7 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         TQtSynchronizeWaker waker(synchronizer);
         TForm12 form12;
         // main() has checked the command line already; here it gives the journal's place.
-        TForm4 form4(args, form12, synchronizer, *backend.Discovery, *backend.Transport,
-                     JournalOptionsOf(ParseCommandLine(args)));
+        TForm4 form4(args, form12, synchronizer, backend.Way(), JournalOptionsOf(ParseCommandLine(args)));
         const TCloseOnSignals closeOnSignals(form4);
         form4.show();
         application.exec();

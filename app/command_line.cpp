@@ -47,8 +47,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             result.TracePath = reader.NonEmptyValue();
         else if (name == "--sim-messages")
             result.SimMessagesPath = reader.NonEmptyValue();
-        else if (name == "--meter")
+        else if (name == "--meter") {
             result.MeterAddress = reader.NonEmptyValue();
+            result.Meter = ParseMeterOption(result.MeterAddress);
+        }
         else if (name == "--count")
             result.Count = ParseCount(reader.Value());
         else if (name == "--csv")
@@ -73,13 +75,15 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
         result.Simulate = scan.Simulate;
         result.SimulateNoRadio = scan.SimulateNoRadio;
         result.MeterAddress = scan.MeterAddress;
+        result.Meter = scan.Meter;
         result.TracePath = scan.TracePath;
         result.Help = scan.Help;
     }
     if (result.NoJournal && !result.JournalDir.empty())
         throw ECommandLineError("--journal-dir cannot be combined with --no-journal");
-    if (result.Simulate && !result.MeterAddress.empty())
-        throw ECommandLineError("--meter cannot be combined with --simulate or --sim-messages");
+    // The simulated computer has radios, so a pinned address applies to it.
+    if (result.Simulate && result.Meter && result.Meter->Kind != TMeterRouteKind::Bluetooth)
+        throw ECommandLineError("--meter tcp: and serial: cannot be combined with --simulate or --sim-messages");
     if (!result.Headless) {
         for (const auto &[given, name] : {std::pair{result.Count.has_value(), "--count"},
                                           std::pair{!result.CsvPath.empty(), "--csv"},
@@ -115,6 +119,11 @@ std::string CommandLineHelp()
            std::to_string(ReadingMessageSize) + "-byte records,\n"
            "                        one per connection, once through the file (implies --simulate)\n"
            "  --sim-no-radio        simulate a computer without a Bluetooth radio (implies --simulate)\n"
+           "  --meter bt:AA:BB:CC:DD:EE:FF\n"
+           "                        take the Bluetooth device at this address, whatever its name\n"
+           "  --meter serial:PORT[@BAUD]\n"
+           "                        reach the meter through a serial port (COM5, /dev/rfcomm0,\n"
+           "                        /dev/ttyUSB0); 9600 baud unless @BAUD names another\n"
            "  --meter tcp:HOST:PORT reach the meter through a serial-to-network bridge\n"
            "  --headless            no window: start at once and print each accepted row\n"
            "  --count N             headless: stop after N accepted readings\n"

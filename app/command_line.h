@@ -1,8 +1,9 @@
 // The program's command line: the "clb" rule for the first argument, and the
-// options of the simulated meter, the TCP transport, the headless runner and
+// options of the simulated meter, the way to the meter, the headless runner and
 // the diagnostics (--scan, --trace).
 #pragma once
 
+#include "app/meter_option.h"
 #include "app/option_reader.h"
 #include "readings/session_journal.h"
 
@@ -16,7 +17,8 @@ struct TCommandLine {
     bool Simulate = false;         // --simulate: the simulated radio and meter
     std::string SimMessagesPath;   // --sim-messages FILE: raw reading messages to serve
     bool SimulateNoRadio = false;  // --sim-no-radio: a simulated computer without a radio
-    std::string MeterAddress;      // --meter tcp:HOST:PORT
+    std::string MeterAddress;      // --meter as given: bt:..., serial:..., tcp:...
+    std::optional<TMeterOption> Meter;  // --meter as understood
     bool Headless = false;         // --headless
     std::optional<long> Count;     // --count N: stop after N accepted readings
     std::string CsvPath;           // --csv FILE

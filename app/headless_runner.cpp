@@ -231,7 +231,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     TStopSignals signals;
     TWorkerOwner worker;
     try {
-        worker.Start(host, *backend.Discovery, *backend.Transport, synchronizer);
+        worker.Start(host, backend.Way(), synchronizer);
     } catch (const std::system_error &error) {
         Report(messages, std::string("meter-readout: cannot start the acquisition thread: ") + error.what());
         return HeadlessFileFailed;

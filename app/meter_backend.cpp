@@ -2,7 +2,8 @@
 
 #include "link/meter_identity.h"
 #include "sim/simulated_bluetooth.h"
-#include "platform/bluetooth/tcp_meter.h"
+#include "platform/bluetooth/bluetooth_address.h"
+#include "platform/sockets/tcp_meter.h"
 
 #include <QtGlobal>
 
@@ -23,15 +24,20 @@ using TSystemBluetooth = TWin32Bluetooth;
 using TSystemBluetooth = TBluezPlatform;
 #endif
 
-// One object behind both interfaces.
+// One object behind both discovery and route.
 template <typename TBoth>
 void UseForBoth(TMeterBackend &backend, std::shared_ptr<TBoth> both)
 {
     backend.Discovery = both;
-    backend.Transport = std::move(both);
+    backend.Route = std::move(both);
 }
 
 } // namespace
+
+TMeterWay TMeterBackend::Way() const
+{
+    return {Discovery.get(), Route.get(), PinnedAddress, RouteName};
+}
 
 bool TMeterBackend::MessagesDone() const
 {
@@ -60,16 +66,17 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         computer->KeepRecords(false);  // a demo may run for days
         UseForBoth(backend, std::move(computer));
         backend.Description = line.SimulateNoRadio ? "a simulated computer without a radio" : "the simulated computer";
-    } else if (!line.MeterAddress.empty()) {
-        const TMeterAddressParse parsed = ParseMeterAddress(line.MeterAddress);
-        if (!parsed)
-            throw ECommandLineError("--meter: " + parsed.Error);
-        backend.Discovery = std::make_shared<TTcpMeterDiscovery>(parsed.Address, std::u16string(MeterDeviceNameView));
-        backend.Transport = std::make_shared<TTcpMeterTransport>(parsed.Address);
+    } else if (line.Meter && line.Meter->Kind == TMeterRouteKind::Tcp) {
+        backend.Route = std::make_shared<TTcpMeterRoute>(line.Meter->Tcp);
         backend.Description = "the meter at " + line.MeterAddress;
     } else {
         UseForBoth(backend, std::make_shared<TSystemBluetooth>());
         backend.Description = "the computer's Bluetooth";
     }
+    if (line.Meter && line.Meter->Kind == TMeterRouteKind::Bluetooth) {
+        backend.PinnedAddress = line.Meter->BluetoothAddress;
+        backend.Description += ", the device at " + BluetoothAddressText(line.Meter->BluetoothAddress);
+    }
+    backend.RouteName = line.MeterAddress;
     return backend;
 }

@@ -12,6 +12,7 @@ inline constexpr int ScanMeterListed = 0;
 inline constexpr int ScanMeterNotListed = 1;
 inline constexpr int ScanNoRadio = 3;
 
-// The report goes to `out`, the no-radio message to `messages`. With --meter
-// there is nothing to search: one line names the address.
+// The report goes to `out`, the no-radio message to `messages`. With a route
+// that needs no discovery (--meter tcp: or serial:) there is nothing to
+// search: one line names it. With --meter bt: the pinned device is sought.
 int RunScan(const TCommandLine &line, TMeterBackend &backend, std::FILE *out, std::FILE *messages);

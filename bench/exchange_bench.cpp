@@ -6,6 +6,7 @@
 #include "sim/local_sockets.h"
 #include "sim/simulated_meter.h"
 #include "platform/sockets/socket_io.h"
+#include "platform/sockets/socket_stream.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,9 +53,8 @@ void BM_ExchangeReading(benchmark::State &state)
 {
     TPauseScaleGuard noPauses(0);
     TSimulatedMeter meter(QuietMeter());
-    TMeterLink link(nullptr, nullptr, [] {});
-    TOwnedSocket socket(meter.Connect());
-    link.LendSocket(socket.Get());
+    TMeterLink link(TMeterWay{}, [] {});
+    link.UseStream(std::make_unique<TSocketStream>(meter.Connect(), CloseSocketHandle));
     for (auto _ : state) {
         if (!link.ExchangeReading(ReadingMessageSize)) {
             state.SkipWithError("exchange failed");

@@ -38,7 +38,7 @@ void ReadingCycles(benchmark::State &state, bool traced)
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "meter-readout-trace-bench.txt";
     std::filesystem::remove(path);
     std::unique_ptr<TTraceFile> trace = traced ? std::make_unique<TTraceFile>(path.string()) : nullptr;
-    TMeterLink link(&computer, &computer, [] {}, trace.get());
+    TMeterLink link(TMeterWay{&computer, &computer}, [] {}, trace.get());
 
     int rows = 0;
     for (auto _ : state) {

@@ -28,10 +28,9 @@ private:
 
 }  // namespace
 
-GLAXBTthr::GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
-                     TSynchronizer &synchronizer, TTraceFile *trace)
+GLAXBTthr::GLAXBTthr(IWorkerHost &host, const TMeterWay &way, TSynchronizer &synchronizer, TTraceFile *trace)
     : TThread(),  // suspended until Start()
-      TMeterLink(&discovery, &transport, [this] { HandOff(&GLAXBTthr::ShowIndicator); }, trace),
+      TMeterLink(way, [this] { HandOff(&GLAXBTthr::ShowIndicator); }, trace),
       FHost(host),
       FSynchronizer(synchronizer)
 {

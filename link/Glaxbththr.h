@@ -23,11 +23,11 @@ enum class TWorkerCommand : std::int32_t { None = 0, Start = 1, Stop = 2 };
 // and only Shutdown knows when the thread has ended.
 class GLAXBTthr : public TThread, public TMeterLink {
 public:
-    // Creates the thread suspended; Start() runs it. `host`, `discovery`,
-    // `transport` and `synchronizer` must outlive the worker, and so must `trace`, where the worker tells what
-    // its link does and what came of each message (null: no trace).
-    GLAXBTthr(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
-              TSynchronizer &synchronizer,
+    // Creates the thread suspended; Start() runs it. `host`, the route and
+    // discovery of `way` and `synchronizer` must outlive the worker, and so
+    // must `trace`, where the worker tells what its link does and what came of
+    // each message (null: no trace).
+    GLAXBTthr(IWorkerHost &host, const TMeterWay &way, TSynchronizer &synchronizer,
               TTraceFile *trace = ProgramLinkTrace());
     // Only after Shutdown(): the thread has ended by then.
     ~GLAXBTthr() override = default;

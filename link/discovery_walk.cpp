@@ -34,7 +34,8 @@ std::string Counted(int count, const char *thing)
 // What a traced walk tells at its end.
 class TWalkTrace {
 public:
-    explicit TWalkTrace(TTraceFile &trace) : FTrace(trace), FStarted(TTraceClock::now())
+    TWalkTrace(TTraceFile &trace, std::optional<std::uint64_t> pinned)
+        : FTrace(trace), FPinned(pinned), FStarted(TTraceClock::now())
     {
         FTrace.Write("discovery started");
     }
@@ -42,10 +43,10 @@ public:
     void Listed(const TBluetoothDeviceInfo &device)
     {
         const std::u16string_view name = NameOf(device.Name);
-        if (IsMeterName(name)) {
+        if (FPinned ? device.Address == *FPinned : IsMeterName(name)) {
             if (!FMeter)
                 FMeter = device.Address;
-        } else if (CompareWithMeterName(name).Likeness == TNameLikeness::NearMiss) {
+        } else if (!FPinned && CompareWithMeterName(name).Likeness == TNameLikeness::NearMiss) {
             FNearMisses.push_back(QuotedName(name) + " " + BluetoothAddressText(device.Address));
         }
     }
@@ -68,6 +69,7 @@ public:
 
 private:
     TTraceFile &FTrace;
+    std::optional<std::uint64_t> FPinned;
     TTraceClock::time_point FStarted;
     std::optional<std::uint64_t> FMeter;
     std::vector<std::string> FNearMisses;
@@ -75,11 +77,12 @@ private:
 
 } // namespace
 
-TDiscoveryWalk WalkDiscovery(IBluetoothDiscovery &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace)
+TDiscoveryWalk WalkDiscovery(IBluetoothDiscovery &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace,
+                             std::optional<std::uint64_t> pinned)
 {
     std::optional<TWalkTrace> traced;
     if (trace != nullptr)
-        traced.emplace(*trace);
+        traced.emplace(*trace, pinned);
 
     TDiscoveryWalk walk;
     TRadioHandle radio = nullptr;

@@ -7,7 +7,9 @@
 
 #include "platform/bluetooth/bluetooth_discovery.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class TTraceFile;
 
@@ -30,5 +32,6 @@ struct TDiscoveryWalk {
 //
 // With a trace, the walk's start and end go to it: how long it took, the
 // radios searched, the devices listed, the first device with the meter's name
-// or the near misses of it.
-TDiscoveryWalk WalkDiscovery(IBluetoothDiscovery &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace);
+// (with `pinned`: at that address) or the near misses of the name.
+TDiscoveryWalk WalkDiscovery(IBluetoothDiscovery &platform, const TDiscoveryVisitor &visitor, TTraceFile *trace,
+                             std::optional<std::uint64_t> pinned = std::nullopt);

@@ -1,5 +1,5 @@
 // The reading exchange: one request byte, one message of a known size, one
-// acknowledgement byte, on the open link FSocket.
+// acknowledgement byte, on the open stream.
 #include "link/meter_link.h"
 
 #include "platform/sockets/socket_io.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr TTimeout PreSendWait{0, 500};  // 0.5 ms for the socket to take the request
+constexpr TTimeout PreSendWait{0, 500};  // 0.5 ms for the stream to take the request
 constexpr TTimeout ReplyWait{1, 500};    // 1.0005 s, from the request on, for the first reply bytes
 constexpr TTimeout ChunkWait{0, 500};    // 0.5 ms for each further piece
 constexpr std::int32_t PauseMilliseconds = 200;
@@ -45,26 +45,26 @@ bool TMeterLink::ExchangeReading(std::int32_t size)
 {
     // The terminating zero goes into FBuffer[size]; anything larger would write
     // past the buffer.
-    if (size < 1 || size >= static_cast<std::int32_t>(ReceiveBufferSize))
+    if (size < 1 || size >= static_cast<std::int32_t>(ReceiveBufferSize) || !FStream)
         return false;
 
     std::fill_n(FBuffer.begin(), ZeroedPrefix, std::uint8_t{0});
     Pause(PauseMilliseconds);
 
     // A wait that fails counts as ready: the send or receive after it decides.
-    if (WaitWritable(FSocket, PreSendWait) == 0) {
+    if (FStream->WaitWritable(PreSendWait) == 0) {
         Trace([] { return "the link took no request within 0.5 ms: nothing sent"; });
         return false;
     }
     FBuffer[0] = RequestByte;
-    if (SendBytes(FSocket, FBuffer.data(), 1) == -1) {
+    if (FStream->Send(FBuffer.data(), 1) == -1) {
         Trace([] { return "sending the request failed"; });
         return false;
     }
     Trace([] { return "request sent"; });
     const auto requested = FTrace != nullptr ? TTraceClock::now() : TTraceClock::time_point{};
 
-    const int replyReady = WaitReadable(FSocket, ReplyWait);
+    const int replyReady = FStream->WaitReadable(ReplyWait);
     Trace([&] {
         if (replyReady == 0)
             return std::string("reply wait timed out");
@@ -80,7 +80,7 @@ bool TMeterLink::ExchangeReading(std::int32_t size)
 
     Pause(PauseMilliseconds);
 
-    const int first = ReceiveBytes(FSocket, FBuffer.data(), size);
+    const int first = FStream->Receive(FBuffer.data(), size);
     // 0: the meter closed the connection. Nothing more can come, and waiting
     // again would report the closed socket readable at once, for ever.
     if (first <= 0) {
@@ -95,16 +95,16 @@ bool TMeterLink::ExchangeReading(std::int32_t size)
         Trace([&] { return "message (" + std::to_string(received) + " bytes): " + HexBytes(FBuffer.data(), received); });
     };
     while (received < size) {
-        if (WaitReadable(FSocket, ChunkWait) == 0) {
+        if (FStream->WaitReadable(ChunkWait) == 0) {
             traceMessage();
             Trace([&] { return "stopped short after " + std::to_string(received) + " bytes"; });
             // The message stopped short: tell the meter we are done with it.
             FBuffer[0] = AckByte;
-            SendBytes(FSocket, FBuffer.data(), 1);
+            FStream->Send(FBuffer.data(), 1);
             Trace([] { return "acknowledgement sent"; });
             return false;
         }
-        const int piece = ReceiveBytes(FSocket, FBuffer.data() + received, size - received);
+        const int piece = FStream->Receive(FBuffer.data() + received, size - received);
         if (piece <= 0) {
             traceMessage();
             Trace([&] {
@@ -120,7 +120,7 @@ bool TMeterLink::ExchangeReading(std::int32_t size)
     traceMessage();
     FBuffer[static_cast<std::size_t>(size)] = 0;
     FBuffer[0] = AckByte;
-    SendBytes(FSocket, FBuffer.data(), 1);
+    FStream->Send(FBuffer.data(), 1);
     Trace([] { return "acknowledgement sent"; });
     return true;
 }

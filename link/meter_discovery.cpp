@@ -8,16 +8,24 @@
 
 bool TMeterLink::FindMeter()
 {
-    // The first device with the meter's name, in the platform's order, ends the walk.
+    if (FWay.Discovery == nullptr) {
+        // The route leads straight to the meter: nothing to search.
+        FRadioFound = true;
+        return true;
+    }
+    // The first device with the meter's name, or at the pinned address, in the
+    // platform's order, ends the walk.
     bool found = false;
     const auto takeMeter = [this, &found](const TBluetoothDeviceInfo &device) {
-        if (!IsMeterName(NameOf(device.Name)))
+        const bool meter = FWay.PinnedAddress ? device.Address == *FWay.PinnedAddress
+                                              : IsMeterName(NameOf(device.Name));
+        if (!meter)
             return false;
         FDeviceAddress = device.Address;
         found = true;
         return true;
     };
-    FRadioFound = WalkDiscovery(*FDiscovery, {nullptr, takeMeter}, FTrace).RadioFound;
+    FRadioFound = WalkDiscovery(*FWay.Discovery, {nullptr, takeMeter}, FTrace, FWay.PinnedAddress).RadioFound;
     return found;
 }
 
@@ -28,35 +36,19 @@ bool TMeterLink::HasRadio() const
 
 bool TMeterLink::OpenLink()
 {
-    Trace([&] { return "connecting to " + BluetoothAddressText(FDeviceAddress); });
-    if (FTransport->Startup() != 0) {
-        Trace([&] { return "connection failed: the sockets did not start: " + FTransport->LinkFailureText(); });
+    Trace([&] { return "connecting to " + (FWay.Discovery ? BluetoothAddressText(FDeviceAddress) : FWay.RouteName); });
+    TStreamOpening opening = FWay.Route->Open(FDeviceAddress);
+    if (!opening.Stream) {
+        Trace([&] { return "connection failed: " + opening.Failure; });
         return false;
     }
-    FSocket = FTransport->OpenSocket();
-    if (FSocket == InvalidSocket) {
-        Trace([&] { return "connection failed: no socket: " + FTransport->LinkFailureText(); });
-        FTransport->Cleanup();
-        return false;
-    }
-    FTransport->SetReuseAddress(FSocket);
-    if (FTransport->Connect(FSocket, FDeviceAddress, MeterServiceClass) != -1) {
-        Trace([] { return "connected"; });
-        return true;
-    }
-    // Read before the socket is closed, which may change the platform's last error.
-    Trace([&] { return "connection failed: " + FTransport->LinkFailureText(); });
-    FTransport->CloseSocket(FSocket);
-    FTransport->Cleanup();
-    // A closed descriptor's number is soon handed out again; nothing may use it.
-    FSocket = InvalidSocket;
-    return false;
+    FStream = std::move(opening.Stream);
+    Trace([] { return "connected"; });
+    return true;
 }
 
 void TMeterLink::CloseLink()
 {
-    FTransport->CloseSocket(FSocket);
-    FTransport->Cleanup();
-    FSocket = InvalidSocket;
+    FStream.reset();
     Trace([] { return "link closed"; });
 }

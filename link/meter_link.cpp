@@ -2,8 +2,7 @@
 
 #include <utility>
 
-TMeterLink::TMeterLink(IBluetoothDiscovery *discovery, IBluetoothTransport *transport,
-                       std::function<void()> showIndicator, TTraceFile *trace)
-    : FDiscovery(discovery), FTransport(transport), FShowIndicator(std::move(showIndicator)), FTrace(trace)
+TMeterLink::TMeterLink(TMeterWay way, std::function<void()> showIndicator, TTraceFile *trace)
+    : FWay(std::move(way)), FShowIndicator(std::move(showIndicator)), FTrace(trace)
 {
 }

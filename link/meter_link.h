@@ -1,55 +1,52 @@
-// The meter link: discovery of the meter, the RFCOMM link to it and the reading
-// exchange, with the fields they share. The acquisition worker is a meter link
+// The meter link: discovery of the meter, the link to it (a byte stream that
+// the route opens) and the reading exchange, with the fields they share. The acquisition worker is a meter link
 // that runs these on its thread.
 #pragma once
 
 #include "link/link_trace.h"
 #include "link/worker_host.h"
+#include "link/meter_way.h"
 #include "link/meter_wire.h"
-#include "platform/sockets/socket_handle.h"
 #include "platform/files/trace_file.h"
 
 #include <array>
 #include <cstdint>
 #include <exception>
 #include <functional>
-
-class IBluetoothDiscovery;
-class IBluetoothTransport;
+#include <memory>
 
 inline constexpr std::size_t ReceiveBufferSize = 1024;
 using TReceiveBuffer = std::array<std::uint8_t, ReceiveBufferSize>;
 
 class TMeterLink {
 public:
-    // discovery: the radios and devices to search; transport: the sockets of
-    // the link (Windows, BlueZ, the simulated computer, or TCP with its one
-    // device). Both must outlive the link. showIndicator: the hand-off that shows
+    // way: the route to the meter and, where it needs one, the discovery (see
+    // TMeterWay); both must outlive the link. showIndicator: the hand-off that shows
     // FIndicatorColor on the interface thread and returns once it has run.
     // trace: where discovery, link and exchange tell what they do; null for
     // none. It must outlive the link.
-    TMeterLink(IBluetoothDiscovery *discovery, IBluetoothTransport *transport, std::function<void()> showIndicator,
-               TTraceFile *trace = ProgramLinkTrace());
+    TMeterLink(TMeterWay way, std::function<void()> showIndicator, TTraceFile *trace = ProgramLinkTrace());
     TMeterLink(const TMeterLink &) = delete;
     TMeterLink &operator=(const TMeterLink &) = delete;
     virtual ~TMeterLink() = default;
 
-    // Discovery (standard Bluetooth enumeration) and link.
+    // Discovery (standard Bluetooth enumeration; a route without discovery
+    // finds the meter at once) and link.
     bool FindMeter();
     bool HasRadio() const;
     bool OpenLink();
     void CloseLink();
 
-    // One request, one message of `size` bytes, one acknowledgement, on FSocket.
+    // One request, one message of `size` bytes, one acknowledgement, on the open stream.
     bool ExchangeReading(std::int32_t size);
 
     // The meter's address from the last discovery that found it; 0 before.
     std::uint64_t DeviceAddress() const { return FDeviceAddress; }
-    // The open link; InvalidSocket while none is open.
-    TSocketHandle Socket() const { return FSocket; }
-    // Lends the exchange a socket connected by other means (a socket pair, a
-    // bare TCP connection) in place of OpenLink's; whoever connected it closes it.
-    void LendSocket(TSocketHandle socket) { FSocket = socket; }
+    // The open link; null while none is open.
+    IByteStream *Stream() const { return FStream.get(); }
+    // Gives the exchange a stream opened by other means (a socket pair, a bare
+    // TCP connection) in place of OpenLink's.
+    void UseStream(std::unique_ptr<IByteStream> stream) { FStream = std::move(stream); }
     // The colour that the showIndicator hand-off shows.
     TColor IndicatorColor() const { return FIndicatorColor; }
     // The size that the worker exchanges and parses.
@@ -80,12 +77,11 @@ protected:
     }
 
 private:
-    IBluetoothDiscovery *FDiscovery;
-    IBluetoothTransport *FTransport;
+    TMeterWay FWay;
     std::function<void()> FShowIndicator;
     TTraceFile *FTrace;
     std::uint64_t FDeviceAddress = 0;
-    TSocketHandle FSocket = InvalidSocket;
+    std::unique_ptr<IByteStream> FStream;
     std::int32_t FMessageSize = static_cast<std::int32_t>(ReadingMessageSize);
     TColor FIndicatorColor = 0;
     bool FRadioFound = false;

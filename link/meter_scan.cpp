@@ -18,26 +18,40 @@ const char *Standing(const TScannedDevice &device)
     return "not remembered";
 }
 
-std::string DeviceLine(const TScannedDevice &device)
+bool TakenByAcquisition(const TScannedDevice &device, std::optional<std::uint64_t> pinned)
 {
-    std::string line = "  " + BluetoothAddressText(device.Address) + "  " + Standing(device) + "  " +
-                       QuotedName(device.Name);
-    if (device.Comparison.Likeness == TNameLikeness::Meter)
+    return pinned ? device.Address == *pinned : device.Comparison.Likeness == TNameLikeness::Meter;
+}
+
+std::string DeviceLine(const TScannedDevice &device, std::optional<std::uint64_t> pinned)
+{
+    std::string line = "  " + PinningOption(device.Address) + "  " + Standing(device) + "  " + QuotedName(device.Name);
+    const TNameLikeness likeness = device.Comparison.Likeness;
+    if (pinned && device.Address == *pinned)
+        line += "  <- the meter: its address is pinned";
+    else if (pinned && likeness == TNameLikeness::Meter)
+        line += "  <- named as the meter, but another address is pinned";
+    else if (likeness == TNameLikeness::Meter)
         line += "  <- the meter";
-    else if (device.Comparison.Likeness == TNameLikeness::NearMiss)
-        line += "  <- near miss: " + device.Comparison.Difference;
+    else if (likeness == TNameLikeness::NearMiss)
+        line += "  <- near miss: " + device.Comparison.Difference + (pinned ? "" : "; its --meter option takes it");
     return line + "\n";
 }
 
 } // namespace
 
-bool TScanResult::MeterListed() const
+bool TScanResult::MeterListed(std::optional<std::uint64_t> pinned) const
 {
-    return std::any_of(Radios.begin(), Radios.end(), [](const TScannedRadio &radio) {
-        return std::any_of(radio.Devices.begin(), radio.Devices.end(), [](const TScannedDevice &device) {
-            return device.Comparison.Likeness == TNameLikeness::Meter;
+    return std::any_of(Radios.begin(), Radios.end(), [pinned](const TScannedRadio &radio) {
+        return std::any_of(radio.Devices.begin(), radio.Devices.end(), [pinned](const TScannedDevice &device) {
+            return TakenByAcquisition(device, pinned);
         });
     });
+}
+
+std::string PinningOption(std::uint64_t address)
+{
+    return "--meter bt:" + BluetoothAddressText(address);
 }
 
 TScanResult ScanRadios(IBluetoothDiscovery &platform, TTraceFile *trace)
@@ -62,7 +76,7 @@ TScanResult ScanRadios(IBluetoothDiscovery &platform, TTraceFile *trace)
     return scan;
 }
 
-std::string ScanReport(const TScanResult &scan)
+std::string ScanReport(const TScanResult &scan, std::optional<std::uint64_t> pinned)
 {
     std::string report;
     int nearMisses = 0;
@@ -75,15 +89,20 @@ std::string ScanReport(const TScanResult &scan)
         if (radio.Devices.empty())
             report += "  no device listed\n";
         for (const TScannedDevice &device : radio.Devices) {
-            report += DeviceLine(device);
+            report += DeviceLine(device, pinned);
             nearMisses += device.Comparison.Likeness == TNameLikeness::NearMiss ? 1 : 0;
         }
+    }
+    if (pinned) {
+        const std::string device = "The pinned device " + BluetoothAddressText(*pinned);
+        return report + device + (scan.MeterListed(pinned) ? " is listed.\n" : " is not listed.\n");
     }
     const std::string meter = QuotedName(MeterDeviceNameView);
     if (scan.MeterListed())
         return report + "The meter " + meter + " is listed.\n";
     report += "The meter " + meter + " is not listed";
     if (nearMisses > 0)
-        report += "; a near miss is no match: the name must be exactly " + meter;
+        report += "; a near miss is no match: the name must be exactly " + meter +
+                  ", or pin the device with its --meter option";
     return report + ".\n";
 }

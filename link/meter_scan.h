@@ -8,6 +8,7 @@
 #include "platform/bluetooth/bluetooth_discovery.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,14 @@ struct TScannedRadio {
 
 struct TScanResult {
     std::vector<TScannedRadio> Radios;  // none: no radio
-    bool MeterListed() const;
+    // Whether acquisition would take a listed device: one named exactly as the
+    // meter or, with `pinned`, the one at that address.
+    bool MeterListed(std::optional<std::uint64_t> pinned = std::nullopt) const;
 };
+
+// "--meter bt:00:A4:C1:38:0F:2B": the option that makes acquisition take the
+// device at `address`, whatever its name.
+std::string PinningOption(std::uint64_t address);
 
 // Searches every radio, also after the meter was found: a second meter or a
 // look-alike on a later radio matters too. Discovery start and end go to the
@@ -39,7 +46,8 @@ struct TScanResult {
 TScanResult ScanRadios(IBluetoothDiscovery &platform, TTraceFile *trace = ProgramLinkTrace());
 
 // What --scan prints, one line each, UTF-8: per radio its number, name and
-// address, under it per device its address, whether the computer remembers it
-// or is paired with it, and its name, the meter and near misses marked; last
-// a line that says whether the meter is listed.
-std::string ScanReport(const TScanResult &scan);
+// address, under it per device the option that pins it, whether the computer
+// remembers it or is paired with it, and its name, the meter and near misses
+// marked (with `pinned`: the device at that address, and the devices named as
+// the meter that are not it); last a line that says whether the meter is listed.
+std::string ScanReport(const TScanResult &scan, std::optional<std::uint64_t> pinned = std::nullopt);

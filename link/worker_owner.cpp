@@ -7,12 +7,11 @@ TWorkerOwner::~TWorkerOwner()
     Shutdown();
 }
 
-void TWorkerOwner::Start(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
-                         TSynchronizer &synchronizer, TTraceFile *trace)
+void TWorkerOwner::Start(IWorkerHost &host, const TMeterWay &way, TSynchronizer &synchronizer, TTraceFile *trace)
 {
     if (FWorker != nullptr || BTthr != nullptr)
         throw std::logic_error("the acquisition worker exists already");
-    FWorker = std::make_unique<GLAXBTthr>(host, discovery, transport, synchronizer, trace);
+    FWorker = std::make_unique<GLAXBTthr>(host, way, synchronizer, trace);
     BTthr = FWorker.get();
     try {
         FWorker->Start();

@@ -21,8 +21,8 @@ public:
     // system refuses the thread, the worker goes at once, BTthr is empty again
     // and the std::system_error is raised again. The program has one worker:
     // throws std::logic_error while one exists.
-    void Start(IWorkerHost &host, IBluetoothDiscovery &discovery, IBluetoothTransport &transport,
-               TSynchronizer &synchronizer, TTraceFile *trace = ProgramLinkTrace());
+    void Start(IWorkerHost &host, const TMeterWay &way, TSynchronizer &synchronizer,
+               TTraceFile *trace = ProgramLinkTrace());
 
     // Interface thread. The worker's Shutdown (its stop event, then the wait for
     // its thread's end, running its hand-offs meanwhile); then the worker goes

@@ -3,7 +3,7 @@
 #include "platform/text/ascii_case.h"
 #include "sim/local_sockets.h"
 #include "sim/simulated_meter.h"
-#include "platform/sockets/socket_io.h"
+#include "platform/sockets/socket_stream.h"
 #include "platform/sockets/tcp_socket.h"
 
 #include <algorithm>
@@ -82,12 +82,7 @@ TSimulatedBluetooth::TSimulatedBluetooth(TSimulatedRadios radios, TSimulatedMete
 {
 }
 
-TSimulatedBluetooth::~TSimulatedBluetooth()
-{
-    // Sockets a careless caller left open still belong to this platform.
-    for (const auto &[socket, connected] : FSockets)
-        CloseSocketHandle(socket);
-}
+TSimulatedBluetooth::~TSimulatedBluetooth() = default;
 
 void TSimulatedBluetooth::SetRadios(TSimulatedRadios radios)
 {
@@ -169,7 +164,7 @@ std::vector<TDeviceSearchParams> TSimulatedBluetooth::SearchParams() const
     return FSearchParams;
 }
 
-std::vector<TSimulatedBluetooth::TConnectRequest> TSimulatedBluetooth::ConnectRequests() const
+std::vector<std::uint64_t> TSimulatedBluetooth::ConnectRequests() const
 {
     std::lock_guard lock(FLock);
     return FConnectRequests;
@@ -346,122 +341,43 @@ void TSimulatedBluetooth::FindDeviceClose(TFindHandle find)
     Close(find, TKind::DeviceFind, "FindDeviceClose");
 }
 
-int TSimulatedBluetooth::Startup()
-{
-    int fault = 0;
-    {
-        std::lock_guard lock(FLock);
-        fault = FFaults.StartupError;
-    }
-    // On Windows the sockets below are Winsock's, which needs its start-up too.
-    const int result = fault != 0 ? fault : TcpSocket::Startup();
-    std::lock_guard lock(FLock);
-    if (result == 0) {
-        ++FOutstandingStartups;
-        ++FCounts.Startups;
-    } else {
-        FLastFailure = "the sockets did not start (error " + std::to_string(result) + ")";
-    }
-    Log("Startup");
-    return result;
-}
-
-TSocketHandle TSimulatedBluetooth::OpenSocket()
+TStreamOpening TSimulatedBluetooth::Open(std::uint64_t address)
 {
     TMeterConnector connector;
-    TSimulatedFaults faults;
+    bool reachable = false;
     {
         std::lock_guard lock(FLock);
-        Log("OpenSocket");
-        if (FOutstandingStartups <= 0)
-            Misuse("OpenSocket without a start-up");
-        faults = FFaults;
-        // A connect that is to fail never reaches the meter.
-        if (!faults.ConnectFails)
+        Log("Open");
+        if (FKeepRecords)
+            FConnectRequests.push_back(address);
+        reachable = !FFaults.ConnectFails && Reachable(address);
+        // A connection that is to fail never reaches the meter.
+        if (reachable)
             connector = FConnector;
     }
-    TSocketHandle socket = InvalidSocket;
-    bool connected = false;
-    if (!faults.SocketFails) {
-        socket = connector ? connector() : InvalidSocket;
-        connected = socket != InvalidSocket;
-        if (!connected)
-            socket = TcpSocket::Open(TcpSocket::TAddress{});
-    }
+    // On Windows the sockets below are Winsock's, which needs its start-up too.
+    const int started = TcpSocket::Startup();
+    const TSocketHandle socket = started == 0 && connector ? connector() : InvalidSocket;
+    if (started == 0 && socket == InvalidSocket)
+        TcpSocket::Cleanup();
     std::lock_guard lock(FLock);
     if (socket == InvalidSocket) {
-        FLastFailure = "no socket could be made";
-        return InvalidSocket;
-    }
-    FSockets[socket] = connected;
-    ++FCounts.SocketsOpened;
-    FChanged.notify_all();
-    return socket;
-}
-
-void TSimulatedBluetooth::SetReuseAddress(TSocketHandle socket)
-{
-    std::lock_guard lock(FLock);
-    Log("SetReuseAddress");
-    if (!FSockets.count(socket))
-        Misuse("SetReuseAddress on a socket that is not open");
-}
-
-int TSimulatedBluetooth::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
-{
-    std::lock_guard lock(FLock);
-    Log("Connect");
-    if (FKeepRecords)
-        FConnectRequests.push_back({address, serviceClass});
-    const auto found = FSockets.find(socket);
-    if (found == FSockets.end()) {
-        Misuse("Connect on a socket that is not open");
-        return -1;
-    }
-    const bool reachable = !FFaults.ConnectFails && Reachable(address);
-    const bool connected = reachable && found->second;
-    if (connected) {
-        ++FCounts.Connects;
-    } else {
         ++FCounts.FailedConnects;
-        FLastFailure = !reachable ? "no device answers at this address: switched off or out of reach"
-                                  : "the meter refused the connection";
+        FChanged.notify_all();
+        if (started != 0)
+            return {nullptr, "the sockets did not start (error " + std::to_string(started) + ")"};
+        return {nullptr, !reachable ? "no device answers at this address: switched off or out of reach"
+                                    : "the meter refused the connection"};
     }
-    return connected ? 0 : -1;
-}
-
-void TSimulatedBluetooth::CloseSocket(TSocketHandle socket)
-{
-    {
+    ++FCounts.Connects;
+    FChanged.notify_all();
+    auto close = [this](TSocketHandle connected) {
+        CloseSocketHandle(connected);
+        TcpSocket::Cleanup();
         std::lock_guard lock(FLock);
-        Log("CloseSocket");
-        if (FSockets.erase(socket) == 0) {
-            // Never close what this platform did not hand out.
-            Misuse("CloseSocket on a socket that is not open");
-            return;
-        }
-        ++FCounts.SocketsClosed;
-    }
-    CloseSocketHandle(socket);
-}
-
-void TSimulatedBluetooth::Cleanup()
-{
-    {
-        std::lock_guard lock(FLock);
-        Log("Cleanup");
-        if (FOutstandingStartups <= 0) {
-            Misuse("Cleanup without an outstanding start-up");
-            return;
-        }
-        --FOutstandingStartups;
-        ++FCounts.Cleanups;
-    }
-    TcpSocket::Cleanup();
-}
-
-std::string TSimulatedBluetooth::LinkFailureText() const
-{
-    std::lock_guard lock(FLock);
-    return FLastFailure;
+        Log("Close");
+        ++FCounts.StreamsClosed;
+        FChanged.notify_all();
+    };
+    return {std::make_unique<TSocketStream>(socket, std::move(close)), {}};
 }

@@ -6,18 +6,17 @@
 //
 // For the tests it keeps a log of every call with the handle it concerns, the
 // parameters of every search and every connect, counts that can be waited on,
-// notes every call its contract forbids, fails on cue (start-up, socket,
-// connect) and can hold each discovery at its start until the test lets it go.
+// notes every call its contract forbids, fails to connect on cue and can hold
+// each discovery at its start until the test lets it go.
 //
-// Its sockets are born connected: OpenSocket asks the connector for a new
-// connection at once (the platform has no way to give a socket a new identity
-// later), and Connect then tells whether the device at the address is reachable
-// and the meter took the connection. When the meter refuses, OpenSocket hands
-// out an unconnected socket, whose Connect fails, as a real refusal does.
+// Its route opens a stream to the meter when the device at the address is
+// reachable and the meter takes the connection; the streams it opens must end
+// before it does.
 #pragma once
 
 #include "platform/bluetooth/bluetooth_discovery.h"
-#include "platform/bluetooth/bluetooth_transport.h"
+#include "platform/streams/byte_stream.h"
+#include "platform/sockets/socket_handle.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -52,12 +51,10 @@ using TMeterConnector = std::function<TSocketHandle()>;
 
 // Failures on cue; each holds until it is switched off again.
 struct TSimulatedFaults {
-    int StartupError = 0;       // not 0: Startup fails with this error
-    bool SocketFails = false;   // OpenSocket makes no socket
-    bool ConnectFails = false;  // Connect fails, as to a meter out of reach
+    bool ConnectFails = false;  // Open fails, as to a meter out of reach
 };
 
-class TSimulatedBluetooth : public IBluetoothDiscovery, public IBluetoothTransport {
+class TSimulatedBluetooth : public IBluetoothDiscovery, public IMeterRoute {
 public:
     static constexpr std::uint64_t MeterAddress = 0x00A4C1380F2Bu;
     // Radio n (0, 1, ...) is named "simulated radio n+1" and has this address plus n.
@@ -98,13 +95,10 @@ public:
 
     struct TCounts {
         int Discoveries = 0;        // discoveries begun (FindFirstRadio), held ones too
-        int Startups = 0;           // successful start-ups
-        int Cleanups = 0;
-        int SocketsOpened = 0;
-        int SocketsClosed = 0;
         int Searches = 0;           // device searches, one per radio searched
-        int Connects = 0;           // successful connects
+        int Connects = 0;           // streams opened
         int FailedConnects = 0;
+        int StreamsClosed = 0;
         int OpenHandles = 0;        // discovery handles not closed yet
     };
     TCounts Counts() const;
@@ -113,8 +107,8 @@ public:
                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     bool WaitForDiscoveries(int count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
-    // Calls this platform's contract forbids: a handle or socket used when it
-    // is not open, a clean-up without a start-up. Empty when the caller is sound.
+    // Calls this platform's contract forbids: a handle used when it is not
+    // open. Empty when the caller is sound.
     std::vector<std::string> Misuses() const;
 
     // The records below are kept from the start; a program that runs for days
@@ -122,15 +116,13 @@ public:
     void KeepRecords(bool keep);
     // Every call in order, those on a handle with the handle's name: "radios"
     // (the radio-find handle), "radio0", "devices0" (radio 0's device-find
-    // handle), ...: "FindFirstRadio", "FindFirstDevice radio0", "CloseRadio radio0".
+    // handle), ...: "FindFirstRadio", "FindFirstDevice radio0", "CloseRadio radio0";
+    // "Open" and "Close" for each stream.
     std::vector<std::string> Calls() const;
     // What each device search asked for, in order.
     std::vector<TDeviceSearchParams> SearchParams() const;
-    struct TConnectRequest {
-        std::uint64_t Address = 0;
-        TServiceClassId ServiceClass{};
-    };
-    std::vector<TConnectRequest> ConnectRequests() const;
+    // The address of every Open, in order.
+    std::vector<std::uint64_t> ConnectRequests() const;
 
     TFindHandle FindFirstRadio(TRadioHandle &radio) override;
     bool FindNextRadio(TFindHandle find, TRadioHandle &radio) override;
@@ -141,13 +133,7 @@ public:
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
 
-    int Startup() override;
-    TSocketHandle OpenSocket() override;
-    void SetReuseAddress(TSocketHandle socket) override;
-    int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
-    void CloseSocket(TSocketHandle socket) override;
-    void Cleanup() override;
-    std::string LinkFailureText() const override;
+    TStreamOpening Open(std::uint64_t address) override;
 
 private:
     enum class TKind { RadioFind, Radio, DeviceFind };
@@ -177,9 +163,6 @@ private:
     // Handles are numbers, never used twice, so a closed handle stays closed.
     std::map<std::uintptr_t, THandle> FHandles;
     std::uintptr_t FLastHandle = 0;
-    std::map<TSocketHandle, bool> FSockets;  // open sockets: true when connected to the meter
-    int FOutstandingStartups = 0;
-    std::string FLastFailure;  // why the last Startup, OpenSocket or Connect failed
     bool FHold = false;
     int FReleases = 0;
     TCounts FCounts;
@@ -187,5 +170,5 @@ private:
     bool FKeepRecords = true;
     std::vector<std::string> FCalls;
     std::vector<TDeviceSearchParams> FSearchParams;
-    std::vector<TConnectRequest> FConnectRequests;
+    std::vector<std::uint64_t> FConnectRequests;
 };

@@ -2,17 +2,11 @@
 // Bluetooth addresses and service class identifiers.
 #pragma once
 
-#include "platform/bluetooth/bluetooth_transport.h"
+#include "platform/bluetooth/bluetooth_address.h"
+#include "platform/bluetooth/serial_port_service.h"
 
 #include <array>
 #include <cstdint>
-#include <optional>
-#include <string_view>
-
-// "AA:BB:CC:DD:EE:FF" (either letter case) -> 0xAABBCCDDEEFF, the six bytes in
-// the low 48 bits with the first byte written the most significant.
-// Anything else (wrong length, separators or digits) -> nullopt.
-std::optional<std::uint64_t> ParseBluetoothAddress(std::string_view text);
 
 // The six address bytes in the kernel's bdaddr_t order: least significant
 // first, so that 0xAABBCCDDEEFF becomes FF EE DD CC BB AA.

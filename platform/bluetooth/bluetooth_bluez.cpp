@@ -3,6 +3,8 @@
 #include "platform/bluetooth/bluetooth_address_bluez.h"
 #include "platform/bluetooth/bluetooth_bus_bluez.h"
 #include "platform/bluetooth/bluetooth_sdp_bluez.h"
+#include "platform/bluetooth/serial_port_service.h"
+#include "platform/sockets/socket_stream.h"
 
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/rfcomm.h>
@@ -11,8 +13,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -89,6 +93,16 @@ struct TLinkFailure {
     bool NoSerialPort = false;
 };
 
+// The system's words for a failed link step.
+std::string LinkFailureText(const TLinkFailure &failure)
+{
+    const std::string cause = failure.Error != 0 ? std::generic_category().message(failure.Error) : std::string();
+    if (!failure.NoSerialPort)
+        return cause.empty() ? "no error reported" : cause;
+    const std::string lookup = "no serial port service found over SDP";
+    return cause.empty() ? lookup : lookup + ": " + cause;
+}
+
 void CopyName(const QString &name, std::array<char16_t, 248> &out)
 {
     out.fill(0);
@@ -121,8 +135,8 @@ struct TBluezPlatform::TState {
     THandleTable<TRadioFind> RadioFinds;
     THandleTable<TRadio> Radios;
     THandleTable<TDeviceFind> DeviceFinds;
-    std::set<TSocketHandle> Sockets;
-    TLinkFailure LastFailure;
+    // Shared with the streams' closers, which may outlive the backend.
+    std::shared_ptr<std::atomic<std::size_t>> OpenSockets = std::make_shared<std::atomic<std::size_t>>(0);
 };
 
 bool TBluezPlatform::TState::RunInquiry(const QString &adapter, unsigned units)
@@ -150,11 +164,7 @@ bool TBluezPlatform::TState::RunInquiry(const QString &adapter, unsigned units)
 
 TBluezPlatform::TBluezPlatform(TBluezOptions options) : FState(std::make_unique<TState>(options)) {}
 
-TBluezPlatform::~TBluezPlatform()
-{
-    for (const TSocketHandle socket : FState->Sockets)
-        ::close(socket);
-}
+TBluezPlatform::~TBluezPlatform() = default;
 
 TFindHandle TBluezPlatform::FindFirstRadio(TRadioHandle &radio)
 {
@@ -255,69 +265,32 @@ void TBluezPlatform::FindDeviceClose(TFindHandle find)
     FState->DeviceFinds.Remove(find);
 }
 
-int TBluezPlatform::Startup()
-{
-    return 0;  // the kernel's sockets need no start-up
-}
-
-TSocketHandle TBluezPlatform::OpenSocket()
+TStreamOpening TBluezPlatform::Open(std::uint64_t address)
 {
     const int socket = ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
-    if (socket < 0) {
-        FState->LastFailure = {errno, false};
-        return InvalidSocket;
-    }
-    FState->Sockets.insert(socket);
-    return socket;
-}
-
-void TBluezPlatform::SetReuseAddress(TSocketHandle socket)
-{
+    if (socket < 0)
+        return {nullptr, "no socket: " + LinkFailureText({errno, false})};
+    // From here the stream owns the socket.
+    const std::shared_ptr<std::atomic<std::size_t>> open = FState->OpenSockets;
+    ++*open;
+    auto stream = std::make_unique<TSocketStream>(socket, [open](TSocketHandle connected) {
+        ::close(connected);
+        --*open;
+    });
     const int on = 1;
     ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-}
-
-int TBluezPlatform::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
-{
-    if (socket == InvalidSocket) {
-        FState->LastFailure = {EBADF, false};
-        return -1;
-    }
     errno = 0;
-    const int channel = FindRfcommChannel(address, serviceClass);
-    if (channel <= 0) {
-        FState->LastFailure = {errno, true};
-        return -1;
-    }
+    const int channel = FindRfcommChannel(address, SerialPortServiceClass);
+    if (channel <= 0)
+        return {nullptr, LinkFailureText({errno, true})};
     sockaddr_rc target{};
     target.rc_family = AF_BLUETOOTH;
     const auto bytes = AddressToKernelBytes(address);
     std::memcpy(target.rc_bdaddr.b, bytes.data(), bytes.size());
     target.rc_channel = static_cast<std::uint8_t>(channel);
-    if (::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == 0)
-        return 0;
-    FState->LastFailure = {errno, false};
-    return -1;
-}
-
-void TBluezPlatform::CloseSocket(TSocketHandle socket)
-{
-    // Only sockets this backend made are closed, once: closing a number twice
-    // could close whatever file took the number in between.
-    if (FState->Sockets.erase(socket) != 0)
-        ::close(socket);
-}
-
-void TBluezPlatform::Cleanup() {}
-
-std::string TBluezPlatform::LinkFailureText() const
-{
-    const TLinkFailure &failure = FState->LastFailure;
-    const std::string cause = failure.Error != 0 ? std::generic_category().message(failure.Error) : std::string();
-    if (!failure.NoSerialPort)
-        return cause.empty() ? "no error reported" : cause;
-    const std::string lookup = "no serial port service found over SDP";
-    return cause.empty() ? lookup : lookup + ": " + cause;
+    if (::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) != 0)
+        return {nullptr, LinkFailureText({errno, false})};
+    return {std::move(stream), {}};
 }
 
 std::size_t TBluezPlatform::OpenHandleCount() const
@@ -327,5 +300,5 @@ std::size_t TBluezPlatform::OpenHandleCount() const
 
 std::size_t TBluezPlatform::OpenSocketCount() const
 {
-    return FState->Sockets.size();
+    return FState->OpenSockets->load();
 }

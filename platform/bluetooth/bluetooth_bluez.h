@@ -8,7 +8,7 @@
 #pragma once
 
 #include "platform/bluetooth/bluetooth_discovery.h"
-#include "platform/bluetooth/bluetooth_transport.h"
+#include "platform/streams/byte_stream.h"
 
 #include <chrono>
 #include <cstddef>
@@ -25,7 +25,7 @@ struct TBluezOptions {
     std::chrono::milliseconds CallTimeout{3000};
 };
 
-class TBluezPlatform final : public IBluetoothDiscovery, public IBluetoothTransport {
+class TBluezPlatform final : public IBluetoothDiscovery, public IMeterRoute {
 public:
     explicit TBluezPlatform(TBluezOptions options = {});
     ~TBluezPlatform() override;
@@ -42,17 +42,13 @@ public:
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
 
-    int Startup() override;
-    TSocketHandle OpenSocket() override;
-    void SetReuseAddress(TSocketHandle socket) override;
-    int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
-    void CloseSocket(TSocketHandle socket) override;
-    void Cleanup() override;
-    std::string LinkFailureText() const override;
+    // A kernel RFCOMM socket connected to the serial port service of the
+    // device at `address`, on the channel that SDP names.
+    TStreamOpening Open(std::uint64_t address) override;
 
     // Radio-find, radio and device-find handles handed out and not yet closed.
     std::size_t OpenHandleCount() const;
-    // Sockets made by OpenSocket and not yet closed.
+    // Sockets of streams that Open made and that are not closed yet.
     std::size_t OpenSocketCount() const;
 
 private:

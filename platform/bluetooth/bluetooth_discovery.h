@@ -5,6 +5,8 @@
 // through the matching close call.
 #pragma once
 
+#include "platform/bluetooth/bluetooth_address.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -46,22 +48,6 @@ inline void SetBluetoothName(std::array<char16_t, 248> &field, std::u16string_vi
 {
     field.fill(u'\0');
     std::copy_n(name.begin(), std::min(name.size(), field.size() - 1), field.begin());
-}
-
-// "AA:BB:CC:DD:EE:FF": the six address bytes, the most significant first, as
-// every platform writes a Bluetooth address for people.
-inline std::string BluetoothAddressText(std::uint64_t address)
-{
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (int shift = 40; shift >= 0; shift -= 8) {
-        const auto byte = static_cast<unsigned>((address >> shift) & 0xFF);
-        if (!text.empty())
-            text += ':';
-        text += Digits[byte >> 4];
-        text += Digits[byte & 0xF];
-    }
-    return text;
 }
 
 class IBluetoothDiscovery {

@@ -1,7 +1,7 @@
 // The RFCOMM channel of a device's service, looked up over SDP.
 #pragma once
 
-#include "platform/bluetooth/bluetooth_transport.h"
+#include "platform/bluetooth/serial_port_service.h"
 
 #include <cstdint>
 

@@ -1,5 +1,7 @@
 #include "platform/bluetooth/bluetooth_win32.h"
 #include "platform/bluetooth/bluetooth_library_win32.h"
+#include "platform/bluetooth/serial_port_service.h"
+#include "platform/sockets/socket_stream.h"
 #include "platform/text/system_error_text_win32.h"
 
 #include <winsock2.h>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 // The records as the platform lays them out. The device search record holds a
 // handle, so it is 32 bytes in a 32-bit build and 40 in a 64-bit one: its
@@ -142,57 +145,33 @@ void TWin32Bluetooth::FindDeviceClose(TFindHandle find)
     Library().FindDeviceClose(static_cast<HBLUETOOTH_DEVICE_FIND>(find));
 }
 
-int TWin32Bluetooth::Startup()
+TStreamOpening TWin32Bluetooth::Open(std::uint64_t address)
 {
     WSADATA data;
-    const int result = WSAStartup(0x0202, &data);
+    const int started = WSAStartup(0x0202, &data);
     // WSAStartup returns its error itself; WSAGetLastError needs a started Winsock.
-    if (result != 0)
-        FLastFailure = static_cast<unsigned long>(result);
-    return result;
-}
-
-TSocketHandle TWin32Bluetooth::OpenSocket()
-{
+    if (started != 0)
+        return {nullptr, "the sockets did not start: " + SystemErrorText(static_cast<unsigned long>(started))};
     const SOCKET socket = ::socket(AF_BTH, SOCK_STREAM, BTHPROTO_RFCOMM);
     if (socket == INVALID_SOCKET) {
-        FLastFailure = static_cast<unsigned long>(WSAGetLastError());
-        return InvalidSocket;
+        const std::string why = "no socket: " + SystemErrorText(static_cast<unsigned long>(WSAGetLastError()));
+        WSACleanup();
+        return {nullptr, why};
     }
-    return socket;
-}
-
-void TWin32Bluetooth::SetReuseAddress(TSocketHandle socket)
-{
+    // From here the stream owns the socket and the start-up.
+    auto stream = std::make_unique<TSocketStream>(socket, [](TSocketHandle connected) {
+        closesocket(connected);
+        WSACleanup();
+    });
     const std::int32_t on = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&on), sizeof on);
-}
-
-int TWin32Bluetooth::Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass)
-{
     SOCKADDR_BTH target;
     std::memset(&target, 0, sizeof target);
     target.addressFamily = AF_BTH;
     target.btAddr = address;
-    std::memcpy(&target.serviceClassId, serviceClass.data(), serviceClass.size());
+    std::memcpy(&target.serviceClassId, SerialPortServiceClass.data(), SerialPortServiceClass.size());
     target.port = 0;  // the platform finds the service's RFCOMM channel itself
-    if (::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) != SOCKET_ERROR)
-        return 0;
-    FLastFailure = static_cast<unsigned long>(WSAGetLastError());
-    return -1;
-}
-
-void TWin32Bluetooth::CloseSocket(TSocketHandle socket)
-{
-    closesocket(socket);
-}
-
-void TWin32Bluetooth::Cleanup()
-{
-    WSACleanup();
-}
-
-std::string TWin32Bluetooth::LinkFailureText() const
-{
-    return SystemErrorText(FLastFailure);
+    if (::connect(socket, reinterpret_cast<const sockaddr *>(&target), sizeof target) == SOCKET_ERROR)
+        return {nullptr, SystemErrorText(static_cast<unsigned long>(WSAGetLastError()))};
+    return {std::move(stream), {}};
 }

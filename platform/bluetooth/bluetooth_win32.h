@@ -3,13 +3,13 @@
 #pragma once
 
 #include "platform/bluetooth/bluetooth_discovery.h"
-#include "platform/bluetooth/bluetooth_transport.h"
+#include "platform/streams/byte_stream.h"
 
 class TBluetoothLibrary;
 
 // Without the system's Bluetooth library every radio search finds no radio,
 // exactly as on a machine whose library finds none.
-class TWin32Bluetooth : public IBluetoothDiscovery, public IBluetoothTransport {
+class TWin32Bluetooth : public IBluetoothDiscovery, public IMeterRoute {
 public:
     // The system's Bluetooth library, loaded at the first radio search.
     TWin32Bluetooth() = default;
@@ -25,17 +25,12 @@ public:
     bool FindNextDevice(TFindHandle find, TBluetoothDeviceInfo &device) override;
     void FindDeviceClose(TFindHandle find) override;
 
-    int Startup() override;
-    TSocketHandle OpenSocket() override;
-    void SetReuseAddress(TSocketHandle socket) override;
-    int Connect(TSocketHandle socket, std::uint64_t address, const TServiceClassId &serviceClass) override;
-    void CloseSocket(TSocketHandle socket) override;
-    void Cleanup() override;
-    std::string LinkFailureText() const override;
+    // A Winsock RFCOMM socket connected to the serial port service of the
+    // device at `address`; the stream holds the Winsock start-up too.
+    TStreamOpening Open(std::uint64_t address) override;
 
 private:
     const TBluetoothLibrary &Library() const;
 
     const TBluetoothLibrary *FLibrary = nullptr;  // null: the system's
-    unsigned long FLastFailure = 0;  // the Winsock error of the last failed link step
 };

@@ -151,8 +151,48 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--no-journal=yes"}, "--no-journal"},
                     TBadCase{{"--trace"}, "--trace"}, TBadCase{{"--trace="}, "--trace"},
                     TBadCase{{"--trace", "--headless"}, "--trace"}, TBadCase{{"--scan=yes"}, "--scan"},
-                    TBadCase{{"--scan", "--simulate", "--meter", "tcp:h:1"}, "--meter"}),
+                    TBadCase{{"--scan", "--simulate", "--meter", "tcp:h:1"}, "--meter"},
+                    // Each bad way to the meter is named as it was typed.
+                    TBadCase{{"--meter", "bt:00:A4:C1:38:0F"}, "bt:00:A4:C1:38:0F"},
+                    TBadCase{{"--meter", "bt:00:A4:C1:38:0F:2G"}, "bt:00:A4:C1:38:0F:2G"},
+                    TBadCase{{"--meter", "bt:00-A4-C1-38-0F-2B"}, "bt:00-A4-C1-38-0F-2B"},
+                    TBadCase{{"--meter", "serial:"}, "serial:"}, TBadCase{{"--meter", "serial:@9600"}, "serial:@9600"},
+                    TBadCase{{"--meter", "serial:COM5@0"}, "serial:COM5@0"},
+                    TBadCase{{"--meter", "serial:COM5@abc"}, "serial:COM5@abc"},
+                    TBadCase{{"--meter", "serial:COM5@9601"}, "serial:COM5@9601"},
+                    TBadCase{{"--meter", "usb:COM5"}, "usb:COM5"}, TBadCase{{"--meter", "COM5"}, "COM5"},
+                    TBadCase{{"--simulate", "--meter", "serial:COM5"}, "--meter"}),
     [](const testing::TestParamInfo<TBadCase> &info) { return CaseName(info.param.args, info.index); });
+
+TEST(MeterOption, EachWayToTheMeterIsReadFromItsPrefix)
+{
+    const struct {
+        const char *Text;
+        TMeterRouteKind Kind;
+        std::uint64_t Address;
+        const char *Port;
+        std::uint32_t Baud;
+    } cases[] = {
+        {"bt:00:A4:C1:38:0F:2B", TMeterRouteKind::Bluetooth, 0x00A4C1380F2B, "", 9600},
+        {"bt:00:a4:c1:38:0f:2b", TMeterRouteKind::Bluetooth, 0x00A4C1380F2B, "", 9600},
+        {"serial:COM5", TMeterRouteKind::Serial, 0, "COM5", 9600},
+        {"serial:COM12@115200", TMeterRouteKind::Serial, 0, "COM12", 115200},
+        {"serial:/dev/rfcomm0", TMeterRouteKind::Serial, 0, "/dev/rfcomm0", 9600},
+        {"serial:/dev/ttyUSB0@300", TMeterRouteKind::Serial, 0, "/dev/ttyUSB0", 300},
+        {"tcp:localhost:5000", TMeterRouteKind::Tcp, 0, "", 9600},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Text);
+        const TMeterOption option = ParseMeterOption(c.Text);
+        EXPECT_EQ(option.Kind, c.Kind);
+        EXPECT_EQ(option.BluetoothAddress, c.Address);
+        EXPECT_EQ(option.SerialPort, c.Port);
+        EXPECT_EQ(option.Baud, c.Baud);
+    }
+    // A pinned address applies to the simulated computer's radios too.
+    EXPECT_EQ(ParseCommandLine({"--simulate", "--meter", "bt:00:A4:C1:38:0F:2B"}).Meter->BluetoothAddress,
+              0x00A4C1380F2Bu);
+}
 
 TEST(OptionReader, AWholeNumberIsDecimalDigitsAloneWithinItsBounds)
 {

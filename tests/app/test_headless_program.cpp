@@ -526,10 +526,37 @@ TEST(ScanProgram, ListsWhatDiscoverySeesAndExitsByWhetherTheMeterIsAmongIt)
          "radio 1: \"simulated radio 1\" 0A:5E:00:00:00:01\n"
          "  no device listed\n"
          "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n"
-         "  00:1A:7D:DA:71:02  not remembered  \"dravel-glax20k\"  <- near miss: letter case differs\n"
-         "  00:1A:7D:DA:71:03  paired          \"Phone\"\n"
-         "  00:A4:C1:38:0F:2B  not remembered  \"Dravel-GLAX20k\"  <- the meter\n"
+         "  --meter bt:00:1A:7D:DA:71:02  not remembered  \"dravel-glax20k\"  <- near miss: letter case differs; "
+         "its --meter option takes it\n"
+         "  --meter bt:00:1A:7D:DA:71:03  paired          \"Phone\"\n"
+         "  --meter bt:00:A4:C1:38:0F:2B  not remembered  \"Dravel-GLAX20k\"  <- the meter\n"
          "The meter \"Dravel-GLAX20k\" is listed.\n",
+         ""},
+        {"the look-alike pinned by its address, in lower case",
+         {"--scan", "--simulate", "--meter", "bt:00:1a:7d:da:71:02"},
+         0,
+         "Searching every radio for the device at 00:1A:7D:DA:71:02 as acquisition does (about 4 s per radio) ...\n"
+         "radio 1: \"simulated radio 1\" 0A:5E:00:00:00:01\n"
+         "  no device listed\n"
+         "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n"
+         "  --meter bt:00:1A:7D:DA:71:02  not remembered  \"dravel-glax20k\"  <- the meter: its address is pinned\n"
+         "  --meter bt:00:1A:7D:DA:71:03  paired          \"Phone\"\n"
+         "  --meter bt:00:A4:C1:38:0F:2B  not remembered  \"Dravel-GLAX20k\"  <- named as the meter, but another "
+         "address is pinned\n"
+         "The pinned device 00:1A:7D:DA:71:02 is listed.\n",
+         ""},
+        {"a pinned address that nothing lists",
+         {"--scan", "--simulate", "--meter", "bt:00:00:00:00:00:01"},
+         1,
+         "Searching every radio for the device at 00:00:00:00:00:01 as acquisition does (about 4 s per radio) ...\n"
+         "radio 1: \"simulated radio 1\" 0A:5E:00:00:00:01\n"
+         "  no device listed\n"
+         "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n"
+         "  --meter bt:00:1A:7D:DA:71:02  not remembered  \"dravel-glax20k\"  <- near miss: letter case differs\n"
+         "  --meter bt:00:1A:7D:DA:71:03  paired          \"Phone\"\n"
+         "  --meter bt:00:A4:C1:38:0F:2B  not remembered  \"Dravel-GLAX20k\"  <- named as the meter, but another "
+         "address is pinned\n"
+         "The pinned device 00:00:00:00:00:01 is not listed.\n",
          ""},
         {"no radio, and options the scan does not use",
          {"--scan", "--sim-no-radio", "--headless", "--count", "2", "--csv", "unused.csv"},

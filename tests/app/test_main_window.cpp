@@ -388,8 +388,8 @@ TEST_P(Closing, WhileIdleEndsTheWorkerPromptlyAndClosesTheWindow)
 class TObservedForm4 : public TForm4 {
 public:
     TObservedForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-                   IBluetoothDiscovery &discovery, IBluetoothTransport &transport, const TJournalOptions &journal)
-        : TForm4(args, overlay, synchronizer, discovery, transport, journal), FOverlay(overlay)
+                   const TMeterWay &way, const TJournalOptions &journal)
+        : TForm4(args, overlay, synchronizer, way, journal), FOverlay(overlay)
     {
     }
     // Runs once the stop overlay is up, before the close waits for the worker.

@@ -31,18 +31,18 @@ inline TJournalOptions NoJournal()
 }
 
 // The main window with its overlay and hand-offs, on `platform` (one object
-// that is both discovery and transport), or on a simulated computer of its own
+// that is both discovery and route), or on a simulated computer of its own
 // whose radios are `radios` and whose meter refuses every connection.
 template <typename TForm = TForm4>
 struct TWindowRig {
     template <typename TPlatform>
     TWindowRig(const std::vector<std::string> &args, TPlatform &platform, const TJournalOptions &journal = NoJournal())
-        : waker(synchronizer), form4(args, form12, synchronizer, platform, platform, journal)
+        : waker(synchronizer), form4(args, form12, synchronizer, TMeterWay{&platform, &platform}, journal)
     {
     }
     explicit TWindowRig(TSimulatedRadios radios, const std::vector<std::string> &args = {})
         : computer(std::make_unique<TSimulatedBluetooth>(std::move(radios), [] { return InvalidSocket; })), waker(synchronizer),
-          form4(args, form12, synchronizer, *computer, *computer, NoJournal())
+          form4(args, form12, synchronizer, TMeterWay{computer.get(), computer.get()}, NoJournal())
     {
     }
     std::unique_ptr<TSimulatedBluetooth> computer;  // null when the test gave the platform

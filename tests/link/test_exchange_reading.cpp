@@ -4,6 +4,7 @@
 #include "sim/local_sockets.h"
 #include "sim/simulated_meter.h"
 #include "platform/sockets/socket_io.h"
+#include "platform/sockets/socket_stream.h"
 #include "tests/support/sim_meter_io.h"
 #include "tests/support/wait_until.h"
 
@@ -29,10 +30,12 @@ class TExchangeRig {
 public:
     explicit TExchangeRig(TMeterOptions options = {}) : Meter(std::move(options))
     {
-        Link.LendSocket(Meter.Connect());
-        EXPECT_NE(Link.Socket(), InvalidSocket);
+        const TSocketHandle computerEnd = Meter.Connect();
+        EXPECT_NE(computerEnd, InvalidSocket);
+        auto stream = std::make_unique<TSocketStream>(computerEnd, CloseSocketHandle);
+        Socket = stream->Handle();
+        Link.UseStream(std::move(stream));
     }
-    ~TExchangeRig() { CloseSocketHandle(Link.Socket()); }
 
     void SeedBuffer()
     {
@@ -43,15 +46,15 @@ public:
     // Closes the computer's end and returns all the meter received on it.
     TBytes MeterReceived()
     {
-        CloseSocketHandle(Link.Socket());
-        Link.LendSocket(InvalidSocket);
+        Link.UseStream(nullptr);
         EXPECT_TRUE(Meter.WaitForEndedConnections(1, 5s));
         return Meter.ReceivedBytes(0);
     }
 
     TSimulatedMeter Meter;
     std::vector<TColor> Shown;
-    TMeterLink Link{nullptr, nullptr, [this] { Shown.push_back(Link.IndicatorColor()); }};
+    TMeterLink Link{TMeterWay{}, [this] { Shown.push_back(Link.IndicatorColor()); }};
+    TSocketHandle Socket = InvalidSocket;  // the computer's end, which the link's stream owns
 };
 
 TMeterOptions Behaving(TMeterBehaviour behaviour, std::size_t shortLength = 100)
@@ -104,7 +107,7 @@ TEST(ExchangeReading, EachPathSendsShowsAndReturnsWhatTheProtocolRequires)
         TPauseScaleGuard pauses(c.PauseScale);
         TExchangeRig rig(c.Options);
         if (c.Prepare)
-            c.Prepare(rig.Link.Socket());
+            c.Prepare(rig.Socket);
         EXPECT_EQ(rig.Link.ExchangeReading(ReadingMessageSize), c.Result);
         EXPECT_EQ(rig.Shown, c.TurnsYellow ? std::vector<TColor>{IndicatorYellow} : std::vector<TColor>{});
         EXPECT_EQ(rig.MeterReceived(), c.MeterReceives);
@@ -128,8 +131,8 @@ TEST(ExchangeReading, SendsNothingWhenTheSocketDoesNotTakeTheRequest)
         GTEST_SKIP() << "this platform's socket keeps taking data";
 
     std::vector<TColor> shown;
-    TMeterLink link(nullptr, nullptr, [&] { shown.push_back(link.IndicatorColor()); });
-    link.LendSocket(computer.Get());
+    TMeterLink link(TMeterWay{}, [&] { shown.push_back(link.IndicatorColor()); });
+    link.UseStream(std::make_unique<TSocketStream>(computer.Get(), nullptr));
     EXPECT_FALSE(link.ExchangeReading(ReadingMessageSize));
     EXPECT_TRUE(shown.empty());
 
@@ -186,7 +189,7 @@ TEST(ExchangeReading, LeavesBytesBeyondTheMessageUnread)
     ASSERT_TRUE(rig.Link.ExchangeReading(ReadingMessageSize));
     EXPECT_EQ(rig.Link.Buffer()[ReadingMessageSize + 1], Pattern(ReadingMessageSize + 1));
 
-    const TDrained rest = DrainSocket(rig.Link.Socket(), 200ms, 64);
+    const TDrained rest = DrainSocket(rig.Socket, 200ms, 64);
     EXPECT_EQ(rest.Bytes.size(), 64u) << "the exchange read beyond the message";
 }
 

@@ -56,7 +56,7 @@ public:
         : FMeter(std::move(options)), FPlatform(std::move(radios), FMeter, 0ms), FTrace(FFolder.File("trace.txt"))
     {
         ui.Run([this] {
-            FWorker.Start(host, FPlatform, FPlatform, ui.Synchronizer(), &FTrace);
+            FWorker.Start(host, TMeterWay{&FPlatform, &FPlatform}, ui.Synchronizer(), &FTrace);
             BTthr->RequestStart();
         });
     }

@@ -1,7 +1,7 @@
 // Discovery of the meter over the simulated computer, whose call log shows the
-// order of the platform's calls and proves every handle closed; the link's
-// start-up and clean-up pairing for each way it can fail; and, on Windows,
-// discovery over the real Bluetooth API.
+// order of the platform's calls and proves every handle closed; the device a
+// pinned address takes; the streams the link opens and closes; and, on
+// Windows, discovery over the real Bluetooth API.
 #include "link/meter_identity.h"
 #include "link/meter_link.h"
 #include "sim/simulated_bluetooth.h"
@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,13 @@ const std::u16string Meter = MeterDeviceName;
 // The simulated computer with the radios a test gives it, without the
 // inquiry's wait, whose links reach a simulated meter; and a link over it.
 struct TComputer {
-    explicit TComputer(TSimulatedRadios radios = {}) : platform(std::move(radios), meter, 0ms) {}
+    explicit TComputer(TSimulatedRadios radios = {}, std::optional<std::uint64_t> pinned = std::nullopt)
+        : platform(std::move(radios), meter, 0ms), link(TMeterWay{&platform, &platform, pinned}, [] {})
+    {
+    }
     TSimulatedMeter meter;
     TSimulatedBluetooth platform;
-    TMeterLink link{&platform, &platform, [] {}};
+    TMeterLink link;
 };
 
 // The calls made since the first `from`.
@@ -175,69 +179,66 @@ TEST(MeterDiscovery, HasRadioIsFalseBeforeTheFirstDiscovery)
     EXPECT_FALSE(computer.link.HasRadio());
 }
 
-struct TOpenCase {
-    const char *Label;
-    TSimulatedFaults Faults;
-    bool Opened;
-    TCalls Calls;
-};
-
-TEST(MeterDiscovery, OpenLinkLeavesNothingOpenWhenItFails)
+TEST(MeterDiscovery, APinnedAddressTakesThatDeviceWhateverItsName)
 {
-    const std::vector<TOpenCase> cases = {
-        {"start-up fails", {10091, false, false}, false, {"Startup"}},
-        {"socket fails", {0, true, false}, false, {"Startup", "OpenSocket", "Cleanup"}},
-        {"connect fails (a meter that is switched off)",
-         {0, false, true},
-         false,
-         {"Startup", "OpenSocket", "SetReuseAddress", "Connect", "CloseSocket", "Cleanup"}},
-        {"connected", {}, true, {"Startup", "OpenSocket", "SetReuseAddress", "Connect"}},
+    const std::uint64_t first = 0x00A4C1380F01, second = 0x00A4C1380F02, elsewhere = 0x00A4C1380FFF;
+    const struct {
+        const char *Label;
+        TSimulatedRadios Radios;
+        std::uint64_t Pinned;
+        bool Found;
+    } cases[] = {
+        {"two devices named as the meter, the second pinned", {{{Meter, first}, {Meter, second}}}, second, true},
+        {"the pinned device on a later radio", {{{Meter, first}}, {{Meter, second}}}, second, true},
+        {"the pinned device has another name", {{{Meter, first}, {u"dravel-glax20k", second}}}, second, true},
+        {"the pinned device is not listed", {{{Meter, first}, {Meter, second}}}, elsewhere, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);
-        TComputer computer(TSimulatedBluetooth::MeterOnFirstRadio(Meter));
-        ASSERT_TRUE(computer.link.FindMeter());
-        const std::size_t discovered = computer.platform.Calls().size();
-        computer.platform.SetFaults(c.Faults);
-        EXPECT_EQ(computer.link.OpenLink(), c.Opened);
-        EXPECT_EQ(CallsSince(computer.platform, discovered), c.Calls);
-        const auto counts = computer.platform.Counts();
-        EXPECT_EQ(counts.SocketsOpened - counts.SocketsClosed, c.Opened ? 1 : 0);
-        EXPECT_EQ(counts.Startups - counts.Cleanups, c.Opened ? 1 : 0);
-        EXPECT_EQ(computer.link.Socket() != InvalidSocket, c.Opened);
-        EXPECT_TRUE(computer.platform.Misuses().empty());
-        if (c.Opened)
+        TComputer computer(c.Radios, c.Pinned);
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            ASSERT_EQ(computer.link.FindMeter(), c.Found);
+            if (!c.Found)
+                continue;
+            EXPECT_EQ(computer.link.DeviceAddress(), c.Pinned);
+            ASSERT_TRUE(computer.link.OpenLink());
             computer.link.CloseLink();
-    }
-}
-
-TEST(MeterDiscovery, EveryLinkIsOneStartUpClosedByCloseLink)
-{
-    TComputer computer({{{Meter, 0x0000BEEFCAFE0001}}});
-    ASSERT_TRUE(computer.link.FindMeter());
-    for (int cycle = 0; cycle < 3; ++cycle) {
-        ASSERT_TRUE(computer.link.OpenLink());
-        const auto open = computer.platform.Counts();
-        EXPECT_EQ(open.Startups - open.Cleanups, 1);
-        computer.link.CloseLink();
+        }
+        // Only the pinned device was ever connected.
+        const std::vector<std::uint64_t> connected(c.Found ? 2 : 0, c.Pinned);
+        EXPECT_EQ(computer.platform.ConnectRequests(), connected);
         ExpectSoundUse(computer.platform);
     }
-    EXPECT_EQ(computer.platform.Counts().Startups, 3);
-    EXPECT_EQ(computer.platform.Counts().Cleanups, 3);
 }
 
-TEST(MeterDiscovery, TheLinkConnectsToTheFoundAddressAndTheSerialPortService)
+TEST(MeterDiscovery, EachLinkIsOneStreamToTheFoundAddressClosedByCloseLink)
 {
-    TComputer computer({{{Meter, 0x0000BEEFCAFE0001}}});
-    ASSERT_TRUE(computer.link.FindMeter());
-    ASSERT_TRUE(computer.link.OpenLink());
-    const auto requests = computer.platform.ConnectRequests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].Address, 0x0000BEEFCAFE0001u);
-    const TServiceClassId serialPort = {0x01, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10,
-                                        0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB};
-    EXPECT_EQ(requests[0].ServiceClass, serialPort);
-    computer.link.CloseLink();
+    const struct {
+        const char *Label;
+        TSimulatedFaults Faults;
+        bool Opened;
+    } cases[] = {
+        {"connected", {}, true},
+        {"a meter that is switched off", {true}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        TComputer computer({{{Meter, 0x0000BEEFCAFE0001}}});
+        computer.platform.SetFaults(c.Faults);
+        ASSERT_TRUE(computer.link.FindMeter());
+        for (int cycle = 1; cycle <= 3; ++cycle) {
+            ASSERT_EQ(computer.link.OpenLink(), c.Opened);
+            EXPECT_EQ(computer.link.Stream() != nullptr, c.Opened);
+            const auto open = computer.platform.Counts();
+            EXPECT_EQ(open.Connects - open.StreamsClosed, c.Opened ? 1 : 0);
+            EXPECT_EQ(open.FailedConnects, c.Opened ? 0 : cycle);
+            if (c.Opened)
+                computer.link.CloseLink();
+            EXPECT_EQ(computer.link.Stream(), nullptr);
+            ExpectSoundUse(computer.platform);
+        }
+        EXPECT_EQ(computer.platform.ConnectRequests(), std::vector<std::uint64_t>(3, 0x0000BEEFCAFE0001u));
+    }
 }
 
 #ifdef _WIN32
@@ -246,7 +247,7 @@ TEST(MeterDiscovery, TheLinkConnectsToTheFoundAddressAndTheSerialPortService)
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)
 {
     TWin32Bluetooth platform;
-    TMeterLink link(&platform, &platform, [] {});
+    TMeterLink link(TMeterWay{&platform, &platform}, [] {});
     TRadioHandle radio = nullptr;
     if (TFindHandle find = platform.FindFirstRadio(radio)) {
         platform.CloseRadio(radio);
@@ -263,7 +264,7 @@ TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
 {
     const TBluetoothLibrary missing(L"no-such-bluetooth-library.cpl");
     TWin32Bluetooth platform(missing);
-    TMeterLink link(&platform, &platform, [] {});
+    TMeterLink link(TMeterWay{&platform, &platform}, [] {});
     EXPECT_FALSE(link.FindMeter());
     EXPECT_FALSE(link.HasRadio());
 }
@@ -272,9 +273,9 @@ TEST(WindowsBluetooth, WithoutTheBluetoothLibraryDiscoveryReportsNoRadio)
 TEST(WindowsBluetooth, ALinkNobodyAnswersFailsCleanly)
 {
     TWin32Bluetooth platform;
-    TMeterLink link(&platform, &platform, [] {});
+    TMeterLink link(TMeterWay{&platform, &platform}, [] {});
     EXPECT_FALSE(link.OpenLink());
-    EXPECT_EQ(link.Socket(), InvalidSocket);
+    EXPECT_EQ(link.Stream(), nullptr);
 }
 #else
 TEST(WindowsBluetooth, WithoutARadioDiscoveryReportsNoRadio)

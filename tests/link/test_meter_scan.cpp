@@ -70,10 +70,11 @@ TEST(MeterScan, TheReportListsRadiosAndDevicesAndSaysWhenTheMeterIsNotListed)
               "radio 1: \"simulated radio 1\" 0A:5E:00:00:00:01\n"
               "  no device listed\n"
               "radio 2: \"simulated radio 2\" 0A:5E:00:00:00:02\n"
-              "  00:1A:7D:DA:71:03  remembered      \"Phone\"\n"
-              "  00:1A:7D:DA:71:02  not remembered  \"Dravel-GLAX20k \"  <- near miss: spaces around it\n"
+              "  --meter bt:00:1A:7D:DA:71:03  remembered      \"Phone\"\n"
+              "  --meter bt:00:1A:7D:DA:71:02  not remembered  \"Dravel-GLAX20k \"  <- near miss: spaces around it; "
+              "its --meter option takes it\n"
               "The meter \"Dravel-GLAX20k\" is not listed; a near miss is no match: the name must be exactly "
-              "\"Dravel-GLAX20k\".\n");
+              "\"Dravel-GLAX20k\", or pin the device with its --meter option.\n");
 }
 
 TEST(MeterScan, NoRadioGivesAnEmptyScan)
@@ -118,7 +119,7 @@ TEST(DiscoveryTrace, TellsRadiosDevicesTheMeterAndItsNearMisses)
             if (c.Scan) {
                 ScanRadios(platform, &trace);
             } else {
-                TMeterLink link(&platform, &platform, [] {}, &trace);
+                TMeterLink link(TMeterWay{&platform, &platform}, [] {}, &trace);
                 link.FindMeter();
             }
         }

@@ -79,7 +79,7 @@ protected:
     void StartWorker(TMeterOptions options = {})
     {
         MakeComputer(std::move(options));
-        ui.Run([this] { owner.Start(host, *platform, *platform, ui.Synchronizer()); });
+        ui.Run([this] { owner.Start(host, TMeterWay{&*platform, &*platform}, ui.Synchronizer()); });
     }
 
     void PressStart()
@@ -429,7 +429,7 @@ TEST_F(Worker, NeverStartedWorkerShutsDownAtOnce)
     MakeComputer();
     const auto begin = TTestClock::now();
     ui.Run([this] {
-        GLAXBTthr unstarted(host, *platform, *platform, ui.Synchronizer());
+        GLAXBTthr unstarted(host, TMeterWay{&*platform, &*platform}, ui.Synchronizer());
         unstarted.Shutdown();
     });
     EXPECT_LT(TTestClock::now() - begin, 1000ms);
@@ -454,7 +454,7 @@ TEST(WorkerStart, AWorkerWhoseThreadTheSystemRefusesShutsDownAtOnce)
             TSimulatedBluetooth platform(TSimulatedBluetooth::NoRadio(), [] { return InvalidSocket; });
             TWorkerOwner owner;
             try {
-                owner.Start(host, platform, platform, synchronizer);
+                owner.Start(host, TMeterWay{&platform, &platform}, synchronizer);
                 return 3;  // the system made the thread after all
             } catch (const std::system_error &) {
             }

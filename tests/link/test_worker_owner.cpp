@@ -31,7 +31,7 @@ TEST(WorkerOwner, GoingEndsItsWorkerInOrderWhetherIdleOrSearching)
         TWorkerTestHost host{ui};
         std::optional<TWorkerOwner> owner(std::in_place);
         ui.Run([&] {
-            owner->Start(host, platform, platform, ui.Synchronizer());
+            owner->Start(host, TMeterWay{&platform, &platform}, ui.Synchronizer());
             EXPECT_EQ(BTthr, owner->Worker());
             if (searching)
                 BTthr->RequestStart();
@@ -72,7 +72,7 @@ TEST(WorkerOwner, AShutdownAskedAgainWhileTheFirstWaitsFindsNothingToEnd)
     TShutdownAgainHost host(ui, owner);
     ui.SetServing(false);  // the worker's first hand-off waits for Shutdown
     ui.Run([&] {
-        owner.Start(host, platform, platform, ui.Synchronizer());
+        owner.Start(host, TMeterWay{&platform, &platform}, ui.Synchronizer());
         owner.Shutdown();
     });
     EXPECT_EQ(host.Colors(), std::vector<TColor>{IndicatorGrey});
@@ -88,9 +88,9 @@ TEST(WorkerOwner, ASecondWorkerIsRefusedAndTheFirstRunsOn)
     TWorkerTestHost host{ui};
     TWorkerOwner first, second;
     ui.Run([&] {
-        first.Start(host, platform, platform, ui.Synchronizer());
-        EXPECT_THROW(first.Start(host, platform, platform, ui.Synchronizer()), std::logic_error);
-        EXPECT_THROW(second.Start(host, platform, platform, ui.Synchronizer()), std::logic_error);
+        first.Start(host, TMeterWay{&platform, &platform}, ui.Synchronizer());
+        EXPECT_THROW(first.Start(host, TMeterWay{&platform, &platform}, ui.Synchronizer()), std::logic_error);
+        EXPECT_THROW(second.Start(host, TMeterWay{&platform, &platform}, ui.Synchronizer()), std::logic_error);
         EXPECT_EQ(BTthr, first.Worker());
         EXPECT_EQ(second.Worker(), nullptr);
         BTthr->RequestStart();

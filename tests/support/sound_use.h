@@ -6,14 +6,13 @@
 
 #include <gtest/gtest.h>
 
-// Every discovery handle closed, every start-up cleaned up, every socket
-// closed, and no call the platform's contract forbids.
+// Every discovery handle closed, every stream closed, and no call the
+// platform's contract forbids.
 inline void ExpectSoundUse(const TSimulatedBluetooth &platform)
 {
     const TSimulatedBluetooth::TCounts counts = platform.Counts();
     EXPECT_EQ(counts.OpenHandles, 0) << "a discovery handle was left open";
-    EXPECT_EQ(counts.Startups, counts.Cleanups) << "a start-up was not cleaned up";
-    EXPECT_EQ(counts.SocketsOpened, counts.SocketsClosed) << "a socket was left open";
+    EXPECT_EQ(counts.Connects, counts.StreamsClosed) << "a stream was left open";
     const std::vector<std::string> misuses = platform.Misuses();
     EXPECT_TRUE(misuses.empty()) << misuses.front();
 }

@@ -391,7 +391,7 @@ TEST_F(BluezPlatformTest, AnAdapterThatIsSwitchedOffIsNoRadio)
         EXPECT_EQ(platform.OpenHandleCount(), 0u);
 
         // What discovery makes of it: no usable radio is no radio at all.
-        TMeterLink link(&platform, &platform, [] {});
+        TMeterLink link(TMeterWay{&platform, &platform}, [] {});
         EXPECT_EQ(link.FindMeter(), c.RadioFound) << "the meter is on hci1";
         EXPECT_EQ(link.HasRadio(), c.RadioFound);
     }
@@ -516,14 +516,14 @@ TEST_F(BluezPlatformTest, TheProgramsScanListsEveryAdapterAndExitsByWhetherTheMe
          {{{"00:11:22:33:44:55", "Phone"}, {"00:11:22:AA:BB:01", "Dravel-GLAX20K"}}},
          1,
          {"radio 1: \"laboratory\" 00:01:02:03:04:05\n",
-          "  00:11:22:33:44:55  not remembered  \"Phone\"\n",
-          "  00:11:22:AA:BB:01  not remembered  \"Dravel-GLAX20K\"  <- near miss: letter case differs\n",
+          "  --meter bt:00:11:22:33:44:55  not remembered  \"Phone\"\n",
+          "  --meter bt:00:11:22:AA:BB:01  not remembered  \"Dravel-GLAX20K\"  <- near miss: letter case differs",
           "is not listed"}},
         {"the meter on the second adapter",
          {{{"00:11:22:33:44:55", "Phone"}}, {{"00:11:22:AA:BB:CC", "Dravel-GLAX20k"}}},
          0,
          {"radio 2: \"laboratory\" 01:02:03:04:05:06\n",
-          "  00:11:22:AA:BB:CC  not remembered  \"Dravel-GLAX20k\"  <- the meter\n", "is listed."}},
+          "  --meter bt:00:11:22:AA:BB:CC  not remembered  \"Dravel-GLAX20k\"  <- the meter\n", "is listed."}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Label);

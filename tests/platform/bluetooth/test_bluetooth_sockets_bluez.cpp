@@ -6,7 +6,6 @@
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/rfcomm.h>
 
-#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
 #include <netinet/in.h>
@@ -14,9 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-const TServiceClassId SerialPort = {0x01, 0x11, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10,
-                                    0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB};
 
 std::size_t OpenDescriptors()
 {
@@ -35,66 +31,20 @@ bool KernelHasRfcomm()
     return true;
 }
 
-bool IsOpen(int descriptor)
-{
-    return ::fcntl(descriptor, F_GETFD) != -1;
-}
-
-TEST(BluezSockets, ASocketIsMadeExactlyWhenTheKernelHasRfcommAndClosedByCloseSocket)
+// A random static address that no meter in reach will have.
+TEST(BluezSockets, ALinkThatCannotReachTheMeterFailsInTheKernelsWordsAndLeavesNothingOpen)
 {
     TBluezPlatform platform;
     const std::size_t before = OpenDescriptors();
-    const TSocketHandle socket = platform.OpenSocket();
-    if (KernelHasRfcomm()) {
-        ASSERT_NE(socket, InvalidSocket);
-        EXPECT_EQ(platform.OpenSocketCount(), 1u);
-        platform.SetReuseAddress(socket);
-        platform.CloseSocket(socket);
-    } else {
-        EXPECT_EQ(socket, InvalidSocket);
-        // The kernel's own words, for the trace.
-        EXPECT_EQ(platform.LinkFailureText(), std::generic_category().message(EAFNOSUPPORT));
-    }
+    const TStreamOpening opening = platform.Open(0xC0FFEE000001ull);
+    EXPECT_EQ(opening.Stream, nullptr);
+    // Without Bluetooth in the kernel there is no socket; with it, the SDP
+    // look-up finds nobody at the address.
+    const std::string expected = KernelHasRfcomm() ? "no serial port service found over SDP"
+                                                   : "no socket: " + std::generic_category().message(EAFNOSUPPORT);
+    EXPECT_EQ(opening.Failure.rfind(expected, 0), 0u) << opening.Failure;
     EXPECT_EQ(platform.OpenSocketCount(), 0u);
     EXPECT_EQ(OpenDescriptors(), before);
-}
-
-TEST(BluezSockets, AConnectThatCannotReachTheMeterFailsAndLeavesNothingOpen)
-{
-    TBluezPlatform platform;
-    // Without Bluetooth in the kernel any socket stands in: the SDP look-up
-    // fails before the socket is used.
-    TSocketHandle socket = platform.OpenSocket();
-    const bool standIn = socket == InvalidSocket;
-    if (standIn)
-        socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(socket, 0);
-    const std::size_t before = OpenDescriptors();
-
-    // A random static address that no meter in reach will have.
-    EXPECT_EQ(platform.Connect(socket, 0xC0FFEE000001ull, SerialPort), -1);
-    EXPECT_EQ(platform.LinkFailureText().rfind("no serial port service found over SDP", 0), 0u)
-        << platform.LinkFailureText();
-    EXPECT_EQ(platform.Connect(InvalidSocket, 0xC0FFEE000001ull, SerialPort), -1);
-    EXPECT_EQ(OpenDescriptors(), before);
-
-    if (standIn)
-        ::close(socket);
-    else
-        platform.CloseSocket(socket);
-    EXPECT_EQ(platform.OpenSocketCount(), 0u);
-}
-
-TEST(BluezSockets, CloseSocketLeavesDescriptorsItDidNotMakeOpen)
-{
-    TBluezPlatform platform;
-    int pipe[2];
-    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
-    platform.CloseSocket(pipe[0]);
-    platform.CloseSocket(InvalidSocket);
-    EXPECT_TRUE(IsOpen(pipe[0])) << "a descriptor the backend did not make was closed";
-    ::close(pipe[0]);
-    ::close(pipe[1]);
 }
 
 } // namespace

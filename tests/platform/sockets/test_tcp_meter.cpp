@@ -1,10 +1,13 @@
-// The meter over TCP: its address syntax, its discovery of the one meter, and
-// real connections to a loopback listener.
-#include "link/meter_identity.h"
+// The meter over TCP: its address syntax, a link without discovery, and real
+// connections to a loopback listener.
 #include "link/meter_link.h"
-#include "sim/local_sockets.h"
+#include "platform/files/trace_file.h"
 #include "platform/sockets/socket_io.h"
-#include "platform/bluetooth/tcp_meter.h"
+#include "platform/sockets/socket_stream.h"
+#include "platform/sockets/tcp_meter.h"
+#include "sim/local_sockets.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/trace_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -51,17 +54,24 @@ int ReceiveByte(TSocketHandle socket)
     return ReceiveBytes(socket, &byte, 1) == 1 ? byte : -1;
 }
 
-// A meter over TCP as the program sets it up: the one-device discovery, the
-// transport, and a link over both.
+// A meter over TCP as the program sets it up: the route, and a link over it
+// with nothing to discover, whose trace goes to `trace`.
 struct TTcpMeter {
     explicit TTcpMeter(const TTcpMeterAddress &address, std::chrono::milliseconds connectTimeout = 10s)
-        : discovery(address, MeterDeviceName), transport(address, connectTimeout)
+        : route(address, connectTimeout)
     {
     }
-    TTcpMeterDiscovery discovery;
-    TTcpMeterTransport transport;
-    TMeterLink link{&discovery, &transport, [] {}};
+    TScratchFolder folder{"tcp-meter"};
+    TTraceFile trace{folder.File("trace.txt")};
+    TTcpMeterRoute route;
+    TMeterLink link{TMeterWay{nullptr, &route, std::nullopt, "tcp:meter"}, [] {}, &trace};
 };
+
+// The computer's end of the link's open stream.
+TSocketHandle ComputerEnd(const TMeterLink &link)
+{
+    return static_cast<const TSocketStream *>(link.Stream())->Handle();
+}
 
 struct TParseCase {
     const char *Text;
@@ -113,7 +123,7 @@ TEST(MeterAddress, AcceptsHostAndPortAndRejectsAnythingElseWithAReason)
     }
 }
 
-TEST(TcpMeter, ListsOneRadioWithTheMeterAtOnce)
+TEST(TcpMeter, NeedsNoDiscoveryAndIsNamedInTheTraceAsGiven)
 {
     TTcpMeter tcp({"localhost", 5000});
     TMeterLink &link = tcp.link;
@@ -121,7 +131,8 @@ TEST(TcpMeter, ListsOneRadioWithTheMeterAtOnce)
     EXPECT_TRUE(link.FindMeter());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
     EXPECT_TRUE(link.HasRadio());
-    EXPECT_EQ(link.DeviceAddress(), 5000u);
+    EXPECT_EQ(TcpMeterRouteName({"meter.example", 5000}), "tcp:meter.example:5000");
+    EXPECT_EQ(TcpMeterRouteName({"::1", 7}), "tcp:[::1]:7");
 }
 
 TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStreamToAHostByAddressOrName)
@@ -136,14 +147,14 @@ TEST(TcpMeter, TheLinkIsAConnectedBlockingTcpStreamToAHostByAddressOrName)
         const TSocketHandle meter = listener.Accept();
         ASSERT_NE(meter, InvalidSocket);
 
-        EXPECT_TRUE(SendByte(link.Socket(), 0x14));
+        EXPECT_TRUE(SendByte(ComputerEnd(link), 0x14));
         EXPECT_EQ(ReceiveByte(meter), 0x14);
         // Blocking again after the bounded connect: the receive waits for the byte.
         EXPECT_TRUE(SendByte(meter, 0x19));
-        EXPECT_EQ(ReceiveByte(link.Socket()), 0x19);
+        EXPECT_EQ(ReceiveByte(ComputerEnd(link)), 0x19);
 
         link.CloseLink();
-        EXPECT_EQ(link.Socket(), InvalidSocket);
+        EXPECT_EQ(link.Stream(), nullptr);
         EXPECT_EQ(ReceiveByte(meter), -1);  // the computer's end is closed
     }
 }
@@ -177,24 +188,13 @@ TEST(TcpMeter, AMeterOutOfReachFailsTheLinkSilentlyAndWithinTheTimeout)
         const auto started = std::chrono::steady_clock::now();
         EXPECT_FALSE(link.OpenLink());
         EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-        EXPECT_EQ(link.Socket(), InvalidSocket);
-        const std::string text = tcp.transport.LinkFailureText();
-        EXPECT_FALSE(text.empty());
-        EXPECT_NE(text.find(c.Says), std::string::npos) << text;
+        EXPECT_EQ(link.Stream(), nullptr);
+        const std::vector<std::string> texts = TraceTexts(tcp.folder.File("trace.txt"));
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_EQ(texts[0], "connecting to tcp:meter");
+        EXPECT_EQ(texts[1].rfind("connection failed: ", 0), 0u) << texts[1];
+        EXPECT_NE(texts[1].find(c.Says), std::string::npos) << texts[1];
     }
-}
-
-TEST(TcpMeter, ItsOneRadioIsNamedAfterTheAddress)
-{
-    TTcpMeterDiscovery platform({"meter.example", 5000}, MeterDeviceName);
-    TRadioHandle radio = nullptr;
-    const TFindHandle find = platform.FindFirstRadio(radio);
-    ASSERT_NE(find, nullptr);
-    TBluetoothRadioInfo info;
-    ASSERT_TRUE(platform.GetRadioInfo(radio, info));
-    EXPECT_EQ(std::u16string(info.Name.data()), u"tcp:meter.example:5000");
-    platform.CloseRadio(radio);
-    platform.FindRadioClose(find);
 }
 
 }  // namespace
