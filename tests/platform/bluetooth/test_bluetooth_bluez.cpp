@@ -397,6 +397,24 @@ TEST_F(BluezPlatformTest, AnAdapterThatIsSwitchedOffIsNoRadio)
     }
 }
 
+TEST_F(BluezPlatformTest, APinnedAddressTakesOnlyThatDeviceAmongTwoNamedAsTheMeter)
+{
+    ASSERT_NO_FATAL_FAILURE(StartBluez());
+    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "11:00:00:00:00:01", "Dravel-GLAX20k"));
+    ASSERT_NO_FATAL_FAILURE(Add("hci0", "11:00:00:00:00:02", "Dravel-GLAX20k"));
+    for (const std::uint64_t pinned : {0x110000000001ull, 0x110000000002ull}) {
+        SCOPED_TRACE(pinned);
+        TBluezPlatform platform(ShortInquiry());
+        TMeterLink link(TMeterWay{&platform, &platform, pinned}, [] {});
+        for (int cycle = 0; cycle < 2; ++cycle) {
+            ASSERT_TRUE(link.FindMeter());
+            EXPECT_EQ(link.DeviceAddress(), pinned);
+        }
+        EXPECT_EQ(platform.OpenHandleCount(), 0u);
+    }
+}
+
 TEST_F(BluezPlatformTest, ABluezThatAnswersWithinAnInquirysTimeIsNotNoRadio)
 {
     ASSERT_NO_FATAL_FAILURE(StartBluez());
