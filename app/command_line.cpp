@@ -2,7 +2,9 @@
 
 #include "link/meter_wire.h"
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 
 namespace {
 
@@ -13,6 +15,27 @@ long ParseCount(const std::string &text)
         throw ECommandLineError("--count needs a whole number above 0, not \"" + text + "\"");
     return static_cast<long>(*count);
 }
+
+// The options that are switches, and those whose value is a file or folder.
+struct TFlagOption {
+    const char *Name;
+    bool TCommandLine::*Field;
+};
+constexpr TFlagOption Flags[] = {
+    {"--simulate", &TCommandLine::Simulate},         {"--headless", &TCommandLine::Headless},
+    {"--sim-no-radio", &TCommandLine::SimulateNoRadio}, {"--help", &TCommandLine::Help},
+    {"--no-journal", &TCommandLine::NoJournal},       {"--scan", &TCommandLine::Scan},
+};
+
+struct TPathOption {
+    const char *Name;
+    std::string TCommandLine::*Field;
+};
+const TPathOption Paths[] = {
+    {"--trace", &TCommandLine::TracePath},     {"--sim-messages", &TCommandLine::SimMessagesPath},
+    {"--csv", &TCommandLine::CsvPath},         {"--report-pdf", &TCommandLine::ReportPdfPath},
+    {"--journal-dir", &TCommandLine::JournalDir},
+};
 
 } // namespace
 
@@ -31,36 +54,22 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
         if (!reader.IsOption())
             continue;  // "clb", Qt's own options and stray words
         const std::string &name = reader.Name();
-        if (name == "--simulate")
-            reader.Flag(result.Simulate);
-        else if (name == "--headless")
-            reader.Flag(result.Headless);
-        else if (name == "--sim-no-radio")
-            reader.Flag(result.SimulateNoRadio);
-        else if (name == "--help")
-            reader.Flag(result.Help);
-        else if (name == "--no-journal")
-            reader.Flag(result.NoJournal);
-        else if (name == "--scan")
-            reader.Flag(result.Scan);
-        else if (name == "--trace")
-            result.TracePath = reader.NonEmptyValue();
-        else if (name == "--sim-messages")
-            result.SimMessagesPath = reader.NonEmptyValue();
-        else if (name == "--meter") {
+        const auto flag = std::find_if(std::begin(Flags), std::end(Flags),
+                                       [&](const TFlagOption &option) { return name == option.Name; });
+        const auto path = std::find_if(std::begin(Paths), std::end(Paths),
+                                       [&](const TPathOption &option) { return name == option.Name; });
+        if (flag != std::end(Flags)) {
+            reader.Flag(result.*flag->Field);
+        } else if (path != std::end(Paths)) {
+            result.*path->Field = reader.NonEmptyValue();
+        } else if (name == "--meter") {
             result.MeterAddress = reader.NonEmptyValue();
             result.Meter = ParseMeterOption(result.MeterAddress);
-        }
-        else if (name == "--count")
+        } else if (name == "--count") {
             result.Count = ParseCount(reader.Value());
-        else if (name == "--csv")
-            result.CsvPath = reader.NonEmptyValue();
-        else if (name == "--report-pdf")
-            result.ReportPdfPath = reader.NonEmptyValue();
-        else if (name == "--journal-dir")
-            result.JournalDir = reader.NonEmptyValue();
-        else
+        } else {
             throw ECommandLineError("unknown option " + name + " (see --help)");
+        }
     }
 
     if (!result.SimMessagesPath.empty() || result.SimulateNoRadio)
