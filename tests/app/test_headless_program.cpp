@@ -11,6 +11,7 @@
 #include "tests/support/tiny_disk.h"
 #include "tests/support/trace_lines.h"
 #include "tests/support/wait_until.h"
+#include "tests/app/program_run.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -32,54 +33,6 @@
 
 namespace {
 
-struct TRun {
-    int exitCode = -1;
-    bool crashed = false;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The children's per-user data folder: the journal of a test run must never
-// land among the tester's own.
-QProcessEnvironment ChildEnvironment()
-{
-    static QTemporaryDir dataHome;
-    static QTemporaryDir runtime;  // Qt warns on standard error without one
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", dataHome.path());
-    environment.insert("LOCALAPPDATA", dataHome.path());
-    if (!environment.contains("XDG_RUNTIME_DIR"))
-        environment.insert("XDG_RUNTIME_DIR", runtime.path());
-    return environment;
-}
-
-QString DataHome()
-{
-    return ChildEnvironment().value("XDG_DATA_HOME");
-}
-
-void StartProgram(QProcess &process, const QStringList &args)
-{
-    process.setProcessEnvironment(ChildEnvironment());
-    process.start(QStringLiteral(READOUT_PROGRAM_PATH), args);
-}
-
-TRun RunProgram(const QStringList &args, int timeoutMs = 60000)
-{
-    QProcess process;
-    StartProgram(process, args);
-    TRun run;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.crashed = true;
-    }
-    run.crashed = run.crashed || process.exitStatus() != QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 QByteArray ReadAll(const QString &path)
 {
