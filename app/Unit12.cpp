@@ -1,3 +1,4 @@
+// The wait overlay Form12, shown while acquisition stops or the program ends.
 #include "app/Unit12.h"
 
 #include "app/window_font.h"

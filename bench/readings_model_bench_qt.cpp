@@ -1,14 +1,13 @@
 // Appending a long unattended run's readings to the table model, against the
 // same rows kept as joined strings: time, and peak resident memory per row.
 // Compare the CPU times of the two cases of one run; the machine is shared.
+#include "bench/peak_memory.h"
 #include "readings/qt/readings_model.h"
 #include "readings/reading_row.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <fstream>
-#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -32,30 +31,10 @@ TReading ReadingNumber(int i)
     return r;
 }
 
-// Peak resident memory in kB (VmHWM); ResetPeak starts a new peak from the
-// current resident size.
-long PeakKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    return 0;
-}
-
-void ResetPeak()
-{
-    // Freed memory of an earlier case goes back to the system first, or the
-    // next case would reuse it without raising the peak.
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 void ReportMemory(benchmark::State &state, long before)
 {
     state.counters["peak_bytes_per_row"] =
-        benchmark::Counter(static_cast<double>(PeakKilobytes() - before) * 1024.0 / kRows);
+        benchmark::Counter(static_cast<double>(PeakResidentKilobytes() - before) * 1024.0 / kRows);
 }
 
 void AppendToModel(benchmark::State &state)
@@ -64,8 +43,8 @@ void AppendToModel(benchmark::State &state)
     long before = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ResetPeak();
-        before = PeakKilobytes();
+        ResetPeakResident();
+        before = PeakResidentKilobytes();
         {
             TReadingsModel model(state.range(0) != 0);
             state.ResumeTiming();
@@ -86,8 +65,8 @@ void AppendJoinedStrings(benchmark::State &state)
     const bool clbMode = state.range(0) != 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ResetPeak();
-        const long before = PeakKilobytes();
+        ResetPeakResident();
+        const long before = PeakResidentKilobytes();
         {
             std::vector<std::string> rows;
             state.ResumeTiming();

@@ -1,6 +1,7 @@
 // Preparing and printing the readings report to PDF for 10,000 readings. The
 // baseline is preparing alone, measured in the same run; the peak resident size
 // (VmHWM) is reported as a counter.
+#include "bench/peak_memory.h"
 #include "readings/qt/readings_report.h"
 #include "readings/reading_columns.h"
 
@@ -39,15 +40,10 @@ const TReadingsTable &Table()
     return table;
 }
 
-// Peak resident set size in MiB, from /proc/self/status.
+// Peak resident memory in MiB.
 double PeakResidentMiB()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    return 0;
+    return static_cast<double>(PeakResidentKilobytes()) / 1024.0;
 }
 
 void BM_PrepareOnly(benchmark::State &state)

@@ -75,7 +75,7 @@ public:
     std::string TemporaryPath() const;
 
 private:
-    struct TState;  // per platform
+    struct TState;  // the target and the system's side (atomic_file_system.h)
     std::unique_ptr<TState> F;
 
     // Closes and removes an uncommitted temporary file; used on every failure.

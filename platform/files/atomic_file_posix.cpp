@@ -1,4 +1,4 @@
-#include "platform/files/atomic_file.h"
+#include "platform/files/atomic_file_system.h"
 #include "platform/files/temporary_name.h"
 
 #include <atomic>
@@ -21,19 +21,6 @@ namespace {
 [[maybe_unused]] const char *ErrorTextFrom(const char *text, const char *)
 {
     return text;
-}
-
-std::string Describe(int error)
-{
-    char buffer[256] = {};
-    return ErrorTextFrom(strerror_r(error, buffer, sizeof buffer), buffer);
-}
-
-[[noreturn]] void Throw(TFileStep step, const std::string &path, int error)
-{
-    if (error == EEXIST)
-        throw EFileExists(FileErrorText(step, path, Describe(error)));
-    throw EFileError(FileErrorText(step, path, Describe(error)));
 }
 
 // Gives the temporary file the target's name only while nothing has that name.
@@ -69,135 +56,140 @@ std::string TemporaryPathFor(const std::string &target)
                                       static_cast<std::uint64_t>(ticks));
 }
 
-} // namespace
+unsigned long LastError()
+{
+    return static_cast<unsigned long>(errno);
+}
 
-struct TAtomicFile::TState {
-    std::string Target;
-    TReplace Replace = TReplace::Existing;
-    std::string Temporary;
-    int Descriptor = -1;
-    bool Committed = false;
+class TPosixAtomicFile final : public TAtomicFileSystem {
+public:
+    explicit TPosixAtomicFile(const std::string &targetUtf8) : FTarget(targetUtf8) {}
+    ~TPosixAtomicFile() override { Remove(); }
+
+    unsigned long CheckTarget(TReplace replace) override
+    {
+        struct stat named {};
+        if (replace == TReplace::Never && lstat(FTarget.c_str(), &named) == 0)
+            return EEXIST;
+
+        // A rename would replace a read-only file without asking, so look first.
+        // The mode bits count on their own: as root access() lets every write pass.
+        struct stat existing {};
+        FReplaces = stat(FTarget.c_str(), &existing) == 0;
+        if (!FReplaces)
+            return errno != ENOENT ? LastError() : 0;
+        if (S_ISDIR(existing.st_mode))
+            return EISDIR;
+        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return EACCES;
+        if (access(FTarget.c_str(), W_OK) != 0)
+            return LastError();
+        FMode = existing.st_mode & 07777;
+        return 0;
+    }
+
+    unsigned long CreateTemporary() override
+    {
+        // With 0666 the process's umask decides a new file's mode, as for any file it
+        // creates; a replaced file keeps the mode it had.
+        FTemporary = TemporaryPathFor(FTarget);
+        FDescriptor = open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (FDescriptor < 0) {
+            const unsigned long error = LastError();
+            FTemporary.clear();
+            return error;
+        }
+        if (FReplaces && fchmod(FDescriptor, FMode) != 0) {
+            const unsigned long error = LastError();
+            Remove();
+            return error;
+        }
+        return 0;
+    }
+
+    bool IsOpen() const override { return FDescriptor >= 0; }
+
+    unsigned long Write(std::string_view bytes, std::size_t &written) override
+    {
+        for (;;) {
+            const ssize_t result = write(FDescriptor, bytes.data(), bytes.size());
+            if (result < 0 && errno == EINTR)
+                continue;
+            if (result < 0)
+                return LastError();
+            if (result == 0)
+                return EIO;
+            written = static_cast<std::size_t>(result);
+            return 0;
+        }
+    }
+
+    unsigned long Flush() override { return fsync(FDescriptor) != 0 ? LastError() : 0; }
+
+    unsigned long Close() override
+    {
+        const int descriptor = FDescriptor;
+        FDescriptor = -1;
+        return close(descriptor) != 0 ? LastError() : 0;
+    }
+
+    unsigned long MoveIntoPlace(TReplace replace) override
+    {
+        if (replace == TReplace::Never) {
+            if (const int error = RenameWithoutReplacing(FTemporary.c_str(), FTarget.c_str()))
+                return static_cast<unsigned long>(error);
+        } else if (rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
+            return LastError();
+        }
+        FTemporary.clear();
+
+        // Make the new name itself durable. The file is already in place and whole,
+        // so a folder that cannot be synced (some file systems refuse) is no failure.
+        const std::string folder = FolderOf(FTarget);
+        const int folderDescriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folderDescriptor >= 0) {
+            fsync(folderDescriptor);
+            close(folderDescriptor);
+        }
+        return 0;
+    }
+
+    void Remove() noexcept override
+    {
+        if (FDescriptor >= 0)
+            close(FDescriptor);
+        FDescriptor = -1;
+        if (!FTemporary.empty())
+            unlink(FTemporary.c_str());
+        FTemporary.clear();
+    }
+
+    std::string TemporaryPath() const override { return FTemporary; }
+
+private:
+    std::string FTarget;
+    bool FReplaces = false;  // an existing file, whose mode the new one takes
+    mode_t FMode = 0;
+    std::string FTemporary;
+    int FDescriptor = -1;
 };
 
-TAtomicFile::TAtomicFile() = default;
+} // namespace
 
-TAtomicFile::~TAtomicFile()
+const unsigned long TAtomicFileSystem::NewNameTaken = EEXIST;
+
+bool TAtomicFileSystem::MeansNameTaken(unsigned long error)
 {
-    Discard();
+    return error == EEXIST;
 }
 
-void TAtomicFile::Discard() noexcept
+std::string TAtomicFileSystem::Describe(unsigned long error)
 {
-    if (!F)
-        return;
-    if (F->Descriptor >= 0)
-        close(F->Descriptor);
-    F->Descriptor = -1;
-    if (!F->Committed && !F->Temporary.empty())
-        unlink(F->Temporary.c_str());
-    F->Temporary.clear();
+    char buffer[256] = {};
+    return ErrorTextFrom(strerror_r(static_cast<int>(error), buffer, sizeof buffer), buffer);
 }
 
-void TAtomicFile::Fail(TFileStep step, unsigned long platformError)
+std::unique_ptr<TAtomicFileSystem> NewAtomicFileSystem(const std::string &targetUtf8)
 {
-    const std::string target = F ? F->Target : std::string();
-    Discard();
-    Throw(step, target, static_cast<int>(platformError));
-}
-
-void TAtomicFile::Open(const std::string &targetUtf8, TReplace replace)
-{
-    if (F)
-        throw std::logic_error("TAtomicFile::Open called twice");
-    auto state = std::make_unique<TState>();
-    state->Target = targetUtf8;
-    state->Replace = replace;
-    struct stat named {};
-    if (replace == TReplace::Never && lstat(targetUtf8.c_str(), &named) == 0)
-        Throw(TFileStep::Create, targetUtf8, EEXIST);
-
-    // A rename would replace a read-only file without asking, so look first.
-    // The mode bits count on their own: as root access() lets every write pass.
-    struct stat existing {};
-    const bool exists = stat(targetUtf8.c_str(), &existing) == 0;
-    if (!exists && errno != ENOENT)
-        Throw(TFileStep::Create, targetUtf8, errno);
-    if (exists) {
-        if (S_ISDIR(existing.st_mode))
-            Throw(TFileStep::Create, targetUtf8, EISDIR);
-        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            Throw(TFileStep::Create, targetUtf8, EACCES);
-        if (access(targetUtf8.c_str(), W_OK) != 0)
-            Throw(TFileStep::Create, targetUtf8, errno);
-    }
-
-    // With 0666 the process's umask decides a new file's mode, as for any file it
-    // creates; a replaced file keeps the mode it had.
-    for (int attempt = 0; state->Descriptor < 0; ++attempt) {
-        state->Temporary = TemporaryPathFor(targetUtf8);
-        state->Descriptor = open(state->Temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (state->Descriptor < 0 && (errno != EEXIST || attempt >= 100)) {
-            const int error = errno;
-            state->Temporary.clear();
-            Throw(TFileStep::Create, targetUtf8, error);
-        }
-    }
-    if (exists && fchmod(state->Descriptor, existing.st_mode & 07777) != 0) {
-        const int error = errno;
-        F = std::move(state);
-        Fail(TFileStep::Create, static_cast<unsigned long>(error));
-    }
-    F = std::move(state);
-}
-
-void TAtomicFile::Write(std::string_view bytes)
-{
-    if (!F || F->Descriptor < 0)
-        throw std::logic_error("TAtomicFile::Write without an open file");
-    while (!bytes.empty()) {
-        const ssize_t written = write(F->Descriptor, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail(TFileStep::Write, static_cast<unsigned long>(errno));
-        }
-        if (written == 0)
-            Fail(TFileStep::Write, EIO);
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-void TAtomicFile::Commit()
-{
-    if (!F || F->Descriptor < 0)
-        throw std::logic_error("TAtomicFile::Commit without an open file");
-    // Only data that is on the disk may take the old file's place.
-    if (fsync(F->Descriptor) != 0)
-        Fail(TFileStep::Write, static_cast<unsigned long>(errno));
-    const int descriptor = F->Descriptor;
-    F->Descriptor = -1;
-    if (close(descriptor) != 0)
-        Fail(TFileStep::Write, static_cast<unsigned long>(errno));
-    if (F->Replace == TReplace::Never) {
-        const int error = RenameWithoutReplacing(F->Temporary.c_str(), F->Target.c_str());
-        if (error != 0)
-            Fail(TFileStep::Create, static_cast<unsigned long>(error));
-    } else if (rename(F->Temporary.c_str(), F->Target.c_str()) != 0) {
-        Fail(TFileStep::Create, static_cast<unsigned long>(errno));
-    }
-    F->Committed = true;
-
-    // Make the new name itself durable. The file is already in place and whole,
-    // so a folder that cannot be synced (some file systems refuse) is no failure.
-    const std::string folder = FolderOf(F->Target);
-    const int folderDescriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderDescriptor >= 0) {
-        fsync(folderDescriptor);
-        close(folderDescriptor);
-    }
-}
-
-std::string TAtomicFile::TemporaryPath() const
-{
-    return F && !F->Committed ? F->Temporary : std::string();
+    return std::make_unique<TPosixAtomicFile>(targetUtf8);
 }

@@ -1,4 +1,4 @@
-#include "platform/files/atomic_file.h"
+#include "platform/files/atomic_file_system.h"
 #include "platform/files/momentary_retry.h"
 #include "platform/files/temporary_name.h"
 #include "platform/text/system_error_text_win32.h"
@@ -10,13 +10,6 @@
 #include <windows.h>
 
 namespace {
-
-[[noreturn]] void Throw(TFileStep step, const std::string &path, DWORD error)
-{
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-        throw EFileExists(FileErrorText(step, path, SystemErrorText(error)));
-    throw EFileError(FileErrorText(step, path, SystemErrorText(error)));
-}
 
 std::wstring FolderOf(const std::wstring &path)
 {
@@ -52,136 +45,119 @@ unsigned long Outcome(BOOL succeeded)
     return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
-} // namespace
+class TWin32AtomicFile final : public TAtomicFileSystem {
+public:
+    explicit TWin32AtomicFile(const std::string &targetUtf8) : FTarget(WideFromUtf8(targetUtf8)) {}
+    ~TWin32AtomicFile() override { Remove(); }
 
-struct TAtomicFile::TState {
-    std::string Target;
-    TReplace Replace = TReplace::Existing;
-    std::wstring TargetWide;
-    std::wstring Temporary;
-    HANDLE Handle = INVALID_HANDLE_VALUE;
-    bool Committed = false;
-};
+    unsigned long CheckTarget(TReplace replace) override
+    {
+        if (FTarget.empty())
+            return ERROR_INVALID_NAME;
+        if (replace == TReplace::Never && GetFileAttributesW(FTarget.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return ERROR_FILE_EXISTS;
 
-TAtomicFile::TAtomicFile() = default;
-
-TAtomicFile::~TAtomicFile()
-{
-    Discard();
-}
-
-void TAtomicFile::Discard() noexcept
-{
-    if (!F)
-        return;
-    if (F->Handle != INVALID_HANDLE_VALUE)
-        CloseHandle(F->Handle);
-    F->Handle = INVALID_HANDLE_VALUE;
-    if (!F->Committed && !F->Temporary.empty())
-        DeleteFileW(F->Temporary.c_str());
-    F->Temporary.clear();
-}
-
-void TAtomicFile::Fail(TFileStep step, unsigned long platformError)
-{
-    const std::string target = F ? F->Target : std::string();
-    Discard();
-    Throw(step, target, static_cast<DWORD>(platformError));
-}
-
-void TAtomicFile::Open(const std::string &targetUtf8, TReplace replace)
-{
-    if (F)
-        throw std::logic_error("TAtomicFile::Open called twice");
-    auto state = std::make_unique<TState>();
-    state->Target = targetUtf8;
-    state->Replace = replace;
-    state->TargetWide = WideFromUtf8(targetUtf8);
-    if (state->TargetWide.empty())
-        Throw(TFileStep::Create, targetUtf8, ERROR_INVALID_NAME);
-    if (replace == TReplace::Never && GetFileAttributesW(state->TargetWide.c_str()) != INVALID_FILE_ATTRIBUTES)
-        Throw(TFileStep::Create, targetUtf8, ERROR_FILE_EXISTS);
-
-    // The replace at the end would fail on a read-only file or one that another
-    // program holds open; find that out before anything is written.
-    const DWORD attributes = GetFileAttributesW(state->TargetWide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // The replace at the end would fail on a read-only file or one that another
+        // program holds open; find that out before anything is written.
+        const DWORD attributes = GetFileAttributesW(FTarget.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = GetLastError();
+            return error != ERROR_FILE_NOT_FOUND ? error : 0;
+        }
         if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
-            Throw(TFileStep::Create, targetUtf8, ERROR_ACCESS_DENIED);
+            return ERROR_ACCESS_DENIED;
         // Opening it with no sharing succeeds only when nobody else has it open.
-        const unsigned long probed = RetryMomentaryFailure(
-            [&state] {
-                const HANDLE probe = CreateFileW(state->TargetWide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return RetryMomentaryFailure(
+            [this] {
+                const HANDLE probe = CreateFileW(FTarget.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                 FILE_ATTRIBUTE_NORMAL, nullptr);
                 const unsigned long result = Outcome(probe != INVALID_HANDLE_VALUE);
                 if (probe != INVALID_HANDLE_VALUE)
                     CloseHandle(probe);
                 return result;
             },
             IsMomentaryHold);
-        if (probed != 0)
-            Throw(TFileStep::Create, targetUtf8, probed);
-    } else {
+    }
+
+    unsigned long CreateTemporary() override
+    {
+        FTemporary = TemporaryPathFor(FTarget);
+        FHandle = CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (FHandle != INVALID_HANDLE_VALUE)
+            return 0;
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND)
-            Throw(TFileStep::Create, targetUtf8, error);
+        FTemporary.clear();
+        return error;
     }
 
-    for (int attempt = 0; state->Handle == INVALID_HANDLE_VALUE; ++attempt) {
-        state->Temporary = TemporaryPathFor(state->TargetWide);
-        state->Handle = CreateFileW(state->Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (state->Handle == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_FILE_EXISTS || attempt >= 100) {
-                state->Temporary.clear();
-                Throw(TFileStep::Create, targetUtf8, error);
-            }
-        }
-    }
-    F = std::move(state);
-}
+    bool IsOpen() const override { return FHandle != INVALID_HANDLE_VALUE; }
 
-void TAtomicFile::Write(std::string_view bytes)
-{
-    if (!F || F->Handle == INVALID_HANDLE_VALUE)
-        throw std::logic_error("TAtomicFile::Write without an open file");
-    while (!bytes.empty()) {
+    unsigned long Write(std::string_view bytes, std::size_t &written) override
+    {
         const DWORD chunk = bytes.size() > 0x40000000u ? 0x40000000u : static_cast<DWORD>(bytes.size());
-        DWORD written = 0;
-        if (!WriteFile(F->Handle, bytes.data(), chunk, &written, nullptr))
-            Fail(TFileStep::Write, GetLastError());
-        if (written == 0)
-            Fail(TFileStep::Write, ERROR_WRITE_FAULT);
-        bytes.remove_prefix(written);
+        DWORD done = 0;
+        if (!WriteFile(FHandle, bytes.data(), chunk, &done, nullptr))
+            return GetLastError();
+        if (done == 0)
+            return ERROR_WRITE_FAULT;
+        written = done;
+        return 0;
     }
+
+    unsigned long Flush() override { return FlushFileBuffers(FHandle) ? 0 : GetLastError(); }
+
+    unsigned long Close() override
+    {
+        const HANDLE handle = FHandle;
+        FHandle = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) ? 0 : GetLastError();
+    }
+
+    unsigned long MoveIntoPlace(TReplace replace) override
+    {
+        // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
+        const DWORD flags = (replace == TReplace::Existing ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH;
+        const unsigned long moved = RetryMomentaryFailure(
+            [this, flags] { return Outcome(MoveFileExW(FTemporary.c_str(), FTarget.c_str(), flags)); },
+            IsMomentaryHold);
+        if (moved == 0)
+            FTemporary.clear();
+        return moved;
+    }
+
+    void Remove() noexcept override
+    {
+        if (FHandle != INVALID_HANDLE_VALUE)
+            CloseHandle(FHandle);
+        FHandle = INVALID_HANDLE_VALUE;
+        if (!FTemporary.empty())
+            DeleteFileW(FTemporary.c_str());
+        FTemporary.clear();
+    }
+
+    std::string TemporaryPath() const override { return FTemporary.empty() ? std::string() : Utf8FromWide(FTemporary); }
+
+private:
+    std::wstring FTarget;
+    std::wstring FTemporary;
+    HANDLE FHandle = INVALID_HANDLE_VALUE;
+};
+
+} // namespace
+
+const unsigned long TAtomicFileSystem::NewNameTaken = ERROR_FILE_EXISTS;
+
+bool TAtomicFileSystem::MeansNameTaken(unsigned long error)
+{
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
-void TAtomicFile::Commit()
+std::string TAtomicFileSystem::Describe(unsigned long error)
 {
-    if (!F || F->Handle == INVALID_HANDLE_VALUE)
-        throw std::logic_error("TAtomicFile::Commit without an open file");
-    // Only data that is on the disk may take the old file's place.
-    if (!FlushFileBuffers(F->Handle))
-        Fail(TFileStep::Write, GetLastError());
-    const HANDLE handle = F->Handle;
-    F->Handle = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(handle))
-        Fail(TFileStep::Write, GetLastError());
-    // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
-    const DWORD replace = F->Replace == TReplace::Existing ? MOVEFILE_REPLACE_EXISTING : 0;
-    const unsigned long moved = RetryMomentaryFailure(
-        [this, replace] {
-            return Outcome(MoveFileExW(F->Temporary.c_str(), F->TargetWide.c_str(), replace | MOVEFILE_WRITE_THROUGH));
-        },
-        IsMomentaryHold);
-    if (moved != 0)
-        Fail(TFileStep::Create, moved);
-    F->Committed = true;
+    return SystemErrorText(error);
 }
 
-std::string TAtomicFile::TemporaryPath() const
+std::unique_ptr<TAtomicFileSystem> NewAtomicFileSystem(const std::string &targetUtf8)
 {
-    if (!F || F->Committed || F->Temporary.empty())
-        return std::string();
-    return Utf8FromWide(F->Temporary);
+    return std::make_unique<TWin32AtomicFile>(targetUtf8);
 }

@@ -154,32 +154,38 @@ TConverter &ThreadConverter(std::unique_ptr<TConverter> &slot, const std::string
     return *slot;
 }
 
-} // namespace
+enum class TDirection { ToUtf8, FromUtf8 };
 
-std::string AnsiToUtf8(std::string_view bytes)
-{
-    // Every locale character set keeps ASCII as it is.
-    if (IsAscii(bytes))
-        return std::string(bytes);
-    const std::string codeset = EnvironmentCodeset();
-    if (IsUtf8(codeset))
-        return RepairUtf8(bytes, "\xEF\xBF\xBD");
-    thread_local std::unique_ptr<TConverter> slot;
-    return ThreadConverter(slot, "UTF-8", codeset)
-        .Convert(bytes, "\xEF\xBF\xBD", [](std::string_view) { return std::size_t{1}; });
-}
-
-std::string Utf8ToAnsi(std::string_view text)
+// Text between the environment's character set and UTF-8. Every locale
+// character set keeps ASCII as it is, and a UTF-8 one needs only its malformed
+// bytes replaced; anything else goes through the thread's converter.
+std::string Recode(std::string_view text, TDirection direction, std::string_view substitute,
+                   std::size_t (*skipLength)(std::string_view))
 {
     if (IsAscii(text))
         return std::string(text);
     const std::string codeset = EnvironmentCodeset();
     if (IsUtf8(codeset))
-        return RepairUtf8(text, "?");
-    thread_local std::unique_ptr<TConverter> slot;
+        return RepairUtf8(text, substitute);
+    thread_local std::unique_ptr<TConverter> toUtf8;
+    thread_local std::unique_ptr<TConverter> fromUtf8;
+    TConverter &converter = direction == TDirection::ToUtf8 ? ThreadConverter(toUtf8, "UTF-8", codeset)
+                                                            : ThreadConverter(fromUtf8, codeset, "UTF-8");
+    return converter.Convert(text, substitute, skipLength);
+}
+
+} // namespace
+
+std::string AnsiToUtf8(std::string_view bytes)
+{
+    // Each byte that does not decode becomes U+FFFD.
+    return Recode(bytes, TDirection::ToUtf8, "\xEF\xBF\xBD", [](std::string_view) { return std::size_t{1}; });
+}
+
+std::string Utf8ToAnsi(std::string_view text)
+{
     // A character the code page lacks is skipped whole; a malformed byte alone.
-    return ThreadConverter(slot, codeset, "UTF-8")
-        .Convert(text, "?", [](std::string_view rest) { return Utf8SequenceLength(rest); });
+    return Recode(text, TDirection::FromUtf8, "?", Utf8SequenceLength);
 }
 
 std::string AnsiCodePageName()

@@ -19,7 +19,7 @@ std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &, std
 #include <unistd.h>
 
 std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &body, std::chrono::milliseconds deadline,
-                                               std::string &)
+                                               std::string &whyNot)
 {
     const pid_t child = fork();
     if (child == 0) {
@@ -41,6 +41,10 @@ std::optional<TChildOutcome> RunWithoutThreads(const std::function<int()> &body,
     }
     outcome.Finished = WIFEXITED(status);
     outcome.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (outcome.Finished && outcome.ExitCode == ThreadMadeAfterAll) {
+        whyNot = "this machine let the child start a thread beyond its limit";
+        return std::nullopt;
+    }
     return outcome;
 }
 
