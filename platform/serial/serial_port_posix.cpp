@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include <fcntl.h>
