@@ -1,5 +1,6 @@
 #include "sim/simulated_meter.h"
 
+#include "sim/meter_end.h"
 #include "platform/files/file_facts.h"
 
 #include <algorithm>
@@ -13,6 +14,11 @@ namespace {
 // meter is being destroyed.
 constexpr TTimeout StopCheckInterval{0, 20'000};
 
+// How long a meter that closes mid-message waits for the computer to read what
+// it sent, and how often it looks.
+constexpr std::chrono::seconds UnreadBytesWait{2};
+constexpr std::chrono::microseconds UnreadBytesCheckInterval{100};
+
 // "136-byte messages", for the message file's errors.
 std::string MessagesOfTheirSize()
 {
@@ -23,7 +29,7 @@ std::string MessagesOfTheirSize()
 
 struct TSimulatedMeter::TConnection {
     std::size_t Index = 0;
-    TOwnedSocket Socket;
+    std::unique_ptr<IMeterEnd> End;
     std::thread Thread;
     std::atomic<bool> Done{false};
 
@@ -96,10 +102,10 @@ TSimulatedMeter::~TSimulatedMeter()
     if (FAcceptThread.joinable())
         FAcceptThread.join();
     std::lock_guard lock(FConnectionsLock);
-    // Shutting down (not closing) wakes a thread blocked in a send while its
-    // socket stays valid until the thread has ended.
+    // Wakes a thread blocked in a send while its end stays valid until the
+    // thread has ended.
     for (auto &connection : FConnections)
-        ShutdownSocket(connection->Socket.Get(), TShutdownHow::Both);
+        connection->End->Wake();
     for (auto &connection : FConnections)
         connection->Thread.join();
 }
@@ -115,7 +121,7 @@ TSocketHandle TSimulatedMeter::Connect()
     TSocketHandle meterEnd = InvalidSocket;
     if (!CreateSocketPair(computerEnd, meterEnd))
         return InvalidSocket;
-    Start(TOwnedSocket(meterEnd));
+    Start(SocketMeterEnd(TOwnedSocket(meterEnd)));
     return computerEnd;
 }
 
@@ -147,11 +153,22 @@ void TSimulatedMeter::Accept()
             ++FRefused;
             continue;
         }
-        Start(std::move(connection));
+        Start(SocketMeterEnd(std::move(connection)));
     }
 }
 
-void TSimulatedMeter::Start(TOwnedSocket meterEnd)
+#ifndef _WIN32
+std::string TSimulatedMeter::ServePseudoTerminal()
+{
+    if (FOptions.Behaviour == TMeterBehaviour::Refuse)
+        throw std::runtime_error("a meter that refuses connections cannot serve a serial port");
+    std::string terminalPath;
+    Start(PseudoTerminalMeterEnd(terminalPath));
+    return terminalPath;
+}
+#endif
+
+void TSimulatedMeter::Start(std::unique_ptr<IMeterEnd> meterEnd)
 {
     std::lock_guard lock(FConnectionsLock);
     // A long-running meter serves thousands of connections: let go of the
@@ -166,7 +183,7 @@ void TSimulatedMeter::Start(TOwnedSocket meterEnd)
     }
     auto connection = std::make_unique<TConnection>();
     connection->Index = FConnectionCount++;
-    connection->Socket = std::move(meterEnd);
+    connection->End = std::move(meterEnd);
     RecordEvent(TTrafficEvent::TKind::Connected, connection->Index);
     TConnection &served = *connection;
     FConnections.push_back(std::move(connection));
@@ -175,13 +192,13 @@ void TSimulatedMeter::Start(TOwnedSocket meterEnd)
 
 void TSimulatedMeter::Serve(TConnection &connection)
 {
-    const TSocketHandle socket = connection.Socket.Get();
+    IMeterEnd &end = *connection.End;
     std::uint8_t bytes[256];
     bool open = true;
     while (open && !FStopping) {
-        if (WaitReadable(socket, StopCheckInterval) == 0)
+        if (end.WaitReadable(StopCheckInterval) == 0)
             continue;
-        const int received = ReceiveBytes(socket, bytes, sizeof bytes);
+        const int received = end.Receive(bytes, sizeof bytes);
         if (received <= 0) {
             RecordEvent(TTrafficEvent::TKind::PeerClosed, connection.Index);
             break;
@@ -255,9 +272,14 @@ bool TSimulatedMeter::TConnection::SendInPieces(TSimulatedMeter &meter, const st
 
 void TSimulatedMeter::TConnection::CloseMidMessage(TSimulatedMeter &meter)
 {
-    // Shut down rather than close: the socket is closed by its owner once this
-    // thread has ended, so no other thread can meet a reused descriptor.
-    ShutdownSocket(Socket.Get(), TShutdownHow::Both);
+    // A socket keeps what was sent for its reader after the meter's close; a
+    // terminal drops it. Give the computer the time to take the bytes (its
+    // exchange pauses before it reads), so that it sees them, then the end.
+    const auto giveUp = TMeterClock::now() + UnreadBytesWait;
+    while (End->Unread() && TMeterClock::now() < giveUp)
+        if (!meter.SleepFor(UnreadBytesCheckInterval))
+            break;
+    End->Close();
     meter.RecordEvent(TTrafficEvent::TKind::MeterClosed, Index);
 }
 
@@ -287,9 +309,16 @@ void TSimulatedMeter::TConnection::SendWithExtraBytes(TSimulatedMeter &meter, co
 bool TSimulatedMeter::SendAll(TConnection &connection, const std::uint8_t *data, std::size_t count)
 {
     while (count > 0) {
-        const int sent = SendBytes(connection.Socket.Get(), data, static_cast<std::int32_t>(count));
-        if (sent <= 0)
+        const int sent = connection.End->Send(data, static_cast<std::int32_t>(count));
+        if (sent < 0)
             return false;
+        if (sent == 0) {
+            // The end takes nothing just now (a terminal that nobody reads):
+            // wait, looking out for the meter's destruction.
+            if (FStopping || connection.End->WaitWritable(StopCheckInterval) < 0)
+                return false;
+            continue;
+        }
         RecordEvent(TTrafficEvent::TKind::Sent, connection.Index, data, static_cast<std::size_t>(sent));
         data += sent;
         count -= static_cast<std::size_t>(sent);

@@ -5,9 +5,11 @@
 // can check the computer's side of the protocol.
 //
 // Connections come from Connect() (a socketpair; on Windows a loopback TCP
-// pair) or from a loopback TCP listener (ListenTcp). Each connection is served
-// by its own thread; the destructor shuts the connections down, joins every
-// thread and closes every socket.
+// pair), from a loopback TCP listener (ListenTcp) or, on POSIX systems, from a
+// pseudo-terminal that the program opens as a serial port
+// (ServePseudoTerminal). Each connection is served by its own thread; the
+// destructor shuts the connections down, joins every thread and closes every
+// socket and terminal.
 #pragma once
 
 #include "sim/local_sockets.h"
@@ -27,12 +29,15 @@
 #include <thread>
 #include <vector>
 
+class IMeterEnd;
+
 enum class TMeterBehaviour {
     Answer,           // the whole message in one send
     Silent,           // never answers (reads and records all the same)
     Pieces,           // the message in pieces (PieceSizes) with PieceGap between them
     StopShort,        // the first ShortLength bytes, then nothing; the connection stays open
     CloseMidMessage,  // the first ShortLength bytes, then the meter closes the connection
+                      // (a pseudo-terminal: its master, so that the port disappears)
     ExtraBytes,       // the message followed by ExtraLength more bytes
     Refuse,           // no connection: Connect() fails, a TCP client is closed at once
 };
@@ -108,6 +113,16 @@ public:
     // already listens.
     std::uint16_t ListenTcp(std::uint16_t port = 0);
 
+#ifndef _WIN32
+    // Starts serving on a new pseudo-terminal and returns the path of its
+    // terminal end ("/dev/pts/5"), which the program opens as a serial port,
+    // once per reading cycle or for good. The terminal is one connection for
+    // as long as the meter lives (or until the meter closes it). Throws
+    // std::runtime_error when the system gives no pseudo-terminal, or when the
+    // behaviour is Refuse (a serial port has no connection to refuse).
+    std::string ServePseudoTerminal();
+#endif
+
     // What happened so far, in order.
     std::vector<TTrafficEvent> Traffic() const;
     // Everything the meter received on one connection, in order.
@@ -130,7 +145,7 @@ public:
 private:
     struct TConnection;
 
-    void Start(TOwnedSocket meterEnd);
+    void Start(std::unique_ptr<IMeterEnd> meterEnd);
     void Serve(TConnection &connection);
     void Accept();
     // Answers one request; false when the meter has closed the connection or

@@ -1,5 +1,6 @@
 // sim_meter: a simulated meter on a loopback TCP port, for developers and for
-// the program's --meter tcp:HOST:PORT. Runs until interrupted (Ctrl+C).
+// the program's --meter tcp:HOST:PORT, or on a new pseudo-terminal for its
+// --meter serial:PATH. Runs until interrupted (Ctrl+C).
 #include "app/option_reader.h"
 #include "sim/simulated_meter.h"
 
@@ -10,6 +11,7 @@
 #include <exception>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,12 +24,14 @@ extern "C" void OnSignal(int) { interrupted = true; }
 
 void PrintUsage(std::ostream &out)
 {
-    out << "usage: sim_meter [--port N] [--behaviour NAME] [--file PATH] [--seed N]\n"
+    out << "usage: sim_meter [--port N | --pty] [--behaviour NAME] [--file PATH] [--seed N]\n"
            "                 [--delay-ms N] [--pieces N,N,...] [--gap-us N] [--short N] [--extra N]\n"
            "Serves one "
         << ReadingMessageSize
-        << "-byte reading message per request byte on 127.0.0.1.\n"
+        << "-byte reading message per request byte on 127.0.0.1 or on a pseudo-terminal.\n"
            "  --port N          port to listen on (default 0: a free port, printed at start)\n"
+           "  --pty             serve on a new pseudo-terminal instead (not on Windows); its path,\n"
+           "                    printed at start, is the serial port to open\n"
            "  --behaviour NAME  answer (default), silent, pieces, short, close, extra, refuse\n"
            "  --file PATH       serve the raw "
         << ReadingMessageSize
@@ -54,6 +58,8 @@ unsigned long ParseNumber(const std::string &option, const std::string &text, un
 struct TSettings {
     TMeterOptions Meter;
     std::uint16_t Port = 0;
+    bool PortGiven = false;
+    bool PseudoTerminal = false;
     std::string File;
     bool Help = false;
 };
@@ -83,6 +89,9 @@ void ApplyOption(TSettings &settings, TOptionReader &reader)
     const std::string &option = reader.Name();
     if (option == "--port") {
         settings.Port = static_cast<std::uint16_t>(ParseNumber(option, reader.Value(), 65535));
+        settings.PortGiven = true;
+    } else if (option == "--pty") {
+        settings.PseudoTerminal = true;
     } else if (option == "--behaviour") {
         const std::string value = reader.Value();
         const auto behaviour = ParseMeterBehaviour(value);
@@ -121,21 +130,41 @@ TSettings ParseCommandLine(const std::vector<std::string> &args)
         }
         ApplyOption(settings, reader);
     }
+    if (settings.PseudoTerminal && settings.PortGiven)
+        throw ECommandLineError("--pty and --port exclude each other");
+    if (settings.PseudoTerminal && settings.Meter.Behaviour == TMeterBehaviour::Refuse)
+        throw ECommandLineError("--pty: a serial port has no connection to refuse");
     if (!settings.File.empty())
         settings.Meter.Messages = LoadMessageFile(settings.File);
     return settings;
 }
 
-// Serves on the loopback port until Ctrl+C or SIGTERM, telling once when the
-// message file is used up, and what was served at the end.
+// Starts serving where the command line asks and tells where.
+void StartServing(TSimulatedMeter &meter, const TSettings &settings)
+{
+    if (settings.PseudoTerminal) {
+#ifdef _WIN32
+        throw std::runtime_error("--pty: Windows has no pseudo-terminals; use --port");
+#else
+        const std::string path = meter.ServePseudoTerminal();
+        std::cout << "sim_meter: serving on " << path << " (use --meter serial:" << path << ")" << std::endl;
+        return;
+#endif
+    }
+    const std::uint16_t boundPort = meter.ListenTcp(settings.Port);
+    std::cout << "sim_meter: listening on 127.0.0.1:" << boundPort << " (use --meter tcp:127.0.0.1:" << boundPort
+              << ")" << std::endl;
+}
+
+// Serves on the loopback port or the pseudo-terminal until Ctrl+C or SIGTERM,
+// telling once when the message file is used up, and what was served at the
+// end.
 void ServeUntilInterrupted(const TSettings &settings)
 {
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     TSimulatedMeter meter(settings.Meter);
-    const std::uint16_t boundPort = meter.ListenTcp(settings.Port);
-    std::cout << "sim_meter: listening on 127.0.0.1:" << boundPort << " (use --meter tcp:127.0.0.1:" << boundPort
-              << ")" << std::endl;
+    StartServing(meter, settings);
     bool toldExhausted = false;
     while (!interrupted) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,9 +1,12 @@
-// The simulated meter as a peer on the wire (over a socket pair and over TCP),
-// its message file and generator, and the socket wrapper it is built on.
+// The simulated meter as a peer on the wire (over a socket pair, over TCP and
+// over a pseudo-terminal), its message file and generator, and the socket
+// wrapper it is built on.
 #include "sim/local_sockets.h"
 #include "sim/reading_generator.h"
 #include "sim/simulated_meter.h"
+#include "platform/serial/serial_port.h"
 #include "platform/sockets/socket_io.h"
+#include "platform/sockets/socket_stream.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/sim_meter_io.h"
 #include "tests/support/wait_until.h"
@@ -43,6 +46,41 @@ TOwnedSocket Dial(TSimulatedMeter &meter, bool viaTcp)
     TOwnedSocket socket(ConnectTcp("127.0.0.1", meter.ListenTcp(), error));
     EXPECT_TRUE(socket.Valid()) << error;
     return socket;
+}
+
+enum class TTransport { SocketPair, Tcp, PseudoTerminal };
+
+const char *NameOf(TTransport transport)
+{
+    return transport == TTransport::SocketPair ? "over a socket pair"
+           : transport == TTransport::Tcp      ? "over TCP"
+                                               : "over a pseudo-terminal";
+}
+
+std::vector<TTransport> Transports()
+{
+#ifdef _WIN32
+    return {TTransport::SocketPair, TTransport::Tcp};
+#else
+    return {TTransport::SocketPair, TTransport::Tcp, TTransport::PseudoTerminal};
+#endif
+}
+
+// A connection to the meter as the program's stream: a socket, or the
+// terminal end of the meter's pseudo-terminal opened as a serial port.
+std::unique_ptr<IByteStream> DialStream(TSimulatedMeter &meter, TTransport transport)
+{
+#ifndef _WIN32
+    if (transport == TTransport::PseudoTerminal) {
+        TStreamOpening opening = OpenSerialPort({meter.ServePseudoTerminal()});
+        EXPECT_TRUE(opening.Stream) << opening.Failure;
+        return std::move(opening.Stream);
+    }
+#endif
+    TOwnedSocket socket = Dial(meter, transport == TTransport::Tcp);
+    if (!socket.Valid())
+        return nullptr;
+    return std::make_unique<TSocketStream>(socket.Release(), CloseSocketHandle);
 }
 
 TMeterMessage MessageOf(char fill)
@@ -194,21 +232,23 @@ TEST(SimulatedMeter, AnswersARequestAsItsBehaviourSays)
         {"close mid-message", TMeterBehaviour::CloseMidMessage, 100, true},
         {"extra bytes", TMeterBehaviour::ExtraBytes, ReadingMessageSize + 64, false},
     };
-    for (const bool viaTcp : {false, true}) {
+    for (const TTransport transport : Transports()) {
         for (const TBehaviourCase &c : cases) {
-            SCOPED_TRACE(std::string(c.Name) + (viaTcp ? " over TCP" : " over a socket pair"));
+            SCOPED_TRACE(std::string(c.Name) + " " + NameOf(transport));
             TMeterOptions options;
             options.Behaviour = c.Behaviour;
             options.PieceSizes = {40, 40};
             options.PieceGap = 2ms;
             TSimulatedMeter meter(options);
-            TOwnedSocket socket = Dial(meter, viaTcp);
-            ASSERT_TRUE(socket.Valid());
-            ASSERT_EQ(SendBytes(socket.Get(), Request, 1), 1);
+            const std::unique_ptr<IByteStream> stream = DialStream(meter, transport);
+            ASSERT_TRUE(stream);
+            ASSERT_EQ(stream->Send(Request, 1), 1);
 
-            const TDrained answer = DrainSocket(socket.Get(), 150ms);
+            // A socket ends when the meter closes it; a terminal whose master
+            // has gone fails to read.
+            const TDrained answer = DrainStream(*stream, 150ms);
             EXPECT_EQ(answer.Bytes.size(), c.BytesAnswered);
-            EXPECT_EQ(answer.Closed, c.MeterCloses);
+            EXPECT_EQ(answer.Closed || answer.Failed, c.MeterCloses);
             if (c.BytesAnswered > 0) {
                 const TMeterMessage served = meter.ServedMessages().at(0);
                 const std::size_t common = std::min(answer.Bytes.size(), ReadingMessageSize);
@@ -332,13 +372,15 @@ TEST(SimulatedMeter, DestructionEndsConnectionsThatAreWaitingOrBlockedPromptly)
     floods.ExtraLength = 32 * 1024 * 1024;
     for (const TMeterOptions &options : {longDelay, floods}) {
         auto meter = std::make_unique<TSimulatedMeter>(options);
-        TOwnedSocket socket(meter->Connect());
-        TOwnedSocket tcp = Dial(*meter, true);
-        ASSERT_EQ(SendBytes(socket.Get(), Request, 1), 1);
-        ASSERT_EQ(SendBytes(tcp.Get(), Request, 1), 1);
-        // Both connections have taken up their request: each is in its reply
+        std::vector<std::unique_ptr<IByteStream>> streams;
+        for (const TTransport transport : Transports()) {
+            streams.push_back(DialStream(*meter, transport));
+            ASSERT_TRUE(streams.back()) << NameOf(transport);
+            ASSERT_EQ(streams.back()->Send(Request, 1), 1);
+        }
+        // Every connection has taken up its request: each is in its reply
         // pause, or has begun the flood that fills what nobody reads.
-        ASSERT_TRUE(WaitUntil([&] { return meter->MessagesServed() == 2; }));
+        ASSERT_TRUE(WaitUntil([&] { return meter->MessagesServed() == streams.size(); }));
         // A flood ends up blocked in a send once the kernel's buffers are full;
         // that is the kernel's own time (a few milliseconds for a loopback TCP
         // buffer of some megabytes), and nothing marks it. A meter destroyed
@@ -351,6 +393,52 @@ TEST(SimulatedMeter, DestructionEndsConnectionsThatAreWaitingOrBlockedPromptly)
         EXPECT_LT(TClock::now() - start, 3s);
     }
 }
+
+#ifndef _WIN32
+TEST(SimulatedMeter, KeepsServingItsPseudoTerminalAsThePortIsOpenedAndClosedEachCycle)
+{
+    TMeterOptions options;
+    options.Messages = std::vector<TMeterMessage>{MessageOf('a'), MessageOf('b'), MessageOf('c')};
+    TSimulatedMeter meter(options);
+    const std::string path = meter.ServePseudoTerminal();
+
+    // One cycle as the program runs it: open, request, answer, acknowledge, close.
+    const auto cycle = [&] {
+        TStreamOpening opening = OpenSerialPort({path});
+        EXPECT_TRUE(opening.Stream) << opening.Failure;
+        if (!opening.Stream)
+            return TDrained{};
+        EXPECT_EQ(opening.Stream->Send(Request, 1), 1);
+        TDrained answer = DrainStream(*opening.Stream, 150ms, ReadingMessageSize);
+        EXPECT_EQ(opening.Stream->Send(Ack, 1), 1);
+        return answer;
+    };
+    for (const char fill : {'a', 'b', 'c'}) {
+        SCOPED_TRACE(fill);
+        EXPECT_FALSE(meter.Exhausted());
+        const TDrained answer = cycle();
+        EXPECT_EQ(answer.Bytes, TBytes(ReadingMessageSize, static_cast<std::uint8_t>(fill)));
+        EXPECT_FALSE(answer.Closed || answer.Failed);
+    }
+    EXPECT_TRUE(meter.Exhausted());
+    const TDrained late = cycle();
+    EXPECT_TRUE(late.Bytes.empty());
+    EXPECT_FALSE(late.Closed || late.Failed) << "an exhausted meter stays silent, the port stays";
+
+    // One connection throughout, which the program's closing never ended.
+    EXPECT_EQ(meter.ConnectionCount(), 1u);
+    EXPECT_EQ(meter.MessagesServed(), 3u);
+    ASSERT_TRUE(WaitUntil([&] { return meter.ReceivedBytes(0).size() == 8; }));
+    EXPECT_EQ(meter.ReceivedBytes(0), (TBytes{RequestByte, AckByte, RequestByte, AckByte, RequestByte, AckByte,
+                                              RequestByte, AckByte}));
+    for (const TTrafficEvent &event : meter.Traffic())
+        EXPECT_NE(event.Kind, TTrafficEvent::TKind::PeerClosed);
+
+    options.Behaviour = TMeterBehaviour::Refuse;
+    TSimulatedMeter refusing(options);
+    EXPECT_THROW(refusing.ServePseudoTerminal(), std::runtime_error);
+}
+#endif
 
 // ---- The socket wrapper ----
 

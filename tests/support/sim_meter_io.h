@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/sockets/socket_handle.h"
+#include "platform/streams/byte_stream.h"
 
 #include <chrono>
 #include <cstdint>
@@ -11,8 +12,10 @@
 struct TDrained {
     std::vector<std::uint8_t> Bytes;
     bool Closed = false;  // the peer closed the connection
+    bool Failed = false;  // a receive failed (a terminal whose far end has gone)
 };
 
-// Reads until the peer closes, `limit` bytes are in, or nothing more arrives
-// for `quiet`.
+// Reads until the peer closes, a receive fails, `limit` bytes are in, or
+// nothing more arrives for `quiet`.
+TDrained DrainStream(IByteStream &stream, std::chrono::milliseconds quiet, std::size_t limit = SIZE_MAX);
 TDrained DrainSocket(TSocketHandle socket, std::chrono::milliseconds quiet, std::size_t limit = SIZE_MAX);
