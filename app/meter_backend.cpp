@@ -3,6 +3,7 @@
 #include "link/meter_identity.h"
 #include "sim/simulated_bluetooth.h"
 #include "platform/bluetooth/bluetooth_address.h"
+#include "platform/serial/serial_port.h"
 #include "platform/sockets/tcp_meter.h"
 
 #include <QtGlobal>
@@ -66,6 +67,9 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         computer->KeepRecords(false);  // a demo may run for days
         UseForBoth(backend, std::move(computer));
         backend.Description = line.SimulateNoRadio ? "a simulated computer without a radio" : "the simulated computer";
+    } else if (line.Meter && line.Meter->Kind == TMeterRouteKind::Serial) {
+        backend.Route = std::make_shared<TSerialMeterRoute>(TSerialPortSettings{line.Meter->SerialPort, line.Meter->Baud});
+        backend.Description = "the meter on the serial port " + line.Meter->SerialPort;
     } else if (line.Meter && line.Meter->Kind == TMeterRouteKind::Tcp) {
         backend.Route = std::make_shared<TTcpMeterRoute>(line.Meter->Tcp);
         backend.Description = "the meter at " + line.MeterAddress;
@@ -78,5 +82,7 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         backend.Description += ", the device at " + BluetoothAddressText(line.Meter->BluetoothAddress);
     }
     backend.RouteName = line.MeterAddress;
+    if (!line.Simulate)
+        backend.SerialPorts = ListSerialPorts;
     return backend;
 }

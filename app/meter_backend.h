@@ -7,13 +7,16 @@
 #include "app/command_line.h"
 #include "link/meter_way.h"
 #include "platform/bluetooth/bluetooth_discovery.h"
+#include "platform/serial/serial_port.h"
 #include "platform/streams/byte_stream.h"
 #include "sim/simulated_meter.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct TMeterBackend {
     std::unique_ptr<TSimulatedMeter> Meter;  // with --simulate; outlives the rest
@@ -24,6 +27,8 @@ struct TMeterBackend {
     std::shared_ptr<IMeterRoute> Route;
     std::optional<std::uint64_t> PinnedAddress;  // --meter bt:...
     std::string RouteName;                       // --meter as given, for the trace
+    // The computer's serial ports, for --scan; empty on the simulated computer.
+    std::function<std::vector<TSerialPortInfo>()> SerialPorts;
     // In a few words, for the trace: "the simulated computer", ...
     std::string Description;
 

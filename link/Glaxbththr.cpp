@@ -11,6 +11,9 @@ namespace {
 
 constexpr std::uint32_t CommandPollMilliseconds = 10;
 constexpr std::uint32_t StopLookMilliseconds = 1;
+// Between failed connections over a route without a search, which fail at
+// once (a missing port, a bridge that refuses).
+constexpr std::uint32_t RetryPauseMilliseconds = 1000;
 // Shutdown's wait for the thread's end or a pending hand-off, in slices.
 constexpr std::chrono::milliseconds ShutdownSlice{1000};
 
@@ -220,12 +223,32 @@ void GLAXBTthr::Search()
     }
 }
 
+// A search takes seconds, which paces the attempts of the Bluetooth routes;
+// the others would open a missing port thousands of times a second. A stop
+// or the shutdown ends the pause at once.
+void GLAXBTthr::PauseBeforeRetry()
+{
+    for (std::uint32_t waited = 0; waited < RetryPauseMilliseconds; waited += CommandPollMilliseconds) {
+        if (FCommand.load() == TWorkerCommand::Stop)
+            return;
+        if (FStopEvent.WaitFor(CommandPollMilliseconds) == TWaitResult::wrSignaled) {
+            GoIdle();
+            Terminate();
+            return;
+        }
+    }
+}
+
 void GLAXBTthr::ConnectAndExchange()
 {
     SetIndicator(IndicatorBlue);
     if (!OpenLink()) {
-        TRecursiveLockGuard guard(FLock);
-        FState.store(TRunState::Searching);
+        {
+            TRecursiveLockGuard guard(FLock);
+            FState.store(TRunState::Searching);
+        }
+        if (!Discovers())
+            PauseBeforeRetry();
         return;
     }
     TLinkCloser closer(*this);

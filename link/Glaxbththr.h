@@ -62,6 +62,7 @@ private:
     void DropStaleCommand();
     void Search();
     void ConnectAndExchange();
+    void PauseBeforeRetry();
     void GoIdle();
     void SetIndicator(TColor color);
 

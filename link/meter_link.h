@@ -34,6 +34,9 @@ public:
     // finds the meter at once) and link.
     bool FindMeter();
     bool HasRadio() const;
+    // Whether the route searches for the meter first (Bluetooth) or leads
+    // straight to it (a serial port, a TCP bridge).
+    bool Discovers() const { return FWay.Discovery != nullptr; }
     bool OpenLink();
     void CloseLink();
 

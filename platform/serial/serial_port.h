@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct TSerialPortSettings {
@@ -25,6 +26,17 @@ struct TSerialPortSettings {
 // system's words ("No such file or directory"). The stream's waits keep their
 // deadlines to the microsecond, as the exchange needs.
 TStreamOpening OpenSerialPort(const TSerialPortSettings &settings);
+
+// The way to a meter on a serial port: each reading cycle opens the port (on a
+// Bluetooth serial port, that is when the system connects to the meter).
+class TSerialMeterRoute : public IMeterRoute {
+public:
+    explicit TSerialMeterRoute(TSerialPortSettings settings) : FSettings(std::move(settings)) {}
+    TStreamOpening Open(std::uint64_t) override { return OpenSerialPort(FSettings); }
+
+private:
+    TSerialPortSettings FSettings;
+};
 
 struct TSerialPortInfo {
     std::string Port;         // what OpenSerialPort takes

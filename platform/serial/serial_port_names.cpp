@@ -1,5 +1,7 @@
 #include "platform/serial/serial_port_names.h"
 
+#include "platform/bluetooth/bluetooth_address.h"
+
 #include <cctype>
 
 namespace {
@@ -16,19 +18,13 @@ std::optional<unsigned> HexDigit(char c)
     return std::nullopt;
 }
 
-// Twelve hex digits with `separator` (if not 0) after every second one but the last.
-std::optional<std::uint64_t> AddressOfDigits(std::string_view text, char separator)
+// Twelve hex digits, none between them, as a device instance id holds them.
+std::optional<std::uint64_t> AddressOfDigits(std::string_view text)
 {
-    const std::size_t expected = separator != 0 ? 17 : 12;
-    if (text.size() != expected)
+    if (text.size() != 12)
         return std::nullopt;
     std::uint64_t address = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (separator != 0 && i % 3 == 2) {
-            if (text[i] != separator)
-                return std::nullopt;
-            continue;
-        }
         const auto digit = HexDigit(text[i]);
         if (!digit)
             return std::nullopt;
@@ -67,14 +63,15 @@ std::optional<std::uint64_t> BluetoothAddressOfInstanceId(std::string_view id)
     const std::size_t ampersand = id.rfind('&', underscore);
     if (ampersand == std::string_view::npos || ampersand < id.rfind('\\'))
         return std::nullopt;
-    return AddressOfDigits(id.substr(ampersand + 1, underscore - ampersand - 1), 0);
+    return AddressOfDigits(id.substr(ampersand + 1, underscore - ampersand - 1));
 }
 
-std::optional<std::uint64_t> ParseBluetoothAddress(std::string_view text)
+std::optional<std::uint64_t> BoundBluetoothAddress(std::string_view text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.remove_suffix(1);
-    return AddressOfDigits(text, ':');
+    const std::optional<std::uint64_t> address = ParseBluetoothAddress(text);
+    return address == 0u ? std::nullopt : address;
 }
 
 bool PortNameLess(std::string_view a, std::string_view b)

@@ -23,7 +23,7 @@ std::optional<std::uint64_t> BluetoothAddressOfInstanceId(std::string_view id);
 // "00:1a:7d:da:71:13" (either case, a line end allowed after it), as the Linux
 // kernel shows the device an rfcomm port is bound to; none for anything else
 // and for the all-zero address.
-std::optional<std::uint64_t> ParseBluetoothAddress(std::string_view text);
+std::optional<std::uint64_t> BoundBluetoothAddress(std::string_view text);
 
 // The order a person expects: the digits of a name as a number, so that
 // COM2 < COM10 and ttyUSB9 < ttyUSB10.

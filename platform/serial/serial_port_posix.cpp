@@ -248,7 +248,7 @@ std::vector<TSerialPortInfo> ListSerialPortsUnder(const std::string &devRoot, co
         if (kind == TPortKind::Bluetooth) {
             port.Description = "Bluetooth serial port";
             // The kernel shows the device a bound rfcomm port reaches.
-            port.BluetoothAddress = ParseBluetoothAddress(FirstLine(ttyFolder / "address"));
+            port.BluetoothAddress = BoundBluetoothAddress(FirstLine(ttyFolder / "address"));
         } else {
             port.Description = UsbDescription(ttyFolder, sysRoot);
         }

@@ -70,4 +70,38 @@ TEST(ScanRunner, ExitsZeroOneOrThreeAsTheMeterIsListedOrNotOrNoRadioExists)
     }
 }
 
+TEST(ScanRunner, ListsTheSerialPortsWithTheOptionThatUsesEach)
+{
+    auto computer = std::make_shared<TSimulatedBluetooth>(TSimulatedBluetooth::NoRadio(), [] { return InvalidSocket; },
+                                                          std::chrono::milliseconds(0));
+    const std::vector<TSerialPortInfo> ports = {
+        {"COM5", "Standard Serial over Bluetooth link (COM5)", 0x00A4C1380F2Bu},
+        {"/dev/ttyUSB0", "CP2102 USB to UART Bridge Controller (cp210x)", std::nullopt},
+    };
+    const struct {
+        const char *Label;
+        std::vector<TSerialPortInfo> Ports;
+        std::string Listed;
+    } cases[] = {
+        {"a Bluetooth port and a cable adapter", ports,
+         "serial ports:\n"
+         "  --meter serial:COM5  Standard Serial over Bluetooth link (COM5), Bluetooth device 00:A4:C1:38:0F:2B\n"
+         "  --meter serial:/dev/ttyUSB0  CP2102 USB to UART Bridge Controller (cp210x)\n"},
+        {"none", {}, "serial ports: none\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Label);
+        TMeterBackend backend;
+        backend.Discovery = computer;
+        backend.Route = computer;
+        backend.SerialPorts = [&] { return c.Ports; };
+        TCommandLine line;
+        line.Scan = true;
+        TCapturedOutput out, messages;
+        // No radio, yet the ports are listed: a meter on a cable needs none.
+        EXPECT_EQ(RunScan(line, backend, out.File(), messages.File()), ScanNoRadio);
+        EXPECT_EQ(out.Text(), "Searching every radio for \"Dravel-GLAX20k\" as acquisition does (about 4 s per radio) ...\n" + c.Listed);
+    }
+}
+
 } // namespace

@@ -66,7 +66,7 @@ TEST(SerialPortNames, TheKernelsAddressOfAnRfcommPortReadsInEitherCase)
         {"", std::nullopt},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ParseBluetoothAddress(c.Text), c.Address) << c.Text;
+        EXPECT_EQ(BoundBluetoothAddress(c.Text), c.Address) << c.Text;
 }
 
 TEST(SerialPortNames, PortsSortByTheNumbersInTheirNames)
