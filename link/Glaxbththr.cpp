@@ -215,12 +215,18 @@ void GLAXBTthr::Search()
             HandOff(&GLAXBTthr::ShowNoRadioError);
             break;
         }
-        if (FStopEvent.WaitFor(StopLookMilliseconds) == TWaitResult::wrSignaled) {
-            GoIdle();
-            Terminate();
+        if (EndedByShutdown(StopLookMilliseconds))
             break;
-        }
     }
+}
+
+bool GLAXBTthr::EndedByShutdown(std::uint32_t milliseconds)
+{
+    if (FStopEvent.WaitFor(milliseconds) != TWaitResult::wrSignaled)
+        return false;
+    GoIdle();
+    Terminate();
+    return true;
 }
 
 // A search takes seconds, which paces the attempts of the Bluetooth routes;
@@ -229,13 +235,8 @@ void GLAXBTthr::Search()
 void GLAXBTthr::PauseBeforeRetry()
 {
     for (std::uint32_t waited = 0; waited < RetryPauseMilliseconds; waited += CommandPollMilliseconds) {
-        if (FCommand.load() == TWorkerCommand::Stop)
+        if (FCommand.load() == TWorkerCommand::Stop || EndedByShutdown(CommandPollMilliseconds))
             return;
-        if (FStopEvent.WaitFor(CommandPollMilliseconds) == TWaitResult::wrSignaled) {
-            GoIdle();
-            Terminate();
-            return;
-        }
     }
 }
 

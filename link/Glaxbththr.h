@@ -63,6 +63,9 @@ private:
     void Search();
     void ConnectAndExchange();
     void PauseBeforeRetry();
+    // Waits for the shutdown's stop event; when it comes, goes idle and ends
+    // the thread's loop, and returns true.
+    bool EndedByShutdown(std::uint32_t milliseconds);
     void GoIdle();
     void SetIndicator(TColor color);
 

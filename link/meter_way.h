@@ -10,8 +10,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 struct TMeterWay {
+    TMeterWay() = default;
+    TMeterWay(IBluetoothDiscovery *discovery, IMeterRoute *route, std::optional<std::uint64_t> pinnedAddress = {},
+              std::string routeName = {})
+        : Discovery(discovery), Route(route), PinnedAddress(pinnedAddress), RouteName(std::move(routeName))
+    {
+    }
+
     // Null: the route leads to the meter without a search (TCP, serial port).
     IBluetoothDiscovery *Discovery = nullptr;
     IMeterRoute *Route = nullptr;

@@ -16,7 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using TBytes = std::vector<std::uint8_t>;
 using TClock = std::chrono::steady_clock;
 
 const TBytes RequestOnly{RequestByte};

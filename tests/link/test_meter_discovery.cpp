@@ -38,13 +38,6 @@ struct TComputer {
     TMeterLink link;
 };
 
-// The calls made since the first `from`.
-TCalls CallsSince(const TSimulatedBluetooth &platform, std::size_t from)
-{
-    const TCalls calls = platform.Calls();
-    return TCalls(calls.begin() + static_cast<std::ptrdiff_t>(std::min(from, calls.size())), calls.end());
-}
-
 struct TNameCase {
     const char *Label;
     std::u16string Name;

@@ -31,11 +31,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using TBytes = std::vector<std::uint8_t>;
 using TClock = std::chrono::steady_clock;
-
-const std::uint8_t Request[] = {RequestByte};
-const std::uint8_t Ack[] = {AckByte};
 
 // A connection to the meter, over a socket pair or over its TCP port.
 TOwnedSocket Dial(TSimulatedMeter &meter, bool viaTcp)

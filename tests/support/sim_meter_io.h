@@ -2,12 +2,19 @@
 // inspect a socket after an exchange.
 #pragma once
 
+#include "link/meter_wire.h"
 #include "platform/sockets/socket_handle.h"
 #include "platform/streams/byte_stream.h"
 
 #include <chrono>
 #include <cstdint>
 #include <vector>
+
+using TBytes = std::vector<std::uint8_t>;
+
+// The computer's two bytes of the protocol, as one-byte buffers to send.
+inline constexpr std::uint8_t Request[] = {RequestByte};
+inline constexpr std::uint8_t Ack[] = {AckByte};
 
 struct TDrained {
     std::vector<std::uint8_t> Bytes;

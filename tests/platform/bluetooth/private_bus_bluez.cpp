@@ -135,22 +135,6 @@ void TChildProcess::Stop()
     FPid = -1;
 }
 
-// --- TTemporaryFolder ------------------------------------------------------
-
-TTemporaryFolder::TTemporaryFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "bluez-bus-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr)
-        FPath = pattern;
-}
-
-TTemporaryFolder::~TTemporaryFolder()
-{
-    std::error_code ignored;  // a folder left behind in /tmp harms nothing
-    if (!FPath.empty())
-        std::filesystem::remove_all(FPath, ignored);
-}
-
 // --- TPrivateBus -----------------------------------------------------------
 
 bool CanRunBusTests(std::string &why)
@@ -189,10 +173,6 @@ std::vector<std::string> TPrivateBus::ChildEnvironment() const
 
 bool TPrivateBus::Start(std::string &error)
 {
-    if (FFolder.Path().empty()) {
-        error = "cannot make a temporary folder";
-        return false;
-    }
     const auto config = FFolder.Path() / "bus.conf";
     {
         std::string text = BusConfig;

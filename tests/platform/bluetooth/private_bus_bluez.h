@@ -4,6 +4,8 @@
 // misbehaviour) through its own connection.
 #pragma once
 
+#include "tests/support/scratch_folder.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QString>
@@ -33,19 +35,6 @@ public:
 
 private:
     pid_t FPid = -1;
-};
-
-// A temporary folder, removed with everything in it when its owner goes.
-class TTemporaryFolder {
-public:
-    TTemporaryFolder();
-    ~TTemporaryFolder();
-    TTemporaryFolder(const TTemporaryFolder &) = delete;
-    TTemporaryFolder &operator=(const TTemporaryFolder &) = delete;
-    const std::filesystem::path &Path() const { return FPath; }
-
-private:
-    std::filesystem::path FPath;
 };
 
 // True when this machine has what the bus tests need (dbus-daemon and the
@@ -89,7 +78,7 @@ private:
                       const QVariantList &arguments);
     std::vector<std::string> ChildEnvironment() const;
 
-    TTemporaryFolder FFolder;
+    TScratchFolder FFolder{"bluez-bus"};
     TChildProcess FDaemon;
     TChildProcess FBluez;
     QString FAddress;

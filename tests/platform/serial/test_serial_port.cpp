@@ -26,11 +26,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using TBytes = std::vector<std::uint8_t>;
 using TClock = std::chrono::steady_clock;
-
-const std::uint8_t Request[] = {RequestByte};
-const std::uint8_t Ack[] = {AckByte};
 
 // A descriptor a test opens beside the program's own.
 class TDescriptor {
