@@ -114,6 +114,15 @@ protected:
         ASSERT_EQ(FBus.AddDevice(adapter, address, name), QString());
     }
 
+    // BlueZ with the adapter hci0 that lists these devices (address, name), in this order.
+    void StartBluezWith(const std::vector<std::pair<const char *, const char *>> &devices)
+    {
+        ASSERT_NO_FATAL_FAILURE(StartBluez());
+        ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
+        for (const auto &[address, name] : devices)
+            ASSERT_NO_FATAL_FAILURE(Add(QStringLiteral("hci0"), QString::fromLatin1(address), QString::fromUtf8(name)));
+    }
+
     TPrivateBus FBus;
     bool FHadAddress = false;
     QByteArray FSavedAddress;
@@ -144,11 +153,8 @@ TEST_F(BluezPlatformTest, NoBusNoBluezOrNoAdapterMeansNoRadioAtOnce)
 
 TEST_F(BluezPlatformTest, OneAdapterListsItsDevicesInBluezOrderAfterAClassicDiscovery)
 {
-    ASSERT_NO_FATAL_FAILURE(StartBluez());
-    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
     // Added so that BlueZ's order differs from the order of the object paths.
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:AA:BB:CC", "Dravel-GLAX20k"));
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:11:22:33:44:55", "Phone"));
+    ASSERT_NO_FATAL_FAILURE(StartBluezWith({{"00:11:22:AA:BB:CC", "Dravel-GLAX20k"}, {"00:11:22:33:44:55", "Phone"}}));
 
     TBluezPlatform platform(ShortInquiry());
     const std::vector<std::vector<TListedDevice>> expected = {
@@ -399,10 +405,8 @@ TEST_F(BluezPlatformTest, AnAdapterThatIsSwitchedOffIsNoRadio)
 
 TEST_F(BluezPlatformTest, APinnedAddressTakesOnlyThatDeviceAmongTwoNamedAsTheMeter)
 {
-    ASSERT_NO_FATAL_FAILURE(StartBluez());
-    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "11:00:00:00:00:01", "Dravel-GLAX20k"));
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "11:00:00:00:00:02", "Dravel-GLAX20k"));
+    ASSERT_NO_FATAL_FAILURE(
+        StartBluezWith({{"11:00:00:00:00:01", "Dravel-GLAX20k"}, {"11:00:00:00:00:02", "Dravel-GLAX20k"}}));
     for (const std::uint64_t pinned : {0x110000000001ull, 0x110000000002ull}) {
         SCOPED_TRACE(pinned);
         TBluezPlatform platform(ShortInquiry());
@@ -491,11 +495,8 @@ TEST_F(BluezPlatformTest, HandlesOfOtherOriginOrClosedBeforeAreIgnored)
 
 TEST_F(BluezPlatformTest, ARadioIsNamedByItsAliasAndADeviceSaysWhetherItIsPairedOrTrusted)
 {
-    ASSERT_NO_FATAL_FAILURE(StartBluez());
-    ASSERT_EQ(FBus.AddAdapter(QStringLiteral("hci0")), QString());
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:01", "Paired"));
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:02", "Trusted"));
-    ASSERT_NO_FATAL_FAILURE(Add("hci0", "00:00:00:00:00:03", "Seen"));
+    ASSERT_NO_FATAL_FAILURE(StartBluezWith(
+        {{"00:00:00:00:00:01", "Paired"}, {"00:00:00:00:00:02", "Trusted"}, {"00:00:00:00:00:03", "Seen"}}));
     ASSERT_EQ(FBus.PairDevice(QStringLiteral("hci0"), QStringLiteral("00:00:00:00:00:01")), QString());
     ASSERT_EQ(FBus.SetProperty(QStringLiteral("/org/bluez/hci0/dev_00_00_00_00_00_02"),
                                QStringLiteral("org.bluez.Device1"), QStringLiteral("Trusted"), true),

@@ -46,6 +46,14 @@ private:
 };
 
 // The simulated meter on a pseudo-terminal, and the port opened as the program opens it.
+// A meter of the given behaviour on a pseudo-terminal.
+TMeterOptions Behaving(TMeterBehaviour behaviour)
+{
+    TMeterOptions options;
+    options.Behaviour = behaviour;
+    return options;
+}
+
 struct TServedPort {
     explicit TServedPort(TMeterOptions options = {}) : Meter(std::move(options)), Path(Meter.ServePseudoTerminal()) {}
     std::unique_ptr<IByteStream> Open(std::uint32_t baud = 9600)
@@ -62,8 +70,7 @@ struct TServedPort {
 // tests; here what the exchange itself does with the stream.
 TEST(SerialPort, CarriesTheRequestAMessageInPiecesWholeAndTheAcknowledgement)
 {
-    TMeterOptions options;
-    options.Behaviour = TMeterBehaviour::Pieces;
+    TMeterOptions options = Behaving(TMeterBehaviour::Pieces);
     options.PieceSizes = {40, 40};
     options.PieceGap = 3ms;
     TServedPort port(options);
@@ -81,9 +88,7 @@ TEST(SerialPort, CarriesTheRequestAMessageInPiecesWholeAndTheAcknowledgement)
 
 TEST(SerialPort, WaitsForASilentMeterExactlyAsLongAsAsked)
 {
-    TMeterOptions options;
-    options.Behaviour = TMeterBehaviour::Silent;
-    TServedPort port(options);
+    TServedPort port(Behaving(TMeterBehaviour::Silent));
     const std::unique_ptr<IByteStream> stream = port.Open();
     ASSERT_TRUE(stream);
     ASSERT_EQ(stream->Send(Request, 1), 1);
@@ -103,9 +108,7 @@ TEST(SerialPort, WaitsForASilentMeterExactlyAsLongAsAsked)
 
 TEST(SerialPort, DropsWhatAnEarlierCycleLeftUnread)
 {
-    TMeterOptions options;
-    options.Behaviour = TMeterBehaviour::ExtraBytes;
-    TServedPort port(options);
+    TServedPort port(Behaving(TMeterBehaviour::ExtraBytes));
     {
         const std::unique_ptr<IByteStream> first = port.Open();
         ASSERT_TRUE(first);
@@ -125,8 +128,7 @@ TEST(SerialPort, DropsWhatAnEarlierCycleLeftUnread)
 
 TEST(SerialPort, APortThatDisappearsWhileOpenFailsWithTheSystemsWords)
 {
-    TMeterOptions options;
-    options.Behaviour = TMeterBehaviour::CloseMidMessage;
+    TMeterOptions options = Behaving(TMeterBehaviour::CloseMidMessage);
     options.ShortLength = 40;
     TServedPort port(options);
     const std::unique_ptr<IByteStream> stream = port.Open();
