@@ -1,3 +1,4 @@
+// The acquisition worker GLAXBTthr: its loop of search, connection and exchange.
 #include "link/Glaxbththr.h"
 
 #include "link/parse_reading.h"
