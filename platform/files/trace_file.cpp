@@ -32,7 +32,15 @@ void TTraceFile::Write(std::string_view text)
         return;
     std::string line = TimeOfDayText(LocalNowParts());
     line += ' ';
-    line += text;
+    // One line per step, also for a system text that ends in or holds a line
+    // break (Windows' messages end in CR LF).
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;  // CR LF is one break
+        line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+    }
     line += '\n';
 
     std::string failure;

@@ -21,5 +21,9 @@ std::string SystemErrorText(unsigned long error, unsigned short language)
     const std::unique_ptr<wchar_t, TLocalFree> text(buffer);
     if (length == 0 || !text)
         return "Error " + std::to_string(error);
-    return Utf8FromWide(std::wstring_view(text.get(), length));
+    // The system's texts end in CR LF, which would break the line they are put in.
+    std::wstring_view message(text.get(), length);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.remove_suffix(1);
+    return Utf8FromWide(message);
 }

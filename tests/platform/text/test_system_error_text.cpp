@@ -38,6 +38,7 @@ TEST(SystemErrorText, KnownCodesHaveTheSystemTextUnknownOnesTheirNumber)
         if (c.Known) {
             EXPECT_NE(text.rfind("Error ", 0), 0u) << text;
             EXPECT_FALSE(WideFromUtf8(text).empty()) << "not UTF-8: " << text;
+            EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << "a line break in: " << text;
         } else {
             EXPECT_EQ(text, "Error " + std::to_string(c.Code));
         }
