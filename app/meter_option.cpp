@@ -17,11 +17,6 @@ constexpr std::string_view TcpScheme = "tcp:";
     throw ECommandLineError("--meter " + std::string(text) + ": " + why);
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 std::string BaudRateList()
 {
     std::string list;
@@ -35,7 +30,7 @@ std::string BaudRateList()
 TMeterOption ParseMeterOption(std::string_view text)
 {
     TMeterOption option;
-    if (StartsWith(text, BluetoothScheme)) {
+    if (text.starts_with(BluetoothScheme)) {
         const std::optional<std::uint64_t> address = ParseBluetoothAddress(text.substr(BluetoothScheme.size()));
         if (!address)
             Refuse(text, "a Bluetooth address is six pairs of hexadecimal digits with colons between them, "
@@ -44,7 +39,7 @@ TMeterOption ParseMeterOption(std::string_view text)
         option.BluetoothAddress = *address;
         return option;
     }
-    if (StartsWith(text, SerialScheme)) {
+    if (text.starts_with(SerialScheme)) {
         std::string_view port = text.substr(SerialScheme.size());
         const auto at = port.rfind('@');
         if (at != std::string_view::npos) {
@@ -62,7 +57,7 @@ TMeterOption ParseMeterOption(std::string_view text)
         option.SerialPort = std::string(port);
         return option;
     }
-    if (StartsWith(text, TcpScheme)) {
+    if (text.starts_with(TcpScheme)) {
         const TMeterAddressParse parsed = ParseMeterAddress(text);
         if (!parsed)
             throw ECommandLineError("--meter: " + parsed.Error);

@@ -26,12 +26,13 @@ std::string SerialPortReport(const std::vector<TSerialPortInfo> &ports)
 
 int RunScan(const TCommandLine &line, TMeterBackend &backend, std::FILE *out, std::FILE *messages)
 {
-    const bool serial = line.Meter && line.Meter->Kind == TMeterRouteKind::Serial;
+    // A meter on a serial port needs no radio: the ports come either way.
+    const std::string ports = backend.SerialPorts ? SerialPortReport(backend.SerialPorts()) : std::string();
     if (backend.Discovery == nullptr) {
+        const bool serial = line.Meter && line.Meter->Kind == TMeterRouteKind::Serial;
         const char *through = serial ? "  the meter, through a serial port: no radio to search\n"
                                      : "  the meter, through a serial-to-network bridge: no radio to search\n";
-        WriteOutput(out, line.MeterAddress + through + (serial ? SerialPortReport(backend.SerialPorts()) : ""),
-                    TTextEncoding::Utf8);
+        WriteOutput(out, line.MeterAddress + through + (serial ? ports : std::string()), TTextEncoding::Utf8);
         return ScanMeterListed;
     }
     const std::string sought = backend.PinnedAddress ? "the device at " + BluetoothAddressText(*backend.PinnedAddress)
@@ -39,8 +40,6 @@ int RunScan(const TCommandLine &line, TMeterBackend &backend, std::FILE *out, st
     WriteOutput(out, "Searching every radio for " + sought + " as acquisition does (about 4 s per radio) ...\n",
                 TTextEncoding::Utf8);
     const TScanResult scan = ScanRadios(*backend.Discovery);
-    // A meter on a serial port needs no radio: the ports come either way.
-    const std::string ports = backend.SerialPorts ? SerialPortReport(backend.SerialPorts()) : std::string();
     if (scan.Radios.empty()) {
         WriteOutput(out, ports, TTextEncoding::Utf8);
         WriteOutput(messages, "BT module not enabled or not installed\n", TTextEncoding::Utf8);

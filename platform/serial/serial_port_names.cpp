@@ -35,16 +35,11 @@ std::optional<std::uint64_t> AddressOfDigits(std::string_view text)
     return address;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix)
-{
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 } // namespace
 
 std::string WindowsPortPath(std::string_view port)
 {
-    if (StartsWith(port, "\\\\.\\") || StartsWith(port, "\\\\?\\"))
+    if (port.starts_with("\\\\.\\") || port.starts_with("\\\\?\\"))
         return std::string(port);
     return "\\\\.\\" + std::string(port);
 }

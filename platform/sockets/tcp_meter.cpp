@@ -75,12 +75,6 @@ TMeterAddressParse ParseMeterAddress(std::string_view text)
     return result;
 }
 
-std::string TcpMeterRouteName(const TTcpMeterAddress &address)
-{
-    const bool ipv6 = address.Host.find(':') != std::string::npos;
-    return "tcp:" + (ipv6 ? "[" + address.Host + "]" : address.Host) + ":" + std::to_string(address.Port);
-}
-
 TTcpMeterRoute::TTcpMeterRoute(TTcpMeterAddress address, std::chrono::milliseconds connectTimeout)
     : FAddress(std::move(address)), FConnectTimeout(connectTimeout)
 {
@@ -93,7 +87,10 @@ TStreamOpening TTcpMeterRoute::Open(std::uint64_t)
         return {nullptr, "the sockets did not start: " + TcpSocket::ErrorText(started)};
     // The name is resolved again for every link, so that a moved host is followed.
     TcpSocket::TAddress target;
-    const bool resolved = TcpSocket::Resolve(FAddress.Host, FAddress.Port, target);
+    if (!TcpSocket::Resolve(FAddress.Host, FAddress.Port, target)) {
+        TcpSocket::Cleanup();
+        return {nullptr, "the host name \"" + FAddress.Host + "\" does not resolve"};
+    }
     const TSocketHandle socket = TcpSocket::Open(target);
     if (socket == InvalidSocket) {
         const std::string why = "no socket: " + TcpSocket::ErrorText(TcpSocket::LastError());
@@ -106,8 +103,6 @@ TStreamOpening TTcpMeterRoute::Open(std::uint64_t)
         TcpSocket::Cleanup();
     });
     TcpSocket::SetReuseAddress(socket);
-    if (!resolved)
-        return {nullptr, "the host name \"" + FAddress.Host + "\" does not resolve"};
     TcpSocket::TFailure failure;
     if (TcpSocket::Connect(socket, target, FConnectTimeout, &failure) != 0) {
         return {nullptr, failure.TimedOut ? "no connection within " + std::to_string(FConnectTimeout.count()) + " ms"

@@ -28,9 +28,6 @@ struct TMeterAddressParse {
 // ("tcp:[::1]:5000"), PORT 1 to 65535 in decimal.
 TMeterAddressParse ParseMeterAddress(std::string_view text);
 
-// "tcp:HOST:PORT" again, for the trace (an IPv6 host in brackets).
-std::string TcpMeterRouteName(const TTcpMeterAddress &address);
-
 // The link: a TCP connection to HOST:PORT; there is nothing to discover.
 class TTcpMeterRoute : public IMeterRoute {
 public:
