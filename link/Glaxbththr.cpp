@@ -4,6 +4,7 @@
 #include "link/parse_reading.h"
 #include "platform/threads/synchronize.h"
 
+#include <algorithm>
 #include <chrono>
 
 GLAXBTthr *BTthr = nullptr;
@@ -67,19 +68,27 @@ bool GLAXBTthr::IsActive() const
     return FState.load() != TRunState::Idle;
 }
 
-void GLAXBTthr::Shutdown()
+bool GLAXBTthr::Shutdown(std::optional<std::chrono::steady_clock::time_point> deadline)
 {
     FStopEvent.SetEvent();
-    if (Started()) {
-        // The worker may be blocked in a hand-off (the grey indicator after the
-        // stop event, say): keep running them until the thread has ended. The
-        // thread's end wakes the wait too, so no slice is waited out in vain.
-        while (!Finished()) {
-            if (FSynchronizer.WaitForPending(ShutdownSlice))
-                FSynchronizer.CheckSynchronize();
+    if (!Started())
+        return true;
+    // The worker may be blocked in a hand-off (the grey indicator after the
+    // stop event, say): keep running them until the thread has ended. The
+    // thread's end wakes the wait too, so no slice is waited out in vain.
+    while (!Finished()) {
+        std::chrono::milliseconds slice = ShutdownSlice;
+        if (deadline) {
+            const auto left = *deadline - std::chrono::steady_clock::now();
+            if (left <= left.zero())
+                return false;
+            slice = std::min(slice, std::chrono::ceil<std::chrono::milliseconds>(left));
         }
-        WaitFor();
+        if (FSynchronizer.WaitForPending(slice))
+            FSynchronizer.CheckSynchronize();
     }
+    WaitFor();
+    return true;
 }
 
 void GLAXBTthr::HandOff(void (GLAXBTthr::*step)())

@@ -11,7 +11,9 @@
 #include "platform/threads/thread.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 class TSynchronizer;
 
@@ -43,7 +45,10 @@ public:
     std::uint64_t CommandChecks() const { return FCommandChecks.load(); }
     // Interface thread: sets the stop event and waits for the thread's end,
     // running hand-offs meanwhile. The owner destroys the object afterwards.
-    void Shutdown();
+    // With a deadline the wait ends then at the latest, and false says that
+    // the thread still runs (in a search or a connection that the system does
+    // not let go of): the object must then live as long as the process.
+    bool Shutdown(std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
 protected:
     void Execute() override;

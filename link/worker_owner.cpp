@@ -23,12 +23,25 @@ void TWorkerOwner::Start(IWorkerHost &host, const TMeterWay &way, TSynchronizer 
 
 void TWorkerOwner::Shutdown()
 {
+    End(std::nullopt);
+}
+
+bool TWorkerOwner::ShutdownBy(std::chrono::steady_clock::time_point deadline)
+{
+    return End(deadline);
+}
+
+bool TWorkerOwner::End(std::optional<std::chrono::steady_clock::time_point> deadline)
+{
     // Taken out first: a hand-off that the wait below runs may end the worker
     // too (a close that comes while it waits), and must find nothing to end.
-    const std::unique_ptr<GLAXBTthr> worker = std::move(FWorker);
+    std::unique_ptr<GLAXBTthr> worker = std::move(FWorker);
     if (worker == nullptr)
-        return;
-    worker->Shutdown();
+        return true;
+    const bool ended = worker->Shutdown(deadline);
     if (BTthr == worker.get())
         BTthr = nullptr;
+    if (!ended)
+        (void)worker.release();  // its thread may still use it until the process ends
+    return ended;
 }

@@ -6,7 +6,9 @@
 
 #include "link/Glaxbththr.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 class TWorkerOwner {
 public:
@@ -29,10 +31,18 @@ public:
     // and BTthr is empty. Does nothing when there is no worker, also when called
     // again from a hand-off that the wait runs.
     void Shutdown();
+    // As Shutdown, waiting only until `deadline`. False when the worker's thread
+    // still runs then: the worker is let go (BTthr is empty, the object never
+    // freed), and the caller must end the process with EndProcessNow without
+    // returning to anything the worker uses (the host, the synchronizer, the
+    // way to the meter).
+    bool ShutdownBy(std::chrono::steady_clock::time_point deadline);
 
     // The worker, or null before Start and after Shutdown.
     GLAXBTthr *Worker() const { return FWorker.get(); }
 
 private:
+    bool End(std::optional<std::chrono::steady_clock::time_point> deadline);
+
     std::unique_ptr<GLAXBTthr> FWorker;
 };

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -99,6 +101,43 @@ TEST(WorkerOwner, ASecondWorkerIsRefusedAndTheFirstRunsOn)
     ui.Run([&] { first.Shutdown(); });
     EXPECT_EQ(BTthr, nullptr);
     ExpectSoundUse(platform);
+}
+
+// A shutdown with a deadline waits for a worker that ends, and lets go of one
+// held in a search the system does not end (here: held until the test says).
+TEST(WorkerOwner, AShutdownWithADeadlineLetsGoOfAWorkerThatDoesNotEndInTime)
+{
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held in a search" : "searching");
+        TSimulatedBluetooth platform = SearchWithoutEnd();
+        platform.SetHold(held);
+        TTestInterfaceThread ui;
+        TWorkerTestHost host{ui};
+        TWorkerOwner owner;
+        ui.Run([&] {
+            owner.Start(host, TMeterWay{&platform, &platform}, ui.Synchronizer());
+            BTthr->RequestStart();
+        });
+        ASSERT_TRUE(platform.WaitForDiscoveries(1));
+        GLAXBTthr *worker = owner.Worker();
+        bool ended = false;
+        const auto before = std::chrono::steady_clock::now();
+        ui.Run([&] { ended = owner.ShutdownBy(std::chrono::steady_clock::now() + 300ms); });
+        const auto waited = std::chrono::steady_clock::now() - before;
+        EXPECT_EQ(ended, !held);
+        EXPECT_EQ(owner.Worker(), nullptr);
+        EXPECT_EQ(BTthr, nullptr);
+        if (held) {
+            EXPECT_GE(waited, 300ms);
+            EXPECT_LT(waited, 3s) << "the deadline was not kept";
+            // Let go, the worker ends on its own; the test frees it, as the
+            // process's end would.
+            const std::unique_ptr<GLAXBTthr> abandoned(worker);
+            platform.SetHold(false);
+            ui.Run([&] { EXPECT_TRUE(abandoned->Shutdown()); });
+        }
+        ExpectSoundUse(platform);
+    }
 }
 
 }  // namespace
