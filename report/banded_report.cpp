@@ -1,11 +1,12 @@
 #include "report/banded_report.h"
 
 #include "platform/text/date_time_format.h"
-#include "report/atomic_file_device.h"
 #include "report/report_preparation.h"
 #include "report/report_print_ui.h"
 #include "report/report_renderer.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPageLayout>
@@ -13,6 +14,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -99,25 +101,35 @@ void TBandedReport::Print(QWidget *parent)
     RenderPreparedPages(printer, FPreparedPages, first, last);
 }
 
-void TBandedReport::ExportPdf(const std::string &path, TReplace replace)
+bool TBandedReport::ExportPdf(const std::string &path, TReplace replace, const std::function<bool()> &mayWrite)
 {
     RequireGuiApplication();
+    {
+        TAtomicFile probe;  // a name that cannot be written is refused before the drawing
+        probe.Open(path, replace);
+    }
     if (FPreparedPages.empty())
         PrepareReport(true);
 
-    // The PDF writer ignores failed writes and would leave a cut file for a
-    // whole one; every write goes through the atomic file, which checks it,
-    // and the file takes its name only when it is whole and on the disk.
-    TAtomicFile file;
-    file.Open(path, replace);
-    TAtomicFileDevice device(file);
+    // Drawn in memory: no file exists until the report is whole, also when
+    // the process is ended in the middle of the drawing. The PDF writer
+    // ignores failed writes; the atomic file checks its one write, and the
+    // file takes its name only when it is whole and on the disk.
+    QByteArray pdf;
     {
-        QPdfWriter writer(&device);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setTitle(QString::fromStdString(ReportName));
         writer.setCreator(QCoreApplication::applicationName());
         writer.setPageLayout(PaperLayout(FPreparedPages.front()));
         RenderPreparedPages(writer, FPreparedPages, 0, FPreparedPages.size() - 1);
     }
-    device.ThrowIfFailed();
+    if (mayWrite && !mayWrite())
+        return false;
+    TAtomicFile file;
+    file.Open(path, replace);
+    file.Write(std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())));
     file.Commit();
+    return true;
 }

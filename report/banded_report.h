@@ -57,8 +57,11 @@ public:
     // Writes the prepared pages (preparing first when there are none) as a PDF
     // file. The file takes its name only when it is whole and on the disk; an
     // existing file is replaced then, or with TReplace::Never refused at once.
+    // The pages are drawn first; `mayWrite`, asked then, can still decline (a
+    // run out of time), and nothing is written: returns whether the file was.
     // Throws EFileError (platform/files/atomic_file.h) with the operator's message.
-    void ExportPdf(const std::string &path, TReplace replace = TReplace::Existing);
+    bool ExportPdf(const std::string &path, TReplace replace = TReplace::Existing,
+                   const std::function<bool()> &mayWrite = nullptr);
 
 private:
     std::vector<TPreparedPage> FPreparedPages;

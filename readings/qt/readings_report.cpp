@@ -171,9 +171,9 @@ void TReadingsReport::frxUserDataSet1NewGetValue(const std::string &varName, TRe
     frxUserDataSet1GetValue(varName, value);
 }
 
-void WriteReportPdf(const TReadingsTable &table, const std::string &path)
+bool WriteReportPdf(const TReadingsTable &table, const std::string &path, const std::function<bool()> &mayWrite)
 {
     TReadingsReport report(table);
     report.frxReport1.PrepareReport(true);
-    report.frxReport1.ExportPdf(path, TReplace::Never);
+    return report.frxReport1.ExportPdf(path, TReplace::Never, mayWrite);
 }

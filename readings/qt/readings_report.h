@@ -7,6 +7,7 @@
 #include "report/report_data_set.h"
 #include "readings/readings_table.h"
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -41,6 +42,9 @@ private:
 
 // The report of the table as a new PDF file (for unattended runs): written
 // beside its place and named only when whole; a file that has the name already
-// is never touched. Needs a QGuiApplication; throws EFileError
-// (platform/files/atomic_file.h) when the file cannot be written.
-void WriteReportPdf(const TReadingsTable &table, const std::string &path);
+// is never touched. `mayWrite`, asked once the pages are drawn, can still
+// decline: nothing is written then, and the result is false. Needs a
+// QGuiApplication; throws EFileError (platform/files/atomic_file.h) when the
+// file cannot be written.
+bool WriteReportPdf(const TReadingsTable &table, const std::string &path,
+                    const std::function<bool()> &mayWrite = nullptr);
