@@ -3,8 +3,11 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/stop_budget.h"
 #include "app/window_font.h"
 #include "link/Glaxbththr.h"
+#include "platform/ending/process_end.h"
+#include "platform/ending/session_end.h"
 #include "platform/text/date_time.h"
 #include "platform/text/regional_settings.h"
 #include "readings/csv_writer.h"
@@ -136,6 +139,15 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
 void TForm4::ShutdownWorker()
 {
     FWorker.Shutdown();
+}
+
+void TForm4::EndWorkerAsSessionEnds()
+{
+    if (FWorker.Worker() == nullptr)
+        return;
+    const TSessionEndHold hold(reinterpret_cast<void *>(winId()));
+    if (!FWorker.ShutdownBy(std::chrono::steady_clock::now() + WorkerEndBudget))
+        EndProcessNow(0);  // the worker still uses the window and the synchronizer
 }
 
 void TForm4::FormCreate()

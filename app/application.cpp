@@ -115,6 +115,10 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         // main() has checked the command line already; here it gives the journal's place.
         TForm4 form4(args, form12, synchronizer, backend.Way(), JournalOptionsOf(ParseCommandLine(args)));
         const TCloseOnSignals closeOnSignals(form4);
+        // Emitted also when Windows ends the session, which ends the process
+        // as soon as the emission returns.
+        QObject::connect(&application, &QCoreApplication::aboutToQuit, &form4,
+                         [&form4] { form4.EndWorkerAsSessionEnds(); });
         form4.show();
         application.exec();
         // A quit that did not come through the main window's close still ends

@@ -16,6 +16,15 @@ long ParseCount(const std::string &text)
     return static_cast<long>(*count);
 }
 
+// Up to ten minutes: long enough for any search a computer makes.
+long ParseSearchMilliseconds(const std::string &text)
+{
+    const auto milliseconds = WholeNumber(text, 1, 600000);
+    if (!milliseconds)
+        throw ECommandLineError("--sim-search-ms needs a whole number from 1 to 600000, not \"" + text + "\"");
+    return static_cast<long>(*milliseconds);
+}
+
 // The options that are switches, and those whose value is a file or folder.
 struct TFlagOption {
     const char *Name;
@@ -67,12 +76,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
             result.Meter = ParseMeterOption(result.MeterAddress);
         } else if (name == "--count") {
             result.Count = ParseCount(reader.Value());
+        } else if (name == "--sim-search-ms") {
+            result.SimSearchMilliseconds = ParseSearchMilliseconds(reader.Value());
         } else {
             throw ECommandLineError("unknown option " + name + " (see --help)");
         }
     }
 
-    if (!result.SimMessagesPath.empty() || result.SimulateNoRadio)
+    if (!result.SimMessagesPath.empty() || result.SimulateNoRadio || result.SimSearchMilliseconds)
         result.Simulate = true;
     if (result.Scan) {
         // The scan looks for radios and devices, no more: what it would not
@@ -83,6 +94,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
         result.ClbMode = scan.ClbMode;
         result.Simulate = scan.Simulate;
         result.SimulateNoRadio = scan.SimulateNoRadio;
+        result.SimSearchMilliseconds = scan.SimSearchMilliseconds;
         result.MeterAddress = scan.MeterAddress;
         result.Meter = scan.Meter;
         result.TracePath = scan.TracePath;
@@ -128,6 +140,8 @@ std::string CommandLineHelp()
            std::to_string(ReadingMessageSize) + "-byte records,\n"
            "                        one per connection, once through the file (implies --simulate)\n"
            "  --sim-no-radio        simulate a computer without a Bluetooth radio (implies --simulate)\n"
+           "  --sim-search-ms N     each simulated radio's search takes N ms, as a computer's own\n"
+           "                        (3840 on Windows) does (implies --simulate)\n"
            "  --meter bt:AA:BB:CC:DD:EE:FF\n"
            "                        take the Bluetooth device at this address, whatever its name\n"
            "  --meter serial:PORT[@BAUD]\n"

@@ -17,6 +17,7 @@ struct TCommandLine {
     bool Simulate = false;         // --simulate: the simulated radio and meter
     std::string SimMessagesPath;   // --sim-messages FILE: raw reading messages to serve
     bool SimulateNoRadio = false;  // --sim-no-radio: a simulated computer without a radio
+    std::optional<long> SimSearchMilliseconds;  // --sim-search-ms N: each simulated radio's search
     std::string MeterAddress;      // --meter as given: bt:..., serial:..., tcp:...
     std::optional<TMeterOption> Meter;  // --meter as understood
     bool Headless = false;         // --headless

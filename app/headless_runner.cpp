@@ -1,8 +1,10 @@
 #include "app/headless_runner.h"
 
 #include "app/console_output.h"
+#include "app/headless_stop.h"
 
 #include "link/worker_owner.h"
+#include "platform/ending/process_end.h"
 #include "platform/text/date_time.h"
 #include "platform/files/durable_append_file.h"
 #include "platform/text/regional_settings.h"
@@ -14,75 +16,14 @@
 #include "readings/reading_row.h"
 #include "readings/session_journal.h"
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 namespace {
-
-volatile std::sig_atomic_t StopSignalled = 0;
-
-extern "C" void OnStopSignal(int)
-{
-    StopSignalled = 1;
-}
-
-#if defined(_WIN32)
-// Set once the run has ended in order, so a console that is being closed can
-// wait for it. One for the process, reset by each run.
-const HANDLE RunEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-
-// Ctrl+C, Ctrl+Break, the console's close box, logoff and shutdown all end the
-// run in order. Windows ends the process as soon as the handler returns from a
-// close, logoff or shutdown (and after about five seconds anyway), so for those
-// the handler waits until the reading under way is in and the worker has ended.
-BOOL WINAPI OnConsoleControl(DWORD event)
-{
-    StopSignalled = 1;
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-        WaitForSingleObject(RunEnded, 4500);
-    return TRUE;
-}
-#endif
-
-// Installs the stop handlers for the run and puts the old ones back after it.
-class TStopSignals {
-public:
-    TStopSignals()
-    {
-        StopSignalled = 0;
-        FOldInterrupt = std::signal(SIGINT, OnStopSignal);
-        FOldTerminate = std::signal(SIGTERM, OnStopSignal);
-#if defined(_WIN32)
-        ResetEvent(RunEnded);
-        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-#endif
-    }
-    ~TStopSignals()
-    {
-#if defined(_WIN32)
-        SetEvent(RunEnded);
-        SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-#endif
-        std::signal(SIGINT, FOldInterrupt);
-        std::signal(SIGTERM, FOldTerminate);
-    }
-    TStopSignals(const TStopSignals &) = delete;
-    TStopSignals &operator=(const TStopSignals &) = delete;
-
-private:
-    void (*FOldInterrupt)(int);
-    void (*FOldTerminate)(int);
-};
 
 void Report(std::FILE *messages, const std::string &text)
 {
@@ -215,6 +156,35 @@ std::optional<std::string> OpenOutputFiles(const TCommandLine &line, const std::
     return failure;
 }
 
+// What the run ends with once its worker has ended: the report, the status.
+int FinishRun(const TCommandLine &line, const THeadlessHost &host, const THeadlessStop &stop, std::FILE *messages)
+{
+    if (host.NoRadio()) {
+        Report(messages, "BT module not enabled or not installed");
+        return HeadlessNoRadio;
+    }
+    if (host.FileError()) {
+        Report(messages, "meter-readout: " + *host.FileError());
+        return HeadlessFileFailed;
+    }
+    if (line.ReportPdfPath.empty())
+        return HeadlessDone;
+    // When the system ends the process soon after the stop, a report that is
+    // not drawn in time is not written at all, never cut short.
+    const auto inTime = [&stop] {
+        const auto stoppedAt = stop.RequestedAt();
+        return !stoppedAt || !stop.Enforced() || std::chrono::steady_clock::now() < *stoppedAt + ReportWriteBudget;
+    };
+    try {
+        if (WriteReportPdf(host.Table(), line.ReportPdfPath, inTime))
+            return HeadlessDone;
+        Report(messages, "meter-readout: --report-pdf: not written: the run was ended before the report was ready");
+    } catch (const std::runtime_error &error) {
+        Report(messages, std::string("meter-readout: --report-pdf: ") + error.what());
+    }
+    return HeadlessFileFailed;
+}
+
 } // namespace
 
 int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages)
@@ -228,7 +198,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     }
     host.UseCsv(csv.get());
 
-    TStopSignals signals;
+    THeadlessStop stop;
     TWorkerOwner worker;
     try {
         worker.Start(host, backend.Way(), synchronizer);
@@ -237,27 +207,19 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
         return HeadlessFileFailed;
     }
     BTthr->RequestStart();
-    while (!StopSignalled && !host.Finished()) {
+    while (!stop.RequestedAt() && !host.Finished()) {
         synchronizer.WaitForPending(std::chrono::milliseconds(50));
         synchronizer.CheckSynchronize();
     }
-    worker.Shutdown();
-
-    if (host.NoRadio()) {
-        Report(messages, "BT module not enabled or not installed");
-        return HeadlessNoRadio;
-    }
-    if (host.FileError()) {
-        Report(messages, "meter-readout: " + *host.FileError());
-        return HeadlessFileFailed;
-    }
-    if (!line.ReportPdfPath.empty()) {
-        try {
-            WriteReportPdf(host.Table(), line.ReportPdfPath);
-        } catch (const std::runtime_error &error) {
-            Report(messages, std::string("meter-readout: --report-pdf: ") + error.what());
-            return HeadlessFileFailed;
-        }
-    }
-    return HeadlessDone;
+    // A stop does not wait for a search or a connection that the system does
+    // not let go of; the files are whole whenever the worker is not in a hand-off.
+    bool workerEnded = true;
+    if (const auto stoppedAt = stop.RequestedAt())
+        workerEnded = worker.ShutdownBy(*stoppedAt + WorkerEndBudget);
+    else
+        worker.Shutdown();
+    const int status = FinishRun(line, host, stop, messages);
+    if (!workerEnded)
+        EndProcessNow(status);  // the worker still uses the host, the way and the synchronizer
+    return status;
 }

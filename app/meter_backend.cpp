@@ -63,7 +63,9 @@ TMeterBackend MakeMeterBackend(const TCommandLine &line)
         backend.Meter = std::make_unique<TSimulatedMeter>(options);
         TSimulatedRadios radios = line.SimulateNoRadio ? TSimulatedBluetooth::NoRadio()
                                                        : TSimulatedBluetooth::MeterOnSecondRadio(MeterDeviceNameView);
-        auto computer = std::make_shared<TSimulatedBluetooth>(std::move(radios), *backend.Meter);
+        auto computer = std::make_shared<TSimulatedBluetooth>(
+            std::move(radios), *backend.Meter,
+            std::chrono::milliseconds(line.SimSearchMilliseconds.value_or(TSimulatedBluetooth::DefaultInquiry.count())));
         computer->KeepRecords(false);  // a demo may run for days
         UseForBoth(backend, std::move(computer));
         backend.Description = line.SimulateNoRadio ? "a simulated computer without a radio" : "the simulated computer";

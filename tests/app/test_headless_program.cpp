@@ -24,9 +24,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #ifndef _WIN32
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -169,6 +176,100 @@ TEST(HeadlessProgram, StopSignalMidRunLeavesACompleteFile)
         EXPECT_TRUE(lines[i].endsWith("\r\n")) << "line " << i << " is cut short";
     for (std::size_t i = 1; i < lines.size(); ++i)
         EXPECT_TRUE(lines[i].startsWith(QByteArray::number(static_cast<qulonglong>(i)))) << lines[i].toStdString();
+}
+
+#if !defined(_WIN32)
+// A loopback listener whose queue is full: a connection to it is neither made
+// nor refused, as with a meter that never answers.
+class TFullListener {
+public:
+    TFullListener()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        FListener = socket(AF_INET, SOCK_STREAM, 0);
+        socklen_t length = sizeof(address);
+        if (FListener < 0 || bind(FListener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            listen(FListener, 0) != 0 || getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return;
+        Port = ntohs(address.sin_port);
+        // Connections nobody accepts, until one is no longer taken into the queue.
+        for (int i = 0; i < 8; ++i) {
+            const int filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            connect(filler, reinterpret_cast<sockaddr *>(&address), length);
+            FFillers.push_back(filler);
+        }
+    }
+    ~TFullListener()
+    {
+        for (const int filler : FFillers)
+            close(filler);
+        if (FListener >= 0)
+            close(FListener);
+    }
+    TFullListener(const TFullListener &) = delete;
+    TFullListener &operator=(const TFullListener &) = delete;
+
+    std::uint16_t Port = 0;
+
+private:
+    int FListener = -1;
+    std::vector<int> FFillers;
+};
+#endif
+
+// However the stop finds the run, held in a search or in a connection that is
+// never answered, the run ends within 4.5 s, as Windows demands of a console
+// program, with its files whole.
+TEST(HeadlessProgram, StopEndsTheRunWithinFourAndAHalfSecondsInEveryState)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "a test cannot send a console's Ctrl+C to a child that shares no console with it";
+#else
+    TFullListener listener;
+    ASSERT_NE(listener.Port, 0) << std::strerror(errno);
+    const struct {
+        const char *State;
+        QStringList Args;
+        const char *Waymark;  // in the trace once the state is reached; empty: a moment after the start
+        int Signal;
+    } cases[] = {
+        {"held in a search", {"--sim-search-ms", "600000"}, "", SIGINT},
+        {"a connection never answered", {"--meter", QString("tcp:127.0.0.1:%1").arg(listener.Port)}, "connecting to",
+         SIGTERM},
+    };
+    for (const auto &stop : cases) {
+        SCOPED_TRACE(stop.State);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString csvPath = dir.filePath("run.csv");
+        const QString tracePath = dir.filePath("trace.txt");
+        QProcess process;
+        StartProgram(process, QStringList{"--headless", "--csv", csvPath, "--report-pdf", dir.filePath("r.pdf"),
+                                          "--trace", tracePath} + stop.Args);
+        ASSERT_TRUE(process.waitForStarted());
+        if (*stop.Waymark) {
+            ASSERT_TRUE(WaitUntil([&] { return ReadAll(tracePath).contains(stop.Waymark); }, std::chrono::seconds(30)))
+                << "no \"" << stop.Waymark << "\" in the trace: " << ReadAll(tracePath).toStdString();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_EQ(process.state(), QProcess::Running) << process.readAllStandardError().toStdString();
+        QElapsedTimer sinceStop;
+        sinceStop.start();
+        ASSERT_EQ(::kill(static_cast<pid_t>(process.processId()), stop.Signal), 0);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_LT(sinceStop.elapsed(), 4500);
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        const std::vector<QByteArray> lines = Lines(ReadAll(csvPath));
+        ASSERT_EQ(lines.size(), 1u) << "the header alone";
+        EXPECT_TRUE(lines[0].startsWith("   No.") && lines[0].endsWith("\r\n")) << lines[0].toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                  (QStringList{"r.pdf", "run.csv", "trace.txt"}))
+            << "a report, and no temporary file";
+    }
+#endif
 }
 
 struct TBadCase {
