@@ -210,14 +210,49 @@ TEST(OptionReader, AWholeNumberIsDecimalDigitsAloneWithinItsBounds)
     EXPECT_EQ(WholeNumber("0", 1, 10), none) << "below the lower bound";
 }
 
-TEST(CommandLine, SplitsAsThePlatformDoes)
+// Command lines and how Windows splits them.
+struct TSplitCase {
+    const char *Line;
+    const char *Program;
+    std::vector<std::string> Arguments;
+};
+const TSplitCase SplitCases[] = {
+    {"prog clb  x", "prog", {"clb", "x"}},
+    {"prog\ta\t\t\"b\tc\" ", "prog", {"a", "b\tc"}},
+    {R"("C:\My Files\prog.exe" "clb")", R"(C:\My Files\prog.exe)", {"clb"}},
+    // The program's name: backslashes and inner quotes kept, a leading
+    // quote closed by the next one even without a space.
+    {R"(C:\a"b c"d e)", R"(C:\a"b)", {"cd e"}},
+    {R"("C:\x\"a1 a2)", R"(C:\x\)", {"a1", "a2"}},
+    {R"("two"" a )", "two", {" a "}},
+    {R"( "a"b c)", "", {"ab", "c"}},
+    {"   ", "", {}},
+    {"", "", {}},
+    // Backslashes: literal unless a quote follows.
+    {R"(p a\b c\\d e\)", "p", {R"(a\b)", R"(c\\d)", R"(e\)"}},
+    {R"(p \"a \\"b c" \\\"d \\\\"e f")", "p", {R"("a)", R"(\b c)", R"(\"d)", R"(\\e f)"}},
+    {R"(p "C:\Data\\" x)", "p", {R"(C:\Data\)", "x"}},
+    {R"(p "C:\Data\" x)", "p", {R"(C:\Data" x)"}},
+    // Quotes: grouping in the middle of a word, runs of them, unclosed.
+    {R"(p c"l"b "a b"c)", "p", {"clb", "a bc"}},
+    {R"(p "a""b c" d)", "p", {R"(a"b)", "c d"}},
+    {R"(p a"""b "x""" y")", "p", {R"(a"b)", R"(x" y)"}},
+    {R"(p "unclosed a)", "p", {"unclosed a"}},
+    // Empty arguments.
+    {R"(p "" x "")", "p", {"", "x", ""}},
+    {R"(p x ")", "p", {"x", ""}},
+    // UTF-8 passes through whole.
+    {"\"C:\\Mesures ü\\p.exe\" \"Łódź °C\" Ω", "C:\\Mesures ü\\p.exe", {"Łódź °C", "Ω"}},
+};
+
+TEST(CommandLine, SplitsAsWindowsDoes)
 {
-    EXPECT_EQ(SplitCommandLine("prog clb  x"), (std::vector<std::string>{"prog", "clb", "x"}));
-    EXPECT_EQ(SplitCommandLine("\"C:\\My Files\\prog.exe\" \"clb\""),
-              (std::vector<std::string>{"C:\\My Files\\prog.exe", "clb"}));
-    EXPECT_EQ(SplitCommandLine("prog c\"l\"b\ttab"), (std::vector<std::string>{"prog", "clb", "tab"}));
-    EXPECT_EQ(SplitCommandLine("prog \"\""), (std::vector<std::string>{"prog", ""}));
-    EXPECT_TRUE(SplitCommandLine("   ").empty());
+    for (const TSplitCase &c : SplitCases) {
+        SCOPED_TRACE(c.Line);
+        const TSplitCommandLine split = SplitCommandLine(c.Line);
+        EXPECT_EQ(split.Program, c.Program);
+        EXPECT_EQ(split.Arguments, c.Arguments);
+    }
 }
 
 } // namespace
