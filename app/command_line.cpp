@@ -219,3 +219,31 @@ TSplitCommandLine SplitCommandLine(const std::string &commandLine)
         split.Arguments.push_back(std::move(arg));
     return split;
 }
+
+std::string QuoteCommandLineArgument(const std::string &argument)
+{
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+        return argument;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        quoted += c;
+        backslashes = 0;
+    }
+    quoted.append(2 * backslashes, '\\');  // before the closing quote
+    return quoted + '"';
+}
+
+std::string JoinCommandLine(const std::string &program, const std::vector<std::string> &arguments)
+{
+    std::string line = '"' + program + '"';
+    for (const std::string &argument : arguments)
+        line += ' ' + QuoteCommandLineArgument(argument);
+    return line;
+}

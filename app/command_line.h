@@ -82,3 +82,12 @@ struct TSplitCommandLine {
 };
 
 TSplitCommandLine SplitCommandLine(const std::string &commandLine);
+
+// The argument as SplitCommandLine gives it back: as it is when it is not
+// empty and holds no space, tab or quote; otherwise in quotes, each quote
+// escaped and the backslashes before a quote or the closing quote doubled.
+std::string QuoteCommandLineArgument(const std::string &argument);
+
+// A command line that SplitCommandLine gives back as program and arguments.
+// The program goes in quotes, so it must hold none (no Windows path does).
+std::string JoinCommandLine(const std::string &program, const std::vector<std::string> &arguments);

@@ -255,4 +255,41 @@ TEST(CommandLine, SplitsAsWindowsDoes)
     }
 }
 
+// Arguments and how they are written on a command line.
+const struct {
+    std::string Argument;
+    std::string Quoted;
+} QuoteCases[] = {
+    {"--csv", "--csv"},
+    {R"(C:\Data\x.csv)", R"(C:\Data\x.csv)"},
+    {R"(C:\Data\)", R"(C:\Data\)"},
+    {"", R"("")"},
+    {"a b", R"("a b")"},
+    {"a\tb", "\"a\tb\""},
+    {R"(C:\My Data\)", R"("C:\My Data\\")"},
+    {R"(C:\My Data\\)", R"("C:\My Data\\\\")"},
+    {R"(a"b)", R"("a\"b")"},
+    {R"(a\"b)", R"("a\\\"b")"},
+    {R"(a\\b c)", R"("a\\b c")"},
+    {R"(")", R"("\"")"},
+    {R"(""")", R"("\"\"\"")"},
+    {"Łódź °C", "\"Łódź °C\""},
+};
+
+TEST(CommandLine, QuotesAnArgumentSoThatTheSplitGivesItBack)
+{
+    std::vector<std::string> all;
+    for (const auto &c : QuoteCases) {
+        SCOPED_TRACE(c.Argument);
+        EXPECT_EQ(QuoteCommandLineArgument(c.Argument), c.Quoted);
+        EXPECT_EQ(SplitCommandLine("p " + c.Quoted).Arguments, std::vector<std::string>{c.Argument});
+        all.push_back(c.Argument);
+    }
+    for (const std::string program : {R"(C:\Program Files\Mesures ü\meter-readout.exe)", ""}) {
+        const TSplitCommandLine split = SplitCommandLine(JoinCommandLine(program, all));
+        EXPECT_EQ(split.Program, program);
+        EXPECT_EQ(split.Arguments, all);
+    }
+}
+
 } // namespace
