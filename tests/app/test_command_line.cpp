@@ -6,6 +6,15 @@
 #include <optional>
 #include <string>
 
+#ifdef _WIN32
+#include "platform/text/wide_text_win32.h"
+
+#include <memory>
+
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
 // Test names from the arguments, so a failure names its case.
@@ -210,6 +219,31 @@ TEST(OptionReader, AWholeNumberIsDecimalDigitsAloneWithinItsBounds)
     EXPECT_EQ(WholeNumber("0", 1, 10), none) << "below the lower bound";
 }
 
+#ifdef _WIN32
+struct TLocalFree {
+    void operator()(wchar_t **argv) const { LocalFree(argv); }
+};
+
+// Windows' own split, the program first, to hold the tables against.
+std::vector<std::string> Shell32Split(const std::string &line)
+{
+    int count = 0;
+    const std::unique_ptr<wchar_t *, TLocalFree> argv(CommandLineToArgvW(WideFromUtf8(line).c_str(), &count));
+    std::vector<std::string> split;
+    for (int i = 0; argv && i < count; ++i)
+        split.push_back(Utf8FromWide(argv.get()[i]));
+    return split;
+}
+
+void ExpectShell32Splits(const std::string &line, const std::string &program, std::vector<std::string> arguments)
+{
+    if (line.empty())
+        return;  // Windows gives its own path for an empty line
+    arguments.insert(arguments.begin(), program);
+    EXPECT_EQ(Shell32Split(line), arguments) << "Windows' split of " << line;
+}
+#endif
+
 // Command lines and how Windows splits them.
 struct TSplitCase {
     const char *Line;
@@ -252,6 +286,9 @@ TEST(CommandLine, SplitsAsWindowsDoes)
         const TSplitCommandLine split = SplitCommandLine(c.Line);
         EXPECT_EQ(split.Program, c.Program);
         EXPECT_EQ(split.Arguments, c.Arguments);
+#ifdef _WIN32
+        ExpectShell32Splits(c.Line, c.Program, c.Arguments);
+#endif
     }
 }
 
@@ -286,9 +323,13 @@ TEST(CommandLine, QuotesAnArgumentSoThatTheSplitGivesItBack)
         all.push_back(c.Argument);
     }
     for (const std::string program : {R"(C:\Program Files\Mesures ü\meter-readout.exe)", ""}) {
-        const TSplitCommandLine split = SplitCommandLine(JoinCommandLine(program, all));
+        const std::string line = JoinCommandLine(program, all);
+        const TSplitCommandLine split = SplitCommandLine(line);
         EXPECT_EQ(split.Program, program);
         EXPECT_EQ(split.Arguments, all);
+#ifdef _WIN32
+        ExpectShell32Splits(line, program, all);
+#endif
     }
 }
 
