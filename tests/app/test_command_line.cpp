@@ -237,8 +237,6 @@ std::vector<std::string> Shell32Split(const std::string &line)
 
 void ExpectShell32Splits(const std::string &line, const std::string &program, std::vector<std::string> arguments)
 {
-    if (line.empty())
-        return;  // Windows gives its own path for an empty line
     arguments.insert(arguments.begin(), program);
     EXPECT_EQ(Shell32Split(line), arguments) << "Windows' split of " << line;
 }
@@ -251,30 +249,23 @@ struct TSplitCase {
     std::vector<std::string> Arguments;
 };
 const TSplitCase SplitCases[] = {
-    {"prog clb  x", "prog", {"clb", "x"}},
-    {"prog\ta\t\t\"b\tc\" ", "prog", {"a", "b\tc"}},
-    {R"("C:\My Files\prog.exe" "clb")", R"(C:\My Files\prog.exe)", {"clb"}},
+    {"prog\ta  \"b\tc\" ", "prog", {"a", "b\tc"}},
+    {R"("C:\My Files\prog.exe" clb)", R"(C:\My Files\prog.exe)", {"clb"}},
     // The program's name: backslashes and inner quotes kept, a leading
     // quote closed by the next one even without a space.
     {R"(C:\a"b c"d e)", R"(C:\a"b)", {"cd e"}},
     {R"("C:\x\"a1 a2)", R"(C:\x\)", {"a1", "a2"}},
-    {R"("two"" a )", "two", {" a "}},
     {R"( "a"b c)", "", {"ab", "c"}},
     {"   ", "", {}},
-    {"", "", {}},
     // Backslashes: literal unless a quote follows.
     {R"(p a\b c\\d e\)", "p", {R"(a\b)", R"(c\\d)", R"(e\)"}},
     {R"(p \"a \\"b c" \\\"d \\\\"e f")", "p", {R"("a)", R"(\b c)", R"(\"d)", R"(\\e f)"}},
     {R"(p "C:\Data\\" x)", "p", {R"(C:\Data\)", "x"}},
     {R"(p "C:\Data\" x)", "p", {R"(C:\Data" x)"}},
-    // Quotes: grouping in the middle of a word, runs of them, unclosed.
-    {R"(p c"l"b "a b"c)", "p", {"clb", "a bc"}},
+    // Runs of quotes, empty arguments, an unclosed quote.
     {R"(p "a""b c" d)", "p", {R"(a"b)", "c d"}},
     {R"(p a"""b "x""" y")", "p", {R"(a"b)", R"(x" y)"}},
-    {R"(p "unclosed a)", "p", {"unclosed a"}},
-    // Empty arguments.
-    {R"(p "" x "")", "p", {"", "x", ""}},
-    {R"(p x ")", "p", {"x", ""}},
+    {R"(p "" x "un closed)", "p", {"", "x", "un closed"}},
     // UTF-8 passes through whole.
     {"\"C:\\Mesures ü\\p.exe\" \"Łódź °C\" Ω", "C:\\Mesures ü\\p.exe", {"Łódź °C", "Ω"}},
 };
@@ -297,19 +288,12 @@ const struct {
     std::string Argument;
     std::string Quoted;
 } QuoteCases[] = {
-    {"--csv", "--csv"},
-    {R"(C:\Data\x.csv)", R"(C:\Data\x.csv)"},
     {R"(C:\Data\)", R"(C:\Data\)"},
     {"", R"("")"},
-    {"a b", R"("a b")"},
-    {"a\tb", "\"a\tb\""},
+    {"a\tb c", "\"a\tb c\""},
     {R"(C:\My Data\)", R"("C:\My Data\\")"},
-    {R"(C:\My Data\\)", R"("C:\My Data\\\\")"},
-    {R"(a"b)", R"("a\"b")"},
+    {R"(a\\b "c")", R"("a\\b \"c\"")"},
     {R"(a\"b)", R"("a\\\"b")"},
-    {R"(a\\b c)", R"("a\\b c")"},
-    {R"(")", R"("\"")"},
-    {R"(""")", R"("\"\"\"")"},
     {"Łódź °C", "\"Łódź °C\""},
 };
 
