@@ -63,7 +63,7 @@ std::string CommandLineHelp();
 
 // A command line split as Windows splits it (CommandLineToArgvW, which Qt
 // uses for its own options too). The text is UTF-8: none of the characters
-// the rules look at (space, tab, quote, backslash) is part of a longer one.
+// the rules look at (space, tab, quote, backslash) occurs inside a longer one.
 struct TSplitCommandLine {
     // The program's name has a rule of its own: when it begins with a quote it
     // ends at the next quote, a space or not; otherwise it ends at the first
@@ -75,7 +75,7 @@ struct TSplitCommandLine {
     // backslashes and a literal quote; backslashes before anything else are
     // kept. So "C:\Data\\" gives C:\Data\, while "C:\Data\" gives C:\Data"
     // and runs on into what follows, spaces and all, until the next quote.
-    // Inside quotes "" gives a literal quote and ends the quoted part, as
+    // Inside quotes "" gives a literal quote and closes the quotes, as
     // CommandLineToArgvW and the C runtimes before 2008 have it (later C
     // runtimes stay in quotes): "a""b c" gives a"b and c.
     std::vector<std::string> Arguments;
