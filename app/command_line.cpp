@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -172,27 +173,91 @@ TJournalOptions JournalOptionsOf(const TCommandLine &line)
     return TJournalOptions{!line.NoJournal, line.JournalDir};
 }
 
-std::vector<std::string> SplitCommandLine(const std::string &commandLine)
+TSplitCommandLine SplitCommandLine(const std::string &commandLine)
 {
-    std::vector<std::string> args;
+    TSplitCommandLine split;
+    const auto separates = [](char c) { return c == ' ' || c == '\t'; };
     std::size_t i = 0;
     const std::size_t n = commandLine.size();
-    auto separates = [](unsigned char c) { return c <= ' '; };
-    while (true) {
-        while (i < n && separates(static_cast<unsigned char>(commandLine[i])))
+
+    if (n > 0 && commandLine[0] == '"') {
+        const std::size_t end = std::min(commandLine.find('"', 1), n);
+        split.Program = commandLine.substr(1, end - 1);
+        i = std::min(end + 1, n);
+    } else {
+        while (i < n && !separates(commandLine[i]))
             ++i;
-        if (i >= n)
-            break;
-        std::string arg;
-        bool quoted = false;
-        while (i < n && (quoted || !separates(static_cast<unsigned char>(commandLine[i])))) {
-            if (commandLine[i] == '"')
-                quoted = !quoted;
-            else
-                arg += commandLine[i];
+        split.Program = commandLine.substr(0, i);
+    }
+
+    while (i < n && separates(commandLine[i]))
+        ++i;
+    std::string arg;
+    bool inArgument = i < n;  // an argument has begun
+    bool quoted = false;
+    while (i < n) {
+        const char c = commandLine[i];
+        if (separates(c) && !quoted) {
+            split.Arguments.push_back(std::move(arg));
+            arg.clear();
+            while (i < n && separates(commandLine[i]))
+                ++i;
+            inArgument = i < n;
+        } else if (c == '\\') {
+            const std::size_t run = commandLine.find_first_not_of('\\', i);
+            const std::size_t count = std::min(run, n) - i;
+            i += count;
+            const bool beforeQuote = i < n && commandLine[i] == '"';
+            arg.append(beforeQuote ? count / 2 : count, '\\');
+            if (beforeQuote && count % 2 == 1) {
+                arg += '"';
+                ++i;
+            }
+        } else if (c == '"') {
+            // A run of quotes, counted from the opening one when quoted: each
+            // third is a literal quote, and one left over opens the quotes.
+            int count = quoted ? 1 : 0;
+            for (; i < n && commandLine[i] == '"'; ++i) {
+                if (++count == 3) {
+                    arg += '"';
+                    count = 0;
+                }
+            }
+            quoted = count == 1;
+        } else {
+            arg += c;
             ++i;
         }
-        args.push_back(arg);
     }
-    return args;
+    if (inArgument)
+        split.Arguments.push_back(std::move(arg));
+    return split;
+}
+
+std::string QuoteCommandLineArgument(const std::string &argument)
+{
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+        return argument;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        quoted += c;
+        backslashes = 0;
+    }
+    quoted.append(2 * backslashes, '\\');  // before the closing quote
+    return quoted + '"';
+}
+
+std::string JoinCommandLine(const std::string &program, const std::vector<std::string> &arguments)
+{
+    std::string line = '"' + program + '"';
+    for (const std::string &argument : arguments)
+        line += ' ' + QuoteCommandLineArgument(argument);
+    return line;
 }

@@ -62,8 +62,33 @@ const std::vector<TExitStatus> &ExitStatuses();
 // The text --help prints.
 std::string CommandLineHelp();
 
-// Splits a command line as the program's platform does for its arguments:
-// spaces and control characters separate arguments, double quotes group
-// characters (spaces included) and are removed. Used on Windows, where the
-// program reads the command line as one text.
-std::vector<std::string> SplitCommandLine(const std::string &commandLine);
+// A command line split as Windows splits it (CommandLineToArgvW, which Qt
+// uses for its own options too). The text is UTF-8: none of the characters
+// the rules look at (space, tab, quote, backslash) occurs inside a longer one.
+struct TSplitCommandLine {
+    // The program's name has a rule of its own: when it begins with a quote it
+    // ends at the next quote, a space or not; otherwise it ends at the first
+    // space or tab. Quotes inside it and backslashes are kept as they are.
+    std::string Program;
+    // The arguments: spaces and tabs outside quotes separate them, quotes
+    // group characters and are removed. 2n backslashes and a quote give n
+    // backslashes and the quote groups; 2n+1 backslashes and a quote give n
+    // backslashes and a literal quote; backslashes before anything else are
+    // kept. So "C:\Data\\" gives C:\Data\, while "C:\Data\" gives C:\Data"
+    // and runs on into what follows, spaces and all, until the next quote.
+    // Inside quotes "" gives a literal quote and closes the quotes, as
+    // CommandLineToArgvW and the C runtimes before 2008 have it (later C
+    // runtimes stay in quotes): "a""b c" gives a"b and c.
+    std::vector<std::string> Arguments;
+};
+
+TSplitCommandLine SplitCommandLine(const std::string &commandLine);
+
+// The argument as SplitCommandLine gives it back: as it is when it is not
+// empty and holds no space, tab or quote; otherwise in quotes, each quote
+// escaped and the backslashes before a quote or the closing quote doubled.
+std::string QuoteCommandLineArgument(const std::string &argument);
+
+// A command line that SplitCommandLine gives back as program and arguments.
+// The program goes in quotes, so it must hold none (no Windows path does).
+std::string JoinCommandLine(const std::string &program, const std::vector<std::string> &arguments);

@@ -27,6 +27,9 @@
 #include <vector>
 
 #if defined(Q_OS_WIN)
+#include "platform/text/system_error_text_win32.h"
+#include "platform/text/wide_text_win32.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -55,27 +58,32 @@ int RunWithoutWindows(int argc, char **argv, const TCommandLine &line, TMeterBac
 }
 
 #if defined(READOUT_CONSOLE_LAUNCHER)
-// Starts meter-readout.exe beside this launcher with the same command line and
-// returns at once: the window must not belong to the console.
-int StartWindowProgram()
+int CannotStartWindowProgram(unsigned long error)
+{
+    WriteOutput(stderr, "meter-readout: cannot start the window program: " + SystemErrorText(error) + "\n",
+                TTextEncoding::Utf8);
+    return 1;
+}
+
+// Starts meter-readout.exe beside this launcher with the arguments this one
+// read and returns at once: the window must not belong to the console.
+int StartWindowProgram(const std::vector<std::string> &args)
 {
     std::wstring path(MAX_PATH, L'\0');
     DWORD length = 0;
     while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size())
         path.resize(path.size() * 2);
+    if (length == 0)
+        return CannotStartWindowProgram(GetLastError());
     path.resize(length);
     path.replace(path.size() - 4, 4, L".exe");  // meter-readout.com -> meter-readout.exe
-    std::wstring commandLine = GetCommandLineW();
+    std::wstring commandLine = WideFromUtf8(JoinCommandLine(Utf8FromWide(path), args));
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                        &startup, &process)) {
-        const std::string message = "meter-readout: cannot start the window program (error " +
-                                    std::to_string(GetLastError()) + ")\n";
-        WriteOutput(stderr, message, TTextEncoding::Utf8);
-        return 1;
-    }
+                        &startup, &process))
+        return CannotStartWindowProgram(GetLastError());
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;
@@ -111,7 +119,7 @@ int main(int argc, char **argv)
         // Handed over only once the whole command line is known to be good, so
         // that its errors reach this console.
         if (!line.Headless && !line.Scan)
-            return StartWindowProgram();
+            return StartWindowProgram(args);
 #endif
     } catch (const ECommandLineError &error) {
         UseParentConsole();

@@ -6,6 +6,15 @@
 #include <optional>
 #include <string>
 
+#ifdef _WIN32
+#include "platform/text/wide_text_win32.h"
+
+#include <memory>
+
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
 // Test names from the arguments, so a failure names its case.
@@ -210,14 +219,102 @@ TEST(OptionReader, AWholeNumberIsDecimalDigitsAloneWithinItsBounds)
     EXPECT_EQ(WholeNumber("0", 1, 10), none) << "below the lower bound";
 }
 
-TEST(CommandLine, SplitsAsThePlatformDoes)
+#ifdef _WIN32
+struct TLocalFree {
+    void operator()(wchar_t **argv) const { LocalFree(argv); }
+};
+
+// Windows' own split, the program first, to hold the tables against.
+std::vector<std::string> Shell32Split(const std::string &line)
 {
-    EXPECT_EQ(SplitCommandLine("prog clb  x"), (std::vector<std::string>{"prog", "clb", "x"}));
-    EXPECT_EQ(SplitCommandLine("\"C:\\My Files\\prog.exe\" \"clb\""),
-              (std::vector<std::string>{"C:\\My Files\\prog.exe", "clb"}));
-    EXPECT_EQ(SplitCommandLine("prog c\"l\"b\ttab"), (std::vector<std::string>{"prog", "clb", "tab"}));
-    EXPECT_EQ(SplitCommandLine("prog \"\""), (std::vector<std::string>{"prog", ""}));
-    EXPECT_TRUE(SplitCommandLine("   ").empty());
+    int count = 0;
+    const std::unique_ptr<wchar_t *, TLocalFree> argv(CommandLineToArgvW(WideFromUtf8(line).c_str(), &count));
+    std::vector<std::string> split;
+    for (int i = 0; argv && i < count; ++i)
+        split.push_back(Utf8FromWide(argv.get()[i]));
+    return split;
+}
+
+void ExpectShell32Splits(const std::string &line, const std::string &program, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), program);
+    EXPECT_EQ(Shell32Split(line), arguments) << "Windows' split of " << line;
+}
+#endif
+
+// Command lines and how Windows splits them.
+struct TSplitCase {
+    const char *Line;
+    const char *Program;
+    std::vector<std::string> Arguments;
+};
+const TSplitCase SplitCases[] = {
+    {"prog\ta  \"b\tc\" ", "prog", {"a", "b\tc"}},
+    {R"("C:\My Files\prog.exe" clb)", R"(C:\My Files\prog.exe)", {"clb"}},
+    // The program's name: backslashes and inner quotes kept, a leading
+    // quote closed by the next one even without a space.
+    {R"(C:\a"b c"d e)", R"(C:\a"b)", {"cd e"}},
+    {R"("C:\x\"a1 a2)", R"(C:\x\)", {"a1", "a2"}},
+    {R"( "a"b c)", "", {"ab", "c"}},
+    {"   ", "", {}},
+    // Backslashes: literal unless a quote follows.
+    {R"(p a\b c\\d e\)", "p", {R"(a\b)", R"(c\\d)", R"(e\)"}},
+    {R"(p \"a \\"b c" \\\"d \\\\"e f")", "p", {R"("a)", R"(\b c)", R"(\"d)", R"(\\e f)"}},
+    {R"(p "C:\Data\\" x)", "p", {R"(C:\Data\)", "x"}},
+    {R"(p "C:\Data\" x)", "p", {R"(C:\Data" x)"}},
+    // Runs of quotes, empty arguments, an unclosed quote.
+    {R"(p "a""b c" d)", "p", {R"(a"b)", "c d"}},
+    {R"(p a"""b "x""" y")", "p", {R"(a"b)", R"(x" y)"}},
+    {R"(p "" x "un closed)", "p", {"", "x", "un closed"}},
+    // UTF-8 passes through whole.
+    {"\"C:\\Mesures ü\\p.exe\" \"Łódź °C\" Ω", "C:\\Mesures ü\\p.exe", {"Łódź °C", "Ω"}},
+};
+
+TEST(CommandLine, SplitsAsWindowsDoes)
+{
+    for (const TSplitCase &c : SplitCases) {
+        SCOPED_TRACE(c.Line);
+        const TSplitCommandLine split = SplitCommandLine(c.Line);
+        EXPECT_EQ(split.Program, c.Program);
+        EXPECT_EQ(split.Arguments, c.Arguments);
+#ifdef _WIN32
+        ExpectShell32Splits(c.Line, c.Program, c.Arguments);
+#endif
+    }
+}
+
+// Arguments and how they are written on a command line.
+const struct {
+    std::string Argument;
+    std::string Quoted;
+} QuoteCases[] = {
+    {R"(C:\Data\)", R"(C:\Data\)"},
+    {"", R"("")"},
+    {"a\tb c", "\"a\tb c\""},
+    {R"(C:\My Data\)", R"("C:\My Data\\")"},
+    {R"(a\\b "c")", R"("a\\b \"c\"")"},
+    {R"(a\"b)", R"("a\\\"b")"},
+    {"Łódź °C", "\"Łódź °C\""},
+};
+
+TEST(CommandLine, QuotesAnArgumentSoThatTheSplitGivesItBack)
+{
+    std::vector<std::string> all;
+    for (const auto &c : QuoteCases) {
+        SCOPED_TRACE(c.Argument);
+        EXPECT_EQ(QuoteCommandLineArgument(c.Argument), c.Quoted);
+        EXPECT_EQ(SplitCommandLine("p " + c.Quoted).Arguments, std::vector<std::string>{c.Argument});
+        all.push_back(c.Argument);
+    }
+    for (const std::string program : {R"(C:\Program Files\Mesures ü\meter-readout.exe)", ""}) {
+        const std::string line = JoinCommandLine(program, all);
+        const TSplitCommandLine split = SplitCommandLine(line);
+        EXPECT_EQ(split.Program, program);
+        EXPECT_EQ(split.Arguments, all);
+#ifdef _WIN32
+        ExpectShell32Splits(line, program, all);
+#endif
+    }
 }
 
 } // namespace
