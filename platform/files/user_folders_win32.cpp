@@ -1,26 +1,14 @@
 #include "platform/files/user_folders.h"
 
 #include "platform/files/atomic_file.h"
+#include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 
 #include <cstdlib>
-#include <system_error>
 
 #include <windows.h>
 
 namespace {
-
-std::string Utf8FromWide(const std::wstring &wide)
-{
-    if (wide.empty())
-        return std::string();
-    const int length = static_cast<int>(wide.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
 
 std::wstring Environment(const wchar_t *name)
 {
@@ -73,7 +61,6 @@ void MakeFolders(const std::string &folder)
             error = GetLastError();
     }
     if (!IsFolder(wide))
-        throw EFileError(FileErrorText(TFileStep::Create, folder,
-                                       std::system_category().message(static_cast<int>(
-                                           error != ERROR_SUCCESS ? error : ERROR_DIRECTORY))));
+        throw EFileError(
+            FileErrorText(TFileStep::Create, folder, SystemErrorText(error != ERROR_SUCCESS ? error : ERROR_DIRECTORY)));
 }
