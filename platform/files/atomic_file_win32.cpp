@@ -1,4 +1,5 @@
 #include "platform/files/atomic_file_system.h"
+#include "platform/files/long_path_win32.h"
 #include "platform/files/momentary_retry.h"
 #include "platform/files/temporary_name.h"
 #include "platform/text/system_error_text_win32.h"
@@ -19,7 +20,8 @@ std::wstring FolderOf(const std::wstring &path)
     return path.substr(0, separator + 1);
 }
 
-// Beside the target, so that the rename stays on one volume.
+// Beside the target, so that the rename stays on one volume; the name's
+// length counts on the path the system is given.
 std::wstring TemporaryPathFor(const std::wstring &target)
 {
     static std::atomic<unsigned> counter{0};
@@ -47,7 +49,10 @@ unsigned long Outcome(BOOL succeeded)
 
 class TWin32AtomicFile final : public TAtomicFileSystem {
 public:
-    explicit TWin32AtomicFile(const std::string &targetUtf8) : FTarget(WideFromUtf8(targetUtf8)) {}
+    explicit TWin32AtomicFile(const std::string &targetUtf8)
+        : FTargetShown(WideFromUtf8(targetUtf8)), FTarget(SystemPath(targetUtf8))
+    {
+    }
     ~TWin32AtomicFile() override { Remove(); }
 
     unsigned long CheckTarget(TReplace replace) override
@@ -82,6 +87,7 @@ public:
     unsigned long CreateTemporary() override
     {
         FTemporary = TemporaryPathFor(FTarget);
+        FTemporaryShown = FolderOf(FTargetShown) + FTemporary.substr(FolderOf(FTarget).size());
         FHandle = CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (FHandle != INVALID_HANDLE_VALUE)
             return 0;
@@ -135,11 +141,16 @@ public:
         FTemporary.clear();
     }
 
-    std::string TemporaryPath() const override { return FTemporary.empty() ? std::string() : Utf8FromWide(FTemporary); }
+    std::string TemporaryPath() const override
+    {
+        return FTemporary.empty() ? std::string() : Utf8FromWide(FTemporaryShown);
+    }
 
 private:
-    std::wstring FTarget;
+    std::wstring FTargetShown;  // as the caller wrote it, for TemporaryPath()
+    std::wstring FTarget;       // SystemPath(): what the calls are given
     std::wstring FTemporary;
+    std::wstring FTemporaryShown;
     HANDLE FHandle = INVALID_HANDLE_VALUE;
 };
 

@@ -1,10 +1,12 @@
 #include "platform/files/user_folders.h"
 
 #include "platform/files/atomic_file.h"
+#include "platform/files/long_path_win32.h"
 #include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include <windows.h>
 
@@ -20,6 +22,16 @@ bool IsFolder(const std::wstring &path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Where the folders of a SystemPath() start: past "\\?\" or "\\?\UNC\", which
+// name no folder.
+std::size_t FoldersStart(const std::wstring &path)
+{
+    for (const std::wstring_view prefix : {L"\\\\?\\UNC\\", L"\\\\?\\"})
+        if (path.starts_with(prefix))
+            return prefix.size();
+    return 1;
 }
 
 } // namespace
@@ -46,21 +58,21 @@ std::string PathInFolder(const std::string &folder, const std::string &name)
 
 void MakeFolders(const std::string &folder)
 {
-    const std::wstring wide = WideFromUtf8(folder);
-    DWORD error = ERROR_SUCCESS;
+    const std::wstring path = SystemPath(folder);
+    DWORD error = path.empty() ? ERROR_INVALID_NAME : ERROR_SUCCESS;
     // Each folder from the top down. A drive ("C:") or a server's share is no
     // folder to make; the failures on the way count only if the folder itself
     // is missing in the end.
-    for (std::size_t end = 1; end <= wide.size(); ++end) {
-        if (end != wide.size() && wide[end] != L'\\' && wide[end] != L'/')
+    for (std::size_t end = FoldersStart(path); end <= path.size(); ++end) {
+        if (end != path.size() && path[end] != L'\\')
             continue;
-        const std::wstring part = wide.substr(0, end);
-        if (part.back() == L':' || part.back() == L'\\' || part.back() == L'/')
+        const std::wstring part = path.substr(0, end);
+        if (part.back() == L':' || part.back() == L'\\')
             continue;
         if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             error = GetLastError();
     }
-    if (!IsFolder(wide))
+    if (!IsFolder(path))
         throw EFileError(
             FileErrorText(TFileStep::Create, folder, SystemErrorText(error != ERROR_SUCCESS ? error : ERROR_DIRECTORY)));
 }

@@ -1,4 +1,6 @@
 // The form of a path that the Windows file calls are given.
+#include "platform/files/file_facts.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -40,6 +42,12 @@ TEST(LongPath, WindowsFileCallsGetTheWholePathBehindTheVerbatimPrefix)
         SCOPED_TRACE(c.Path);
         EXPECT_EQ(SystemPath(c.Path), c.System);
     }
+}
+
+TEST(LongPath, DeviceNamesAreNoFiles)
+{
+    for (const char *device : {"NUL", "\\\\.\\NUL"})
+        EXPECT_EQ(FileFactsOf(device).Kind, TFileKind::Other) << device;
 }
 #endif
 
