@@ -1,5 +1,13 @@
-// The form of a path that the Windows file calls are given.
+// Paths longer than Windows' old limit of 260 characters, for every kind of
+// file the program makes, writes and reads; and the form of a path that the
+// Windows file calls are given.
+#include "platform/files/atomic_file.h"
+#include "platform/files/durable_append_file.h"
 #include "platform/files/file_facts.h"
+#include "platform/files/trace_file.h"
+#include "platform/files/user_folders.h"
+#include "platform/files/whole_file.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +20,42 @@
 #endif
 
 namespace {
+
+TEST(LongPath, FilesBelowFoldersOfThreeHundredCharactersAreMadeWrittenReplacedAndRead)
+{
+    TScratchFolder scratch("long-path-test");
+    // Nested folders: no single name may pass 255 characters.
+    std::string folder = scratch.Path().string();
+    for (char letter = 'a'; folder.size() < 300; ++letter)
+        folder = PathInFolder(folder, std::string(60, letter));
+    MakeFolders(folder);
+    EXPECT_EQ(FileFactsOf(folder).Kind, TFileKind::Folder);
+
+    const std::string journal = PathInFolder(folder, "journal.csv");
+    {
+        TDurableAppendFile file(journal);
+        file.Append("Date;Moisture\r\n");
+        file.Append("1.2.2026;14,5\r\n");
+    }
+    const std::string trace = PathInFolder(folder, "trace.txt");
+    TTraceFile(trace).Write("connected");
+    const std::string report = PathInFolder(folder, "report.pdf");
+    for (const char *contents : {"made", "replaced"}) {
+        TAtomicFile file;
+        file.Open(report);
+        file.Write(contents);
+        file.Commit();
+    }
+
+    EXPECT_EQ(ReadWholeFile(journal), "Date;Moisture\r\n1.2.2026;14,5\r\n");
+    EXPECT_EQ(ReadWholeFile(report), "replaced");
+    const std::optional<std::string> traced = ReadWholeFile(trace);
+    ASSERT_TRUE(traced.has_value());
+    EXPECT_EQ(traced->substr(12), " connected\n");
+    const TFileFacts facts = FileFactsOf(report);
+    EXPECT_EQ(facts.Kind, TFileKind::Regular);
+    EXPECT_EQ(facts.Size, 8u);
+}
 
 #ifdef _WIN32
 TEST(LongPath, WindowsFileCallsGetTheWholePathBehindTheVerbatimPrefix)
