@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include "platform/files/long_path_win32.h"
@@ -21,25 +23,64 @@
 
 namespace {
 
+// Folders nested in a scratch folder until their path has 300 characters (no
+// single name may pass 255), removed with the files made by File(): the
+// std::filesystem of MinGW stops at 260 characters.
+struct TLongFolder {
+    TLongFolder()
+    {
+        for (char letter = 'a'; Path.size() < 300; ++letter)
+            Folders.push_back(Path = PathInFolder(Path, std::string(60, letter)));
+    }
+    ~TLongFolder()
+    {
+        for (const std::string &file : Files)
+            Remove(file);
+        for (auto folder = Folders.rbegin(); folder != Folders.rend(); ++folder)
+            Remove(*folder);
+    }
+    TLongFolder(const TLongFolder &) = delete;
+    TLongFolder &operator=(const TLongFolder &) = delete;
+
+    std::string File(const std::string &name)
+    {
+        Files.push_back(PathInFolder(Path, name));
+        return Files.back();
+    }
+
+    static void Remove(const std::string &path)
+    {
+#ifdef _WIN32
+        const std::wstring system = SystemPath(path);
+        if (!DeleteFileW(system.c_str()))
+            RemoveDirectoryW(system.c_str());
+#else
+        std::filesystem::remove(path);
+#endif
+    }
+
+    TScratchFolder Scratch{"long-path-test"};
+    std::string Path = Scratch.Path().string();  // the deepest folder
+    std::vector<std::string> Folders;
+    std::vector<std::string> Files;
+};
+
 TEST(LongPath, FilesBelowFoldersOfThreeHundredCharactersAreMadeWrittenReplacedAndRead)
 {
-    TScratchFolder scratch("long-path-test");
-    // Nested folders: no single name may pass 255 characters.
-    std::string folder = scratch.Path().string();
-    for (char letter = 'a'; folder.size() < 300; ++letter)
-        folder = PathInFolder(folder, std::string(60, letter));
+    TLongFolder longFolder;
+    const std::string &folder = longFolder.Path;
     MakeFolders(folder);
     EXPECT_EQ(FileFactsOf(folder).Kind, TFileKind::Folder);
 
-    const std::string journal = PathInFolder(folder, "journal.csv");
+    const std::string journal = longFolder.File("journal.csv");
     {
         TDurableAppendFile file(journal);
         file.Append("Date;Moisture\r\n");
         file.Append("1.2.2026;14,5\r\n");
     }
-    const std::string trace = PathInFolder(folder, "trace.txt");
+    const std::string trace = longFolder.File("trace.txt");
     TTraceFile(trace).Write("connected");
-    const std::string report = PathInFolder(folder, "report.pdf");
+    const std::string report = longFolder.File("report.pdf");
     for (const char *contents : {"made", "replaced"}) {
         TAtomicFile file;
         file.Open(report);
