@@ -2,10 +2,9 @@
 
 #include "sim/meter_end.h"
 #include "platform/files/file_facts.h"
+#include "platform/files/whole_file.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -68,12 +67,10 @@ std::vector<TMeterMessage> LoadMessageFile(const std::string &path)
         throw std::runtime_error("the message file " + path + " holds " + std::to_string(facts.Size) +
                                  " bytes; at most " + std::to_string(MaxMessageFileBytes) +
                                  " (a million messages) are served");
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("cannot open the message file " + path);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
+    const std::optional<std::string> read = ReadWholeFile(path);
+    if (!read)
         throw std::runtime_error("cannot read the message file " + path);
+    const std::string &bytes = *read;
     if (bytes.empty())
         throw std::runtime_error("the message file " + path + " is empty; it must hold " + MessagesOfTheirSize());
     if (bytes.size() % ReadingMessageSize != 0)

@@ -1,8 +1,8 @@
 #include "platform/files/append_handle.h"
 
 #include "platform/files/atomic_file.h"  // EFileError, FileErrorText
+#include "platform/files/long_path_win32.h"
 #include "platform/text/system_error_text_win32.h"
-#include "platform/text/wide_text_win32.h"
 
 #include <windows.h>
 
@@ -17,7 +17,7 @@ HANDLE AsHandle(std::intptr_t handle)
 
 TAppendHandle::TAppendHandle(const std::string &pathUtf8) : FHandle(0)
 {
-    const std::wstring path = WideFromUtf8(pathUtf8);
+    const std::wstring path = SystemPath(pathUtf8);
     // Appending access only: each write goes to the end of the file, also when
     // another program appends too. Others may read it (a text editor while the
     // program runs) and write it.

@@ -1,10 +1,12 @@
 #include "platform/files/atomic_file_system.h"
+#include "platform/files/long_path_win32.h"
 #include "platform/files/momentary_retry.h"
 #include "platform/files/temporary_name.h"
 #include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -19,14 +21,18 @@ std::wstring FolderOf(const std::wstring &path)
     return path.substr(0, separator + 1);
 }
 
-// Beside the target, so that the rename stays on one volume.
-std::wstring TemporaryPathFor(const std::wstring &target)
+// The path of a fresh name beside the target, so that the renames stay on one
+// volume; nameLength as TemporaryFileName takes it.
+std::wstring PathBeside(const std::wstring &target, std::size_t nameLength)
 {
     static std::atomic<unsigned> counter{0};
-    const std::wstring folder = FolderOf(target);
-    const std::string name =
-        TemporaryFileName(target.size() - folder.size(), GetCurrentProcessId(), counter++, GetTickCount64());
-    return folder + std::wstring(name.begin(), name.end());
+    const std::string name = TemporaryFileName(nameLength, GetCurrentProcessId(), counter++, GetTickCount64());
+    return FolderOf(target) + std::wstring(name.begin(), name.end());
+}
+
+std::size_t NameLength(const std::wstring &path)
+{
+    return path.size() - FolderOf(path).size();
 }
 
 // Another program that holds the file for a moment: a sharing or lock
@@ -34,6 +40,14 @@ std::wstring TemporaryPathFor(const std::wstring &target)
 bool IsMomentaryHold(unsigned long error)
 {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// The same for ReplaceFileW, which says so also in words of its own; with
+// each of them both files still have their own names.
+bool IsMomentaryReplaceHold(unsigned long error)
+{
+    return IsMomentaryHold(error) || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
 }
 
 // 0 for a call that succeeded, else its error (never 0).
@@ -45,9 +59,18 @@ unsigned long Outcome(BOOL succeeded)
     return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
+// A call on a file, tried again while another program holds the file.
+unsigned long Retried(const std::function<BOOL()> &call)
+{
+    return RetryMomentaryFailure([&call] { return Outcome(call()); }, IsMomentaryHold);
+}
+
 class TWin32AtomicFile final : public TAtomicFileSystem {
 public:
-    explicit TWin32AtomicFile(const std::string &targetUtf8) : FTarget(WideFromUtf8(targetUtf8)) {}
+    explicit TWin32AtomicFile(const std::string &targetUtf8)
+        : FTargetShown(WideFromUtf8(targetUtf8)), FTarget(SystemPath(targetUtf8))
+    {
+    }
     ~TWin32AtomicFile() override { Remove(); }
 
     unsigned long CheckTarget(TReplace replace) override
@@ -66,6 +89,7 @@ public:
         }
         if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
             return ERROR_ACCESS_DENIED;
+        FReplaces = true;
         // Opening it with no sharing succeeds only when nobody else has it open.
         return RetryMomentaryFailure(
             [this] {
@@ -81,7 +105,9 @@ public:
 
     unsigned long CreateTemporary() override
     {
-        FTemporary = TemporaryPathFor(FTarget);
+        // Its length counts on the path the system is given.
+        FTemporary = PathBeside(FTarget, NameLength(FTarget));
+        FTemporaryShown = FolderOf(FTargetShown) + FTemporary.substr(FolderOf(FTarget).size());
         FHandle = CreateFileW(FTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (FHandle != INVALID_HANDLE_VALUE)
             return 0;
@@ -115,14 +141,15 @@ public:
 
     unsigned long MoveIntoPlace(TReplace replace) override
     {
+        if (replace == TReplace::Existing && FReplaces) {
+            const unsigned long replaced = RetryMomentaryFailure([this] { return ReplaceTarget(); }, IsMomentaryReplaceHold);
+            if (replaced != ERROR_FILE_NOT_FOUND)
+                return Placed(replaced);
+            // The target went away since the check: there is nothing left to keep.
+        }
         // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
         const DWORD flags = (replace == TReplace::Existing ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH;
-        const unsigned long moved = RetryMomentaryFailure(
-            [this, flags] { return Outcome(MoveFileExW(FTemporary.c_str(), FTarget.c_str(), flags)); },
-            IsMomentaryHold);
-        if (moved == 0)
-            FTemporary.clear();
-        return moved;
+        return Placed(Retried([this, flags] { return MoveFileExW(FTemporary.c_str(), FTarget.c_str(), flags); }));
     }
 
     void Remove() noexcept override
@@ -135,12 +162,62 @@ public:
         FTemporary.clear();
     }
 
-    std::string TemporaryPath() const override { return FTemporary.empty() ? std::string() : Utf8FromWide(FTemporary); }
+    std::string TemporaryPath() const override
+    {
+        return FTemporary.empty() ? std::string() : Utf8FromWide(FTemporaryShown);
+    }
 
 private:
-    std::wstring FTarget;
+    std::wstring FTargetShown;  // as the caller wrote it, for TemporaryPath()
+    std::wstring FTarget;       // SystemPath(): what the calls are given
+    bool FReplaces = false;     // an existing file, whose permissions the new one takes
     std::wstring FTemporary;
+    std::wstring FTemporaryShown;
     HANDLE FHandle = INVALID_HANDLE_VALUE;
+
+    unsigned long Placed(unsigned long error)
+    {
+        if (error == 0)
+            FTemporary.clear();  // it is the target now
+        return error;
+    }
+
+    // Gives the temporary file the target's name through ReplaceFileW, which
+    // keeps the old file's permissions, attributes and streams. The old file
+    // goes to a backup name first: a replace that stops halfway then leaves it
+    // where it can be put back, not under a name of the system's.
+    unsigned long ReplaceTarget()
+    {
+        // A name of the longest length: the shorter ones a short target's
+        // temporary file takes may all be taken ("~" is the only one for a
+        // one-letter target). The "\\?\" form keeps clear of the path's limit.
+        std::wstring backup = PathBeside(FTarget, LongestTemporaryName);
+        for (int attempt = 1; GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
+            if (attempt >= 100)
+                return ERROR_FILE_EXISTS;
+            backup = PathBeside(FTarget, LongestTemporaryName);
+        }
+        // A file system that cannot carry the permissions over (some network
+        // shares) still gets the new contents, as a rename would give them.
+        const unsigned long error = Outcome(ReplaceFileW(FTarget.c_str(), FTemporary.c_str(), backup.c_str(),
+                                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+        if (error != 0 && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            return error;  // each file still has its own name; no backup was made
+        if (error != 0) {
+            // The old file has the backup's name, the new one still its own (and
+            // the old one's attributes); the target's name is free.
+            const unsigned long moved = Retried(
+                [&] { return MoveFileExW(FTemporary.c_str(), FTarget.c_str(), MOVEFILE_WRITE_THROUGH); });
+            if (moved != 0) {
+                // The old file goes back. Should even that fail, it stays under
+                // the backup's name: it is deleted only once the new one is in place.
+                Retried([&] { return MoveFileExW(backup.c_str(), FTarget.c_str(), MOVEFILE_WRITE_THROUGH); });
+                return moved;
+            }
+        }
+        Retried([&] { return DeleteFileW(backup.c_str()); });
+        return 0;
+    }
 };
 
 } // namespace

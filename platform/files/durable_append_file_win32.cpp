@@ -1,10 +1,11 @@
 #include "platform/files/durable_append_file.h"
 #include "platform/files/durable_append_handle_win32.h"
+#include "platform/files/long_path_win32.h"
 #include "platform/text/system_error_text_win32.h"
-#include "platform/text/wide_text_win32.h"
 
 struct TDurableAppendFile::TState {
     std::string Path;
+    std::wstring SystemPath;  // SystemPath(Path), as it was when the file was made
     HANDLE File = INVALID_HANDLE_VALUE;
     LONGLONG Size = 0;  // where the last whole append ended
 };
@@ -30,10 +31,10 @@ HANDLE CreateDurableAppendHandle(const std::wstring &path)
 TDurableAppendFile::TDurableAppendFile(const std::string &pathUtf8) : F(std::make_unique<TState>())
 {
     F->Path = pathUtf8;
-    const std::wstring path = WideFromUtf8(pathUtf8);
-    if (path.empty())
+    F->SystemPath = SystemPath(pathUtf8);
+    if (F->SystemPath.empty())
         Fail(TFileStep::Create, pathUtf8, ERROR_INVALID_NAME);
-    F->File = CreateDurableAppendHandle(path);
+    F->File = CreateDurableAppendHandle(F->SystemPath);
     if (F->File == INVALID_HANDLE_VALUE)
         Fail(TFileStep::Create, pathUtf8, GetLastError());
 }
@@ -88,7 +89,7 @@ void TDurableAppendFile::Remove() noexcept
         return;  // removed before: the name may be someone else's by now
     CloseHandle(F->File);
     F->File = INVALID_HANDLE_VALUE;
-    DeleteFileW(WideFromUtf8(F->Path).c_str());
+    DeleteFileW(F->SystemPath.c_str());
 }
 
 const std::string &TDurableAppendFile::Path() const

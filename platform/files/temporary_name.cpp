@@ -18,8 +18,7 @@ std::uint64_t Mix(std::uint64_t value)
 std::string TemporaryFileName(std::size_t targetNameLength, std::uint64_t process, std::uint64_t count,
                               std::uint64_t ticks)
 {
-    constexpr std::size_t longest = 8;
-    const std::size_t length = std::clamp<std::size_t>(targetNameLength, 1, longest);
+    const std::size_t length = std::clamp<std::size_t>(targetNameLength, 1, LongestTemporaryName);
     std::uint64_t value = Mix(Mix(process ^ Mix(ticks)) + count);
     std::string name = "~";
     while (name.size() < length) {

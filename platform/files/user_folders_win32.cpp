@@ -1,26 +1,16 @@
 #include "platform/files/user_folders.h"
 
 #include "platform/files/atomic_file.h"
+#include "platform/files/long_path_win32.h"
+#include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 
 #include <cstdlib>
-#include <system_error>
+#include <string_view>
 
 #include <windows.h>
 
 namespace {
-
-std::string Utf8FromWide(const std::wstring &wide)
-{
-    if (wide.empty())
-        return std::string();
-    const int length = static_cast<int>(wide.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
 
 std::wstring Environment(const wchar_t *name)
 {
@@ -32,6 +22,16 @@ bool IsFolder(const std::wstring &path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Where the folders of a SystemPath() start: past "\\?\" or "\\?\UNC\", which
+// name no folder.
+std::size_t FoldersStart(const std::wstring &path)
+{
+    for (const std::wstring_view prefix : {L"\\\\?\\UNC\\", L"\\\\?\\"})
+        if (path.starts_with(prefix))
+            return prefix.size();
+    return 1;
 }
 
 } // namespace
@@ -58,22 +58,21 @@ std::string PathInFolder(const std::string &folder, const std::string &name)
 
 void MakeFolders(const std::string &folder)
 {
-    const std::wstring wide = WideFromUtf8(folder);
-    DWORD error = ERROR_SUCCESS;
+    const std::wstring path = SystemPath(folder);
+    DWORD error = path.empty() ? ERROR_INVALID_NAME : ERROR_SUCCESS;
     // Each folder from the top down. A drive ("C:") or a server's share is no
     // folder to make; the failures on the way count only if the folder itself
     // is missing in the end.
-    for (std::size_t end = 1; end <= wide.size(); ++end) {
-        if (end != wide.size() && wide[end] != L'\\' && wide[end] != L'/')
+    for (std::size_t end = FoldersStart(path); end <= path.size(); ++end) {
+        if (end != path.size() && path[end] != L'\\')
             continue;
-        const std::wstring part = wide.substr(0, end);
-        if (part.back() == L':' || part.back() == L'\\' || part.back() == L'/')
+        const std::wstring part = path.substr(0, end);
+        if (part.back() == L':' || part.back() == L'\\')
             continue;
         if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             error = GetLastError();
     }
-    if (!IsFolder(wide))
-        throw EFileError(FileErrorText(TFileStep::Create, folder,
-                                       std::system_category().message(static_cast<int>(
-                                           error != ERROR_SUCCESS ? error : ERROR_DIRECTORY))));
+    if (!IsFolder(path))
+        throw EFileError(
+            FileErrorText(TFileStep::Create, folder, SystemErrorText(error != ERROR_SUCCESS ? error : ERROR_DIRECTORY)));
 }

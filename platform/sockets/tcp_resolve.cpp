@@ -1,5 +1,6 @@
-// Name resolution for TCP sockets: getaddrinfo is the same call on
-// every system, only its header differs.
+// Name resolution for TCP sockets: one body for every system, whose calls
+// differ only in the text they take. Windows gets the wide ones, for the
+// narrow getaddrinfo reads the host's name in the ANSI code page.
 #include "platform/sockets/tcp_socket.h"
 
 #include <cstring>
@@ -8,6 +9,8 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "platform/text/wide_text_win32.h"
 #else
 #include <netdb.h>
 #include <sys/socket.h>
@@ -15,18 +18,43 @@
 
 namespace TcpSocket {
 
+namespace {
+
+#ifdef _WIN32
+using TAddressInfo = ADDRINFOW;
+const auto GetAddressInfo = GetAddrInfoW;
+const auto FreeAddressInfo = FreeAddrInfoW;
+std::wstring SystemText(const std::string &utf8)
+{
+    return WideFromUtf8(utf8);
+}
+#else
+using TAddressInfo = addrinfo;
+const auto GetAddressInfo = getaddrinfo;
+const auto FreeAddressInfo = freeaddrinfo;
+const std::string &SystemText(const std::string &utf8)
+{
+    return utf8;
+}
+#endif
+
+} // namespace
+
 bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
 {
     address = TAddress{};
-    addrinfo hints{};
+    const auto systemHost = SystemText(host);
+    if (systemHost.empty() != host.empty())
+        return false;  // not UTF-8
+    TAddressInfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV;
-    addrinfo *list = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0)
+    TAddressInfo *list = nullptr;
+    if (GetAddressInfo(systemHost.c_str(), SystemText(std::to_string(port)).c_str(), &hints, &list) != 0)
         return false;
-    const addrinfo *chosen = list;
-    for (const addrinfo *entry = list; entry; entry = entry->ai_next)
+    const TAddressInfo *chosen = list;
+    for (const TAddressInfo *entry = list; entry; entry = entry->ai_next)
         if (entry->ai_family == AF_INET) {
             chosen = entry;
             break;
@@ -37,7 +65,7 @@ bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
         address.Length = static_cast<std::uint32_t>(chosen->ai_addrlen);
         address.Family = chosen->ai_family;
     }
-    freeaddrinfo(list);
+    FreeAddressInfo(list);
     return ok;
 }
 

@@ -199,6 +199,55 @@ TEST(AtomicFile, ReplacedFileKeepsItsPermissions)
 #endif
 }
 
+TEST(AtomicFile, ReplacedFileKeepsItsAttributes)
+{
+#ifndef _WIN32
+    GTEST_SKIP() << "file attributes are a Windows matter";
+#else
+    // Wine's replace carries no attribute over (the old file keeps its own
+    // under the backup's name), and Wine marks every file for archiving: under
+    // Wine only that mark can be looked at.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const DWORD looked = wine ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+    const struct {
+        const char *Name;
+        DWORD Old;
+    } cases[] = {
+        {"hidden", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {"plain", FILE_ATTRIBUTE_ARCHIVE},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        TScratchFolder folder("atomic-file-test");
+        const std::string target = folder.File("kept.csv");
+        WriteFile(target, "old\r\n");
+        ASSERT_TRUE(SetFileAttributesA(target.c_str(), c.Old));
+
+        SaveAtomically(target, "new\r\n");
+
+        EXPECT_EQ(GetFileAttributesA(target.c_str()) & looked, c.Old & looked);
+        EXPECT_EQ(FileContents(target), "new\r\n");
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"kept.csv"}) << "a temporary or backup file is left";
+    }
+#endif
+}
+
+TEST(AtomicFile, TargetThatGoesAwayWhileTheNewOneIsWrittenIsMadeAnew)
+{
+    TScratchFolder folder("atomic-file-test");
+    const std::string target = folder.File("readings.csv");
+    WriteFile(target, "old\r\n");
+    TAtomicFile file;
+    file.Open(target);
+    file.Write("new\r\n");
+    fs::remove(target);
+
+    file.Commit();
+
+    EXPECT_EQ(FileContents(target), "new\r\n");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"readings.csv"});
+}
+
 TEST(AtomicFile, FileHeldOpenByAnotherProgramIsNotReplaced)
 {
 #ifndef _WIN32
