@@ -3,8 +3,9 @@
 // as Save would write it, after it has gone to the session journal and, with
 // --csv, to a file: on the disk before it is printed and before the next
 // exchange begins. The run ends after --count readings, when a --sim-messages
-// file is used up, or on SIGINT/SIGTERM, always through the worker's orderly
-// Shutdown.
+// file is used up, or when it is asked to stop (app/headless_stop.h), always
+// through the worker's orderly Shutdown; after a stop, within the times of
+// app/stop_budget.h.
 #pragma once
 
 #include "app/command_line.h"
