@@ -157,7 +157,8 @@ std::optional<std::string> OpenOutputFiles(const TCommandLine &line, const std::
 }
 
 // What the run ends with once its worker has ended: the report, the status.
-int FinishRun(const TCommandLine &line, const THeadlessHost &host, const THeadlessStop &stop, std::FILE *messages)
+int FinishRun(const TCommandLine &line, const THeadlessHost &host, const THeadlessStop &stop, std::FILE *messages,
+              const std::function<void()> &prepareReport)
 {
     if (host.NoRadio()) {
         Report(messages, "BT module not enabled or not installed");
@@ -176,6 +177,7 @@ int FinishRun(const TCommandLine &line, const THeadlessHost &host, const THeadle
         return !stoppedAt || !stop.Enforced() || std::chrono::steady_clock::now() < *stoppedAt + ReportWriteBudget;
     };
     try {
+        prepareReport();
         if (WriteReportPdf(host.Table(), line.ReportPdfPath, inTime))
             return HeadlessDone;
         Report(messages, "meter-readout: --report-pdf: not written: the run was ended before the report was ready");
@@ -187,7 +189,8 @@ int FinishRun(const TCommandLine &line, const THeadlessHost &host, const THeadle
 
 } // namespace
 
-int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages)
+int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages,
+                const std::function<void()> &prepareReport)
 {
     std::unique_ptr<TDurableAppendFile> csv;
     TSynchronizer synchronizer;
@@ -218,7 +221,7 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
         workerEnded = worker.ShutdownBy(*stoppedAt + WorkerEndBudget);
     else
         worker.Shutdown();
-    const int status = FinishRun(line, host, stop, messages);
+    const int status = FinishRun(line, host, stop, messages, prepareReport);
     if (!workerEnded)
         EndProcessNow(status);  // the worker still uses the host, the way and the synchronizer
     return status;

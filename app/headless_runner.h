@@ -12,8 +12,11 @@
 #include "app/meter_backend.h"
 
 #include <cstdio>
+#include <functional>
 
 // Runs on the calling thread, which becomes the interface thread; returns the
-// exit status. Rows go to `rows`, messages to `messages`. --report-pdf needs a
-// QGuiApplication to exist.
-int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages);
+// exit status. Rows go to `rows`, messages to `messages`. With --report-pdf,
+// `prepareReport` is called once the run has ended, before the report is
+// drawn: the report needs a QGuiApplication.
+int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *rows, std::FILE *messages,
+                const std::function<void()> &prepareReport);

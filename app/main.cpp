@@ -44,17 +44,19 @@ int RunWithoutWindows(int argc, char **argv, const TCommandLine &line, TMeterBac
 #endif
     RefreshRegionalSettings();
     // The report is drawn with Qt's fonts, which need a GUI application; it
-    // needs no screen.
+    // needs no screen. Made only for the report, after the run: on Windows its
+    // hidden windows, which nobody serves during the run, would hold up the
+    // end of the session.
     std::optional<QGuiApplication> application;
-    if (!line.ReportPdfPath.empty()) {
+    const auto prepareReport = [&] {
 #if !defined(Q_OS_WIN)
         if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
             std::getenv("QT_QPA_PLATFORM") == nullptr)
             qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
         application.emplace(argc, argv);
-    }
-    return RunHeadless(line, backend, stdout, stderr);
+    };
+    return RunHeadless(line, backend, stdout, stderr, prepareReport);
 }
 
 #if defined(READOUT_CONSOLE_LAUNCHER)
