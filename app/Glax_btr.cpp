@@ -141,7 +141,7 @@ void TForm4::ShutdownWorker()
     FWorker.Shutdown();
 }
 
-void TForm4::EndWorkerAsSessionEnds()
+void TForm4::EndWorkerInTime()
 {
     if (FWorker.Worker() == nullptr)
         return;
@@ -376,7 +376,7 @@ void TForm4::closeEvent(QCloseEvent *event)
     }
     FClosing = true;
     ShowStopOverlay();
-    FWorker.Shutdown();
+    EndWorkerInTime();
     Form12.hide();
     event->accept();  // the program ends; FClosing stays set
 }

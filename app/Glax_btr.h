@@ -53,11 +53,13 @@ public:
     // Ends the worker through its orderly Shutdown, if it still runs; the close
     // does so too, and so does the window's end.
     void ShutdownWorker();
-    // The session ends (Windows: the process ends as soon as the application
-    // has emitted aboutToQuit): the worker's Shutdown, holding the session's
-    // end up meanwhile, within WorkerEndBudget. A worker that will not end
-    // in time ends with the process. Does nothing once the worker has ended.
-    void EndWorkerAsSessionEnds();
+    // The window's end, by its close or the session's (Windows ends the
+    // process as soon as the application has emitted aboutToQuit, and Qt
+    // closes the window first): the worker's Shutdown, holding a session's end
+    // up meanwhile, within WorkerEndBudget. A worker that will not end in time
+    // (a search, a connection the system does not let go of) ends with the
+    // process, at once. Does nothing once the worker has ended.
+    void EndWorkerInTime();
 
     // The worker's host operations, on the interface thread.
     void ShowIndicator(TColor color) override;

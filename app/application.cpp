@@ -118,7 +118,7 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         // Emitted also when Windows ends the session, which ends the process
         // as soon as the emission returns.
         QObject::connect(&application, &QCoreApplication::aboutToQuit, &form4,
-                         [&form4] { form4.EndWorkerAsSessionEnds(); });
+                         [&form4] { form4.EndWorkerInTime(); });
         form4.show();
         application.exec();
         // A quit that did not come through the main window's close still ends
