@@ -126,7 +126,7 @@ std::optional<std::string> OpenOutputFiles(const TCommandLine &line, const std::
     if (line.CsvPath.empty())
         return std::nullopt;
     try {
-        csv = std::make_unique<TDurableAppendFile>(line.CsvPath);
+        csv = std::make_unique<TDurableAppendFile>(line.CsvPath, header);
     } catch (const EFileError &error) {
         return std::string("--csv: ") + error.what();
     }
@@ -142,15 +142,8 @@ std::optional<std::string> OpenOutputFiles(const TCommandLine &line, const std::
             failure = std::string("--report-pdf: ") + error.what();
         }
     }
-    if (!failure) {
-        try {
-            csv->Append(header);
-        } catch (const EFileError &error) {
-            failure = std::string("--csv: ") + error.what();
-        }
-    }
     if (failure) {
-        csv->Remove();  // a CSV file without its header is no use to anyone
+        csv->Remove();  // the report would have had to replace it
         csv.reset();
     }
     return failure;

@@ -54,20 +54,16 @@ void TSessionJournal::Open(const TReadingsTable &table)
 {
     const std::string folder = FOptions.Folder.empty() ? DefaultJournalFolder() : FOptions.Folder;
     MakeFolders(folder);
+    const std::string header = CsvLine(table, 0, ColumnCountFor(FClbMode), FSeparator);
     std::unique_ptr<TDurableAppendFile> file;
     for (int attempt = 1; !file; ++attempt) {
         try {
-            file = std::make_unique<TDurableAppendFile>(PathInFolder(folder, JournalFileName(FRunStart, attempt)));
+            file = std::make_unique<TDurableAppendFile>(PathInFolder(folder, JournalFileName(FRunStart, attempt)),
+                                                        header);
         } catch (const EFileExists &) {
             if (attempt >= MaxNameAttempts)
                 throw;
         }
-    }
-    try {
-        file->Append(CsvLine(table, 0, ColumnCountFor(FClbMode), FSeparator));
-    } catch (const EFileError &) {
-        file->Remove();  // a journal without its header line is no journal
-        throw;
     }
     FFile = std::move(file);
 }

@@ -1,9 +1,7 @@
 #include "platform/files/atomic_file_system.h"
-#include "platform/files/temporary_name.h"
+#include "platform/files/file_names_posix.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -21,39 +19,6 @@ namespace {
 [[maybe_unused]] const char *ErrorTextFrom(const char *text, const char *)
 {
     return text;
-}
-
-// Gives the temporary file the target's name only while nothing has that name.
-int RenameWithoutReplacing(const char *from, const char *to)
-{
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system that cannot rename so: a second name fails just the same
-    // on an existing target.
-    if (link(from, to) != 0)
-        return errno;
-    unlink(from);
-    return 0;
-}
-
-std::string FolderOf(const std::string &path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return "";
-    return path.substr(0, slash + 1);
-}
-
-// Beside the target, so that the rename stays on one file system.
-std::string TemporaryPathFor(const std::string &target)
-{
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = FolderOf(target);
-    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    return folder + TemporaryFileName(target.size() - folder.size(), static_cast<std::uint64_t>(getpid()), counter++,
-                                      static_cast<std::uint64_t>(ticks));
 }
 
 unsigned long LastError()
@@ -92,7 +57,7 @@ public:
     {
         // With 0666 the process's umask decides a new file's mode, as for any file it
         // creates; a replaced file keeps the mode it had.
-        FTemporary = TemporaryPathFor(FTarget);
+        FTemporary = TemporaryPathBeside(FTarget);
         FDescriptor = open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (FDescriptor < 0) {
             const unsigned long error = LastError();
@@ -142,15 +107,8 @@ public:
             return LastError();
         }
         FTemporary.clear();
-
-        // Make the new name itself durable. The file is already in place and whole,
-        // so a folder that cannot be synced (some file systems refuse) is no failure.
-        const std::string folder = FolderOf(FTarget);
-        const int folderDescriptor = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folderDescriptor >= 0) {
-            fsync(folderDescriptor);
-            close(folderDescriptor);
-        }
+        // The new name itself must survive a power cut too.
+        SyncFolderOf(FTarget);
         return 0;
     }
 

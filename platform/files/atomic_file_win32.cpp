@@ -1,39 +1,17 @@
 #include "platform/files/atomic_file_system.h"
+#include "platform/files/file_names_win32.h"
 #include "platform/files/long_path_win32.h"
 #include "platform/files/momentary_retry.h"
 #include "platform/files/temporary_name.h"
 #include "platform/text/system_error_text_win32.h"
 #include "platform/text/wide_text_win32.h"
 
-#include <atomic>
 #include <functional>
 #include <string>
 
 #include <windows.h>
 
 namespace {
-
-std::wstring FolderOf(const std::wstring &path)
-{
-    const auto separator = path.find_last_of(L"\\/:");
-    if (separator == std::wstring::npos)
-        return std::wstring();
-    return path.substr(0, separator + 1);
-}
-
-// The path of a fresh name beside the target, so that the renames stay on one
-// volume; nameLength as TemporaryFileName takes it.
-std::wstring PathBeside(const std::wstring &target, std::size_t nameLength)
-{
-    static std::atomic<unsigned> counter{0};
-    const std::string name = TemporaryFileName(nameLength, GetCurrentProcessId(), counter++, GetTickCount64());
-    return FolderOf(target) + std::wstring(name.begin(), name.end());
-}
-
-std::size_t NameLength(const std::wstring &path)
-{
-    return path.size() - FolderOf(path).size();
-}
 
 // Another program that holds the file for a moment: a sharing or lock
 // violation, or access denied while it keeps the file open for deletion.
@@ -130,7 +108,7 @@ public:
         return 0;
     }
 
-    unsigned long Flush() override { return FlushFileBuffers(FHandle) ? 0 : GetLastError(); }
+    unsigned long Flush() override { return FlushToDisk(FHandle) ? 0 : GetLastError(); }
 
     unsigned long Close() override
     {

@@ -12,10 +12,13 @@
 
 class TDurableAppendFile {
 public:
-    // Creates the file (UTF-8 path). An existing file is never overwritten: a
-    // log of earlier readings is not ours to lose. Throws EFileExists when the
-    // name is taken, EFileError for any other failure.
-    explicit TDurableAppendFile(const std::string &pathUtf8);
+    // Creates the file (UTF-8 path) with its first piece (a header line): the
+    // name appears only once that piece is on the disk, so that no power cut
+    // leaves the name on an empty file. An existing file is never overwritten:
+    // a log of earlier readings is not ours to lose. Throws EFileExists when
+    // the name is taken, EFileError for any other failure; nothing is left
+    // behind then.
+    TDurableAppendFile(const std::string &pathUtf8, std::string_view firstPiece);
     ~TDurableAppendFile();
     TDurableAppendFile(const TDurableAppendFile &) = delete;
     TDurableAppendFile &operator=(const TDurableAppendFile &) = delete;
@@ -26,12 +29,12 @@ public:
     // half a line behind).
     void Append(std::string_view bytes);
 
-    // Closes the file and deletes it: for a file that never got its first
-    // whole piece (a log without its header is no log). Nothing is thrown.
+    // Closes the file and deletes it: for a file that turned out to be of no
+    // use (a name another option also writes). Nothing is thrown.
     void Remove() noexcept;
 
     const std::string &Path() const;
-    // The bytes of every whole append so far.
+    // The bytes of the first piece and of every whole append since.
     std::uint64_t Size() const;
 
 private:

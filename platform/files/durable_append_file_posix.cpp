@@ -1,4 +1,5 @@
 #include "platform/files/durable_append_file.h"
+#include "platform/files/file_names_posix.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -19,22 +20,44 @@ namespace {
         throw EFileExists(text);
     throw EFileError(text);
 }
+
+// Writes all bytes and syncs them: 0, or the errno of the step that failed.
+int WriteAndSync(int descriptor, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = write(descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return errno;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return fdatasync(descriptor) != 0 ? errno : 0;
+}
 } // namespace
 
-TDurableAppendFile::TDurableAppendFile(const std::string &pathUtf8) : F(std::make_unique<TState>())
+TDurableAppendFile::TDurableAppendFile(const std::string &pathUtf8, std::string_view firstPiece)
+    : F(std::make_unique<TState>())
 {
     F->Path = pathUtf8;
-    F->Descriptor = open(pathUtf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+    // The first piece goes to a temporary file beside, which takes the name
+    // once the piece is on the disk; it stays open for the appends.
+    const std::string temporary = TemporaryPathBeside(pathUtf8);
+    F->Descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
     if (F->Descriptor < 0)
         Fail(TFileStep::Create, pathUtf8, errno);
-    // The new name itself must survive a crash too.
-    const auto slash = pathUtf8.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : pathUtf8.substr(0, slash + 1);
-    const int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderDescriptor >= 0) {
-        fsync(folderDescriptor);
-        close(folderDescriptor);
-    }
+    const auto discard = [&](TFileStep step, int error) {
+        close(F->Descriptor);
+        F->Descriptor = -1;
+        unlink(temporary.c_str());
+        Fail(step, pathUtf8, error);
+    };
+    if (const int error = WriteAndSync(F->Descriptor, firstPiece))
+        discard(TFileStep::Write, error);
+    if (const int error = RenameWithoutReplacing(temporary.c_str(), pathUtf8.c_str()))
+        discard(TFileStep::Create, error);
+    SyncFolderOf(pathUtf8);
+    F->Size = static_cast<off_t>(firstPiece.size());
 }
 
 TDurableAppendFile::~TDurableAppendFile()
@@ -47,28 +70,14 @@ void TDurableAppendFile::Append(std::string_view bytes)
 {
     if (F->Descriptor < 0)
         Fail(TFileStep::Write, F->Path, EBADF);
-    const std::size_t whole = bytes.size();
-    int error = 0;
-    while (!bytes.empty()) {
-        const ssize_t written = write(F->Descriptor, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    if (error == 0 && fdatasync(F->Descriptor) != 0)
-        error = errno;
-    if (error != 0) {
+    if (const int error = WriteAndSync(F->Descriptor, bytes)) {
         // A short write on a full disk leaves part of the piece in the file;
         // cut it off, so the file still ends at a whole piece.
         if (ftruncate(F->Descriptor, F->Size) == 0)
             fdatasync(F->Descriptor);
         Fail(TFileStep::Write, F->Path, error);
     }
-    F->Size += static_cast<off_t>(whole);
+    F->Size += static_cast<off_t>(bytes.size());
 }
 
 void TDurableAppendFile::Remove() noexcept

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include "platform/files/durable_append_handle_win32.h"
@@ -23,15 +24,18 @@ TEST(DurableAppendFile, EachPieceFollowsTheLastAndCanBeReadAtOnce)
 {
     TScratchFolder folder("append-file-test");
     const std::string path = folder.File("log.csv");
-    TDurableAppendFile file(path);
-    const char *const pieces[] = {"Date;Moisture\r\n", "", "1.2.2026;14,5\r\n", "2.2.2026;13,9\r\n"};
-    std::string expected;
-    for (const char *piece : pieces) {
+    TDurableAppendFile file(path, "Date;Moisture\r\n");
+    std::string expected = "Date;Moisture\r\n";
+    EXPECT_EQ(FileContents(path), expected);
+    for (const char *piece : {"", "1.2.2026;14,5\r\n", "2.2.2026;13,9\r\n"}) {
         file.Append(piece);
         expected += piece;
         // Another program (a spreadsheet, tail) reads the log while it grows.
         EXPECT_EQ(FileContents(path), expected);
     }
+    EXPECT_EQ(file.Size(), expected.size());
+    // The first piece went through a temporary file, which is gone.
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"log.csv"});
     EXPECT_EQ(file.Path(), path);
 }
 
@@ -54,7 +58,7 @@ TEST(DurableAppendFile, AnExistingFileOrAMissingFolderIsRefusedAndNothingIsLost)
             std::ofstream(path, std::ios::binary) << c.Existing;
 
         try {
-            TDurableAppendFile file(path);
+            TDurableAppendFile file(path, "header\r\n");
             ADD_FAILURE() << "opened " << path;
         } catch (const EFileError &error) {
             // A taken name is told apart, so that a caller can pick another.
@@ -65,10 +69,13 @@ TEST(DurableAppendFile, AnExistingFileOrAMissingFolderIsRefusedAndNothingIsLost)
             EXPECT_GT(text.size(), prefix.size()) << "the platform's cause is missing: " << text;
         }
 
-        if (c.Existing != nullptr)
+        if (c.Existing != nullptr) {
             EXPECT_EQ(FileContents(path), c.Existing);
-        else
+            // The temporary file that held the first piece is gone again.
+            EXPECT_EQ(folder.Names(), std::vector<std::string>{fs::path(path).filename().string()});
+        } else {
             EXPECT_FALSE(fs::exists(path));
+        }
     }
 }
 
@@ -76,7 +83,7 @@ TEST(DurableAppendFile, RemoveDeletesItsOwnFileOnlyOnce)
 {
     TScratchFolder folder("append-file-test");
     const std::string path = folder.File("log.csv");
-    TDurableAppendFile file(path);
+    TDurableAppendFile file(path, "header\r\n");
     file.Remove();
     EXPECT_TRUE(folder.Names().empty());
     WriteFileContents(path, "another program's file");
@@ -91,7 +98,7 @@ TEST_F(DurableAppendFileOnATinyDisk, FullDiskCutsTheFailedPieceOffAndLaterPieces
 {
     disk.FillLeaving(1);
     const std::string path = (folder.Path() / "disk" / "log.csv").string();
-    TDurableAppendFile file(path);
+    TDurableAppendFile file(path, "");
 
     // Pieces that do not divide the page: the one that fills it fails half-way.
     const std::string piece(1000, 'r');

@@ -74,8 +74,7 @@ TEST(LongPath, FilesBelowFoldersOfThreeHundredCharactersAreMadeWrittenReplacedAn
 
     const std::string journal = longFolder.File("journal.csv");
     {
-        TDurableAppendFile file(journal);
-        file.Append("Date;Moisture\r\n");
+        TDurableAppendFile file(journal, "Date;Moisture\r\n");
         file.Append("1.2.2026;14,5\r\n");
     }
     const std::string trace = longFolder.File("trace.txt");
