@@ -27,8 +27,14 @@ void StartProgram(QProcess &process, const QStringList &args)
 
 TRun RunProgram(const QStringList &args, int timeoutMs)
 {
+    return RunProgramIn(ChildEnvironment(), args, timeoutMs);
+}
+
+TRun RunProgramIn(const QProcessEnvironment &environment, const QStringList &args, int timeoutMs)
+{
     QProcess process;
-    StartProgram(process, args);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(READOUT_PROGRAM_PATH), args);
     TRun run;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();

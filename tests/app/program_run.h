@@ -23,3 +23,5 @@ QString DataHome();
 void StartProgram(QProcess &process, const QStringList &args);
 // Runs the program to its end (killed after `timeoutMs`: crashed).
 TRun RunProgram(const QStringList &args, int timeoutMs = 60000);
+// The same in an environment of the test's own (ChildEnvironment() and more).
+TRun RunProgramIn(const QProcessEnvironment &environment, const QStringList &args, int timeoutMs = 60000);
