@@ -2,10 +2,9 @@
 #include "platform/files/durable_append_handle_win32.h"
 #include "platform/files/file_names_win32.h"
 #include "platform/files/long_path_win32.h"
+#include "platform/files/momentary_retry.h"
 #include "platform/text/system_error_text_win32.h"
 
-#include <cstring>
-#include <vector>
 
 struct TDurableAppendFile::TState {
     std::string Path;
@@ -44,30 +43,21 @@ DWORD WriteAndFlush(HANDLE file, std::string_view bytes)
     return FlushToDisk(file) ? ERROR_SUCCESS : GetLastError();
 }
 
-// Gives the open file the name `path` (a SystemPath) only while nothing has it.
-DWORD RenameOpenFile(HANDLE file, const std::wstring &path)
+// A sharing violation of a program that opened the new file the moment it
+// got its name (an indexer, a virus scanner).
+bool IsMomentaryHold(unsigned long error)
 {
-    const DWORD nameBytes = static_cast<DWORD>(path.size() * sizeof(wchar_t));
-    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-    auto *rename = reinterpret_cast<FILE_RENAME_INFO *>(buffer.data());
-    rename->ReplaceIfExists = FALSE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = nameBytes;
-    std::memcpy(rename->FileName, path.c_str(), nameBytes);
-    if (!SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
-        return GetLastError();
-    return FlushToDisk(file) ? ERROR_SUCCESS : GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 } // namespace
 
-HANDLE CreateDurableAppendHandle(const std::wstring &path)
+HANDLE CreateDurableAppendHandle(const std::wstring &path, DWORD disposition)
 {
     // FlushFileBuffers refuses a handle without GENERIC_WRITE, and appending
     // access alone (FILE_APPEND_DATA) is not that: each row would be written
     // and then its flush refused. Writing at the end is left to each write.
-    // DELETE lets the new file take its final name while it is open.
-    return CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
 
 TDurableAppendFile::TDurableAppendFile(const std::string &pathUtf8, std::string_view firstPiece)
@@ -78,21 +68,35 @@ TDurableAppendFile::TDurableAppendFile(const std::string &pathUtf8, std::string_
     if (F->SystemPath.empty())
         Fail(TFileStep::Create, pathUtf8, ERROR_INVALID_NAME);
     // The first piece goes to a temporary file beside, which takes the name
-    // once the piece is on the disk; it stays open for the appends.
+    // once the piece is on the disk. A handle that may rename its file would
+    // keep every reader out (they do not share deletion), so the file is
+    // opened anew for the appends.
     const std::wstring temporary = PathBeside(F->SystemPath, NameLength(F->SystemPath));
-    F->File = CreateDurableAppendHandle(temporary);
-    if (F->File == INVALID_HANDLE_VALUE)
+    const HANDLE first = CreateDurableAppendHandle(temporary, CREATE_NEW);
+    if (first == INVALID_HANDLE_VALUE)
         Fail(TFileStep::Create, pathUtf8, GetLastError());
-    const auto discard = [&](TFileStep step, DWORD error) {
-        CloseHandle(F->File);
-        F->File = INVALID_HANDLE_VALUE;
+    DWORD error = WriteAndFlush(first, firstPiece);
+    CloseHandle(first);
+    TFileStep step = TFileStep::Write;
+    // Without MOVEFILE_REPLACE_EXISTING a name that is taken stays untouched.
+    if (error == ERROR_SUCCESS && !MoveFileExW(temporary.c_str(), F->SystemPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+        step = TFileStep::Create;
+    }
+    if (error != ERROR_SUCCESS) {
         DeleteFileW(temporary.c_str());
         Fail(step, pathUtf8, error);
-    };
-    if (const DWORD error = WriteAndFlush(F->File, firstPiece))
-        discard(TFileStep::Write, error);
-    if (const DWORD error = RenameOpenFile(F->File, F->SystemPath))
-        discard(TFileStep::Create, error);
+    }
+    const unsigned long opened = RetryMomentaryFailure(
+        [&]() -> unsigned long {
+            F->File = CreateDurableAppendHandle(F->SystemPath, OPEN_EXISTING);
+            return F->File == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        },
+        IsMomentaryHold);
+    if (opened != ERROR_SUCCESS) {
+        DeleteFileW(F->SystemPath.c_str());
+        Fail(TFileStep::Create, pathUtf8, static_cast<DWORD>(opened));
+    }
     F->Size = static_cast<LONGLONG>(firstPiece.size());
 }
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
-// Creates a new file (never an existing one) that others may read but not
-// write while it is open. INVALID_HANDLE_VALUE and the last error on failure.
-HANDLE CreateDurableAppendHandle(const std::wstring &path);
+// Opens a file that others may read but not write while it is open: a new
+// one (never an existing one) with CREATE_NEW, the one just made with
+// OPEN_EXISTING. INVALID_HANDLE_VALUE and the last error on failure.
+HANDLE CreateDurableAppendHandle(const std::wstring &path, DWORD disposition = CREATE_NEW);
