@@ -20,6 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A run of two readings takes about a second and a half; one that has not
+// ended in this time is stopped, and its test fails.
+constexpr int RunLimitMs = 20000;
+
 // A run writing the CSV file, the journal and the report into one folder.
 class TProbedRun {
 public:
@@ -47,7 +51,8 @@ public:
             environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
         return RunProgramIn(environment, {"--simulate", "--headless", "--count", "2", "--csv", QString::fromStdString(Csv()),
                                           "--journal-dir", QString::fromStdString(FFolder.File("journal")),
-                                          "--report-pdf", QString::fromStdString(Report())});
+                                          "--report-pdf", QString::fromStdString(Report())},
+                            RunLimitMs);
     }
 
 private:
@@ -144,7 +149,8 @@ TEST(PowerCut, AtEveryFileCallLeavesWholeRowsInTheOrderTheyWereShownAndNoFileCut
         const TRun run = probed.Run({"READOUT_PROBE_CUT_AT=" + QString::number(cut)});
         const std::vector<TFileCall> logged = ReadFileCalls(probed.Log());
         ASSERT_TRUE(run.crashed && !logged.empty() && logged.back().Call == "power-cut")
-            << "the run was not cut: " << run.err.toStdString();
+            << "the run was not cut where asked, or did not end within " << RunLimitMs << " ms: "
+            << run.err.toStdString();
         CheckWhatIsLeft(probed, run.out.toStdString());
         if (HasFailure())
             std::cerr << CallSequence(logged, probed.Folder().Path()) << "\n";
