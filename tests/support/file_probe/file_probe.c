@@ -144,10 +144,11 @@ static void AbsolutePath(int folderFd, const char *given, char *path)
             base[0] = '\0';
         }
     }
-    if (base[0] != '\0')
-        snprintf(path, PATH_MAX, "%s/%s", base, given);
-    else
-        snprintf(path, PATH_MAX, "%s", given);
+    /* A path too long for PATH_MAX is cut; the system refuses it anyway. */
+    const int length = base[0] != '\0' ? snprintf(path, PATH_MAX, "%s/%s", base, given)
+                                        : snprintf(path, PATH_MAX, "%s", given);
+    if (length < 0)
+        path[0] = '\0';
 }
 
 static int Watched(const char *path)
