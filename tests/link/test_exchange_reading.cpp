@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -227,6 +229,47 @@ TEST(ExchangeReading, AcceptsAMessageWhosePiecesEachComeWithinHalfAMillisecond)
     }
     if (runsThatCount == 0)
         GTEST_SKIP() << "the machine never sent the pieces within 0.35 ms of each other";
+}
+
+// How soon the exchange lets go of a message that stops coming: it waits at
+// most 0.5 ms for each further piece, then acknowledges and returns. A busy
+// machine only ever makes that later, so the fastest of a few tries tells; a
+// wait of 5 ms can never pass. Timed from the beginning of the last piece's
+// send, which is before the computer could have had it.
+TEST(ExchangeReading, LetsGoOfAMessageThatStopsWithin3MillisecondsOfItsLastPiece)
+{
+#ifdef _WIN32
+    // Under Wine the fastest of 10 tries took 1.7 to 2.9 ms: too near 3 ms.
+    GTEST_SKIP() << "Winsock's waits keep time by the system's timer, in milliseconds at best";
+#else
+    struct TStopCase {
+        const char *Path;
+        TMeterOptions Options;
+    };
+    const TStopCase cases[] = {
+        {"the message stops short, the meter listening", Behaving(TMeterBehaviour::StopShort)},
+        {"the rest comes 50 ms later", InPieces({60}, 50ms)},
+    };
+    TPauseScaleGuard noPauses(0);
+    for (const TStopCase &c : cases) {
+        SCOPED_TRACE(c.Path);
+        auto fastest = TMeterClock::duration::max();
+        for (int attempt = 0; attempt < 10 && fastest > 3ms; ++attempt) {
+            TExchangeRig rig(c.Options);
+            ASSERT_FALSE(rig.Link.ExchangeReading(ReadingMessageSize));
+            const auto returned = TMeterClock::now();
+            ASSERT_EQ(rig.MeterReceived(), RequestAndAck);
+            TMeterClock::time_point lastPiece{};
+            for (const TTrafficEvent &event : rig.Meter.Traffic())
+                if (event.Kind == TTrafficEvent::TKind::Sent && event.Began < returned)
+                    lastPiece = std::max(lastPiece, event.Began);
+            ASSERT_NE(lastPiece, TMeterClock::time_point{}) << "no piece was sent before the exchange returned";
+            fastest = std::min(fastest, returned - lastPiece);
+        }
+        EXPECT_LE(fastest, 3ms) << "the fastest of 10 tries took "
+                                << std::chrono::duration_cast<std::chrono::microseconds>(fastest).count() << " us";
+    }
+#endif
 }
 
 TEST(ExchangeReading, EndsPromptlyWhenTheMeterClosesMidMessage)
