@@ -48,7 +48,7 @@ public:
     TBytes MeterReceived()
     {
         Link.UseStream(nullptr);
-        EXPECT_TRUE(Meter.WaitForEndedConnections(1, 5s));
+        EXPECT_TRUE(Meter.WaitForEndedConnections(1, 5s)) << "the meter never saw the computer's end close";
         return Meter.ReceivedBytes(0);
     }
 
