@@ -306,6 +306,7 @@ void TSimulatedMeter::TConnection::SendWithExtraBytes(TSimulatedMeter &meter, co
 bool TSimulatedMeter::SendAll(TConnection &connection, const std::uint8_t *data, std::size_t count)
 {
     while (count > 0) {
+        const auto began = TMeterClock::now();
         const int sent = connection.End->Send(data, static_cast<std::int32_t>(count));
         if (sent < 0)
             return false;
@@ -316,7 +317,7 @@ bool TSimulatedMeter::SendAll(TConnection &connection, const std::uint8_t *data,
                 return false;
             continue;
         }
-        RecordEvent(TTrafficEvent::TKind::Sent, connection.Index, data, static_cast<std::size_t>(sent));
+        RecordEvent(TTrafficEvent::TKind::Sent, connection.Index, data, static_cast<std::size_t>(sent), began);
         data += sent;
         count -= static_cast<std::size_t>(sent);
     }
@@ -341,14 +342,14 @@ std::optional<TMeterMessage> TSimulatedMeter::NextMessage()
 }
 
 void TSimulatedMeter::RecordEvent(TTrafficEvent::TKind kind, std::size_t connection, const std::uint8_t *data,
-                                  std::size_t count)
+                                  std::size_t count, std::optional<TMeterClock::time_point> began)
 {
     const auto now = TMeterClock::now();
     if (!FOptions.Record)
         return;
     {
         std::lock_guard lock(FRecordLock);
-        FTraffic.push_back({kind, connection, std::vector<std::uint8_t>(data, data + count), now});
+        FTraffic.push_back({kind, connection, std::vector<std::uint8_t>(data, data + count), now, began.value_or(now)});
     }
     FRecordChanged.notify_all();
 }

@@ -90,7 +90,11 @@ struct TTrafficEvent {
     TKind Kind;
     std::size_t Connection;  // 0, 1, ... in the order the connections began
     std::vector<std::uint8_t> Bytes;
-    TMeterClock::time_point Time;
+    TMeterClock::time_point Time;  // when it happened; for a send or receive, when the call returned
+    // When the call was made (the time before the send, for Sent; Time for the
+    // others). A sent piece reached the computer between Began and Time,
+    // however the meter's thread was held up around its send.
+    TMeterClock::time_point Began;
 };
 
 class TSimulatedMeter {
@@ -153,8 +157,9 @@ private:
     bool Answer(TConnection &connection);
     bool SendAll(TConnection &connection, const std::uint8_t *data, std::size_t count);
     std::optional<TMeterMessage> NextMessage();
+    // `began`: when the call began, if not just now.
     void RecordEvent(TTrafficEvent::TKind kind, std::size_t connection, const std::uint8_t *data = nullptr,
-                     std::size_t count = 0);
+                     std::size_t count = 0, std::optional<TMeterClock::time_point> began = std::nullopt);
     // Sleeps, unless the meter is being destroyed; false then.
     bool SleepFor(std::chrono::microseconds duration);
 

@@ -14,6 +14,14 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -121,5 +129,114 @@ TEST_P(WindowProgramOnSignal, EndsInOrderWithExitStatusZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, WindowProgramOnSignal, testing::ValuesIn(SignalCases), CaseName);
+
+#if !defined(_WIN32)
+extern "C" void EarlierHandler(int, siginfo_t *, void *) {}
+
+// A signal's handling as sigaction tells it: the handler, the flags and the
+// signals blocked while the handler runs.
+struct THandling {
+    std::uintptr_t Handler = 0;
+    int Flags = 0;
+    std::vector<int> Blocked;
+    bool operator==(const THandling &) const = default;
+};
+
+// None for the signals that the C library keeps to itself.
+std::optional<THandling> HandlingOf(int signal)
+{
+    struct sigaction action {};
+    if (sigaction(signal, nullptr, &action) != 0)
+        return std::nullopt;
+    THandling handling{reinterpret_cast<std::uintptr_t>(action.sa_handler), action.sa_flags, {}};
+    for (int other = 1; other < NSIG; ++other)
+        if (sigismember(&action.sa_mask, other) == 1)
+            handling.Blocked.push_back(other);
+    return handling;
+}
+
+std::string Text(const std::optional<THandling> &handling)
+{
+    if (!handling)
+        return "none";
+    std::ostringstream text;
+    text << "handler " << std::hex << handling->Handler << ", flags " << handling->Flags << ", blocking "
+         << std::dec << handling->Blocked.size() << " signals";
+    return text.str();
+}
+
+struct sigaction EarlierAction(void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    return action;
+}
+
+// A program's own handler, with flags and a mask of its own.
+struct sigaction EarlierFunction()
+{
+    struct sigaction action {};
+    action.sa_sigaction = EarlierHandler;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGUSR2);
+    return action;
+}
+
+// The test program's own handling of the closing signals, given back at the end.
+class TKeptHandling {
+public:
+    TKeptHandling()
+    {
+        for (std::size_t i = 0; i < std::size(SignalCases); ++i)
+            sigaction(SignalCases[i].Signal, nullptr, &FKept[i]);
+    }
+    ~TKeptHandling()
+    {
+        for (std::size_t i = 0; i < std::size(SignalCases); ++i)
+            sigaction(SignalCases[i].Signal, &FKept[i], nullptr);
+    }
+
+private:
+    struct sigaction FKept[std::size(SignalCases)] {};
+};
+
+TEST(CloseOnSignals, GivesBackEverySignalItTookAsItWas)
+{
+    const std::pair<const char *, struct sigaction> earlier[] = {
+        {"the default", EarlierAction(SIG_DFL)},
+        {"ignored", EarlierAction(SIG_IGN)},
+        {"a function of the program's own", EarlierFunction()},
+    };
+    static_assert(std::size(earlier) >= std::size(SignalCases));
+    const TKeptHandling kept;
+    QWidget window;
+    // Each signal meets each earlier handling once, the others beside it
+    // handled otherwise: a handling given back to the wrong signal shows.
+    for (std::size_t turn = 0; turn < std::size(earlier); ++turn) {
+        std::map<int, const char *> earlierOf;
+        for (std::size_t i = 0; i < std::size(SignalCases); ++i) {
+            const auto &[name, action] = earlier[(i + turn) % std::size(earlier)];
+            ASSERT_EQ(sigaction(SignalCases[i].Signal, &action, nullptr), 0);
+            earlierOf[SignalCases[i].Signal] = name;
+        }
+        std::vector<std::optional<THandling>> before;
+        for (int signal = 1; signal < NSIG; ++signal)
+            before.push_back(HandlingOf(signal));
+        {
+            const TCloseOnSignals closeOnSignals(window);
+            for (const TSignalCase &c : SignalCases)
+                EXPECT_TRUE(HandlingOf(c.Signal) != before[c.Signal - 1]) << "the window never took " << c.Name;
+        }
+        for (int signal = 1; signal < NSIG; ++signal) {
+            const std::optional<THandling> after = HandlingOf(signal);
+            const char *was = earlierOf.count(signal) ? earlierOf[signal] : "as the test program handles it";
+            EXPECT_TRUE(after == before[signal - 1]) << strsignal(signal) << ", handled " << was << " before: now "
+                                                     << Text(after) << ", was " << Text(before[signal - 1]);
+        }
+    }
+}
+#endif
 
 } // namespace

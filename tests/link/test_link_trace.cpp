@@ -1,6 +1,7 @@
 // The trace of the acquisition worker's cycles, against the simulated meter on
 // real sockets misbehaving in each of its ways: what each step wrote, and what
 // came of each message.
+#include "link/link_trace.h"
 #include "link/worker_owner.h"
 #include "link/meter_identity.h"
 #include "sim/simulated_bluetooth.h"
@@ -219,6 +220,43 @@ TEST(LinkTrace, TheMessageIsTracedByteForByteAndEachAcceptedRowByItsNumber)
     ASSERT_EQ(accepted.size(), run.host.CountOf(THostCall::TKind::Reading));
     for (std::size_t i = 0; i < accepted.size(); ++i)
         EXPECT_EQ(accepted[i], "accepted as row " + std::to_string(i + 1));
+}
+
+// Opens the scopes from `level` on, each inside the one before, and looks at
+// the trace in force in each, and again once each has ended.
+void ExpectEachScopeGivesBackTheTraceBefore(const std::vector<TTraceFile *> &traces, std::size_t level = 0)
+{
+    if (level == traces.size())
+        return;
+    TTraceFile *const before = ProgramLinkTrace();
+    {
+        const TProgramLinkTrace scope(traces[level]);
+        EXPECT_EQ(ProgramLinkTrace(), traces[level]) << "in scope " << level + 1;
+        ExpectEachScopeGivesBackTheTraceBefore(traces, level + 1);
+        EXPECT_EQ(ProgramLinkTrace(), traces[level]) << "in scope " << level + 1 << " once the scopes in it ended";
+    }
+    EXPECT_EQ(ProgramLinkTrace(), before) << "once scope " << level + 1 << " ended";
+}
+
+TEST(LinkTrace, AScopeThatEndsGivesBackTheTraceInForceBeforeIt)
+{
+    TScratchFolder folder("link-trace-scopes");
+    TTraceFile first(folder.File("first.txt")), second(folder.File("second.txt"));
+    struct TScopeCase {
+        const char *Label;
+        std::vector<TTraceFile *> Traces;  // the outermost scope's first
+    };
+    const TScopeCase cases[] = {
+        {"a scope over no trace", {&first}},
+        {"a scope over another scope", {&first, &second}},
+        {"three deep, one trace in two of them", {&first, &second, &first}},
+        {"a scope of no trace over a trace", {&first, nullptr}},
+    };
+    ASSERT_EQ(ProgramLinkTrace(), nullptr) << "a trace is left in force from before";
+    for (const TScopeCase &c : cases) {
+        SCOPED_TRACE(c.Label);
+        ExpectEachScopeGivesBackTheTraceBefore(c.Traces);
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -127,8 +128,14 @@ protected:
     void ShutdownReleasingTheHeldDiscovery()
     {
         ui.SetServing(false);
-        std::thread releaser([this] { ui.Synchronizer().Synchronize([this] { platform->SetHold(false); }); });
+        std::atomic<bool> released{false};
+        std::thread releaser([&] {
+            ui.Synchronizer().Synchronize([this] { platform->SetHold(false); });
+            released = true;
+        });
         Shutdown();
+        EXPECT_TRUE(WaitUntil([&] { return released.load(); }, 2s)) << "Shutdown never ran the releasing hand-off";
+        ui.SetServing(true);  // runs it now, so that the releaser ends
         releaser.join();
     }
     // The one radio lists the meter, or only names like it.

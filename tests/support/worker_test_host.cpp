@@ -2,7 +2,12 @@
 
 #include "tests/support/wait_until.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <string>
 
 // ---- TTestInterfaceThread ----
 
@@ -68,7 +73,7 @@ void TTestInterfaceThread::RunCalls()
     }
 }
 
-void TTestInterfaceThread::Run(std::function<void()> call)
+void TTestInterfaceThread::Run(std::function<void()> call, std::chrono::milliseconds limit, std::source_location where)
 {
     std::exception_ptr error;
     std::function<void()> wrapped = [&] {
@@ -86,7 +91,18 @@ void TTestInterfaceThread::Run(std::function<void()> call)
     FSynchronizer->Wake();
     {
         std::unique_lock lock(FMutex);
-        FChanged.wait(lock, [&] { return !wrapped; });
+        if (!FChanged.wait_for(lock, limit, [&] { return !wrapped; })) {
+            std::string test;
+            if (const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info())
+                test = std::string(info->test_suite_name()) + "." + info->name() + ": ";
+            std::fprintf(stderr,
+                         "%s:%u: Failure\n%sthe call made here on the interface thread has not returned after %lld "
+                         "ms; ending the test program\n",
+                         where.file_name(), static_cast<unsigned>(where.line()), test.c_str(),
+                         static_cast<long long>(limit.count()));
+            std::fflush(stderr);
+            std::abort();
+        }
     }
     if (error)
         std::rethrow_exception(error);

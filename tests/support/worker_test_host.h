@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <source_location>
 #include <thread>
 #include <vector>
 
@@ -33,7 +34,12 @@ public:
     TSynchronizer &Synchronizer() { return *FSynchronizer; }
 
     // Runs `call` on the interface thread, outside any hand-off, and waits.
-    void Run(std::function<void()> call);
+    // A call that has not returned within `limit` (a worker that no longer
+    // answers) ends the test program with a message that names the call's
+    // place: the call may still use what its caller holds, so there is no
+    // going back to the caller.
+    void Run(std::function<void()> call, std::chrono::milliseconds limit = std::chrono::seconds(10),
+             std::source_location where = std::source_location::current());
 
     // While off, the loop runs the test's calls but no hand-off, like an
     // interface thread that is busy elsewhere.
