@@ -108,9 +108,9 @@ int main(int argc, char **argv)
     std::unique_ptr<TTraceFile> trace;
     try {
         line = ParseCommandLine(args);
-        if (line.Help) {
+        if (line.Help || line.Version) {
             UseParentConsole();
-            WriteOutput(stdout, CommandLineHelp(), TTextEncoding::Utf8);
+            WriteOutput(stdout, line.Help ? CommandLineHelp() : VersionLine(), TTextEncoding::Utf8);
             return 0;
         }
         if (line.Headless || line.Scan)

@@ -116,6 +116,27 @@ TEST(CommandLine, TheScanKeepsWhatItUsesAndIgnoresTheRest)
     EXPECT_EQ(ParseCommandLine({"--trace", "t.txt"}).TracePath, "t.txt") << "the window traces too";
 }
 
+TEST(CommandLine, HelpAndVersionAreSwitchesThatAScanKeeps)
+{
+    const struct {
+        std::vector<std::string> Args;
+        bool Help;
+        bool Version;
+    } cases[] = {
+        {{"--version"}, false, true},
+        {{"clb", "--simulate", "--version"}, false, true},
+        {{"--scan", "--version"}, false, true},
+        {{"--help", "--scan"}, true, false},
+        {{"--version", "--help"}, true, true},
+        {{"--simulate"}, false, false},
+    };
+    for (const auto &c : cases) {
+        const TCommandLine line = ParseCommandLine(c.Args);
+        EXPECT_EQ(line.Help, c.Help) << CaseName(c.Args, 0);
+        EXPECT_EQ(line.Version, c.Version) << CaseName(c.Args, 0);
+    }
+}
+
 TEST(CommandLine, StrayWordsAndQtOptionsAreLeftAlone)
 {
     const TCommandLine line = ParseCommandLine({"hello", "-platform", "offscreen", "--meter", "tcp:h:1"});
@@ -157,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--sim-messages", "--headless"}, "--sim-messages"},
                     TBadCase{{"--journal-dir", "--no-journal"}, "--journal-dir"},
                     TBadCase{{"--journal-dir", "j", "--no-journal"}, "--no-journal"},
-                    TBadCase{{"--no-journal=yes"}, "--no-journal"},
+                    TBadCase{{"--no-journal=yes"}, "--no-journal"}, TBadCase{{"--version=1"}, "--version"},
                     TBadCase{{"--trace"}, "--trace"}, TBadCase{{"--trace="}, "--trace"},
                     TBadCase{{"--trace", "--headless"}, "--trace"}, TBadCase{{"--scan=yes"}, "--scan"},
                     TBadCase{{"--scan", "--simulate", "--meter", "tcp:h:1"}, "--meter"},
