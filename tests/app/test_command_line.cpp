@@ -1,9 +1,12 @@
 #include "app/command_line.h"
+#include "tests/app/readme_table.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #ifdef _WIN32
@@ -135,6 +138,25 @@ TEST(CommandLine, HelpAndVersionAreSwitchesThatAScanKeeps)
         EXPECT_EQ(line.Help, c.Help) << CaseName(c.Args, 0);
         EXPECT_EQ(line.Version, c.Version) << CaseName(c.Args, 0);
     }
+}
+
+// The first word of each option's line in --help, and of each row of the
+// README's table of arguments: the same options in the same order.
+TEST(CommandLine, TheReadmeListsTheOptionsThatHelpLists)
+{
+    std::vector<std::string> helped;
+    std::istringstream help(CommandLineHelp());
+    for (std::string line; std::getline(help, line);) {
+        if (line.rfind("  --", 0) == 0 || line.rfind("  clb ", 0) == 0)
+            helped.push_back(line.substr(2, line.find(' ', 2) - 2));
+    }
+    std::vector<std::string> listed;
+    for (const std::vector<std::string> &row : ReadmeTable("| Argument | What it does |")) {
+        const std::string &cell = row.front();  // `--meter tcp:HOST:PORT`
+        listed.push_back(cell.substr(1, cell.find_first_of(" `", 1) - 1));
+    }
+    EXPECT_EQ(listed, helped);
+    EXPECT_EQ(std::count(helped.begin(), helped.end(), "--version"), 1);
 }
 
 TEST(CommandLine, StrayWordsAndQtOptionsAreLeftAlone)
