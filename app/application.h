@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The application object's share of the program: its title, the error box for
 // errors that leave an event handler or start-up, and the window start-up.
 #pragma once

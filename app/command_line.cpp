@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/command_line.h"
 
 #include "link/meter_wire.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's command line: the "clb" rule for the first argument, and the
 // options of the simulated meter, the way to the meter, the headless runner and
 // the diagnostics (--scan, --trace).

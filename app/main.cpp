@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Program entry: the command line first, then the window or the headless run.
 //
 // On Windows the same entry builds two programs: meter-readout.exe, a windowed

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The manual page meter-readout.1, made from the program's own --help and
 # --version texts by help2man when the program is built, so they never
 # disagree. Where help2man is missing (it is only needed for the Debian

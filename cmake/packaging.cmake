@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What `scripts/package` builds through CPack: on Windows a portable zip of the
 # program folder and an NSIS installer; on Linux a Debian package.
 set(CPACK_PACKAGE_NAME meter-readout)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's exit statuses: the ones it returns, the ones --help lists and
 // the ones the README lists are the same.
 #include "app/command_line.h"

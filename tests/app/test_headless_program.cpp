@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built program run as a child process, headless, end to end.
 #include "app/command_line.h"
 #include "link/parse_reading.h"
