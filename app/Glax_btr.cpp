@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window Form4: the table, the indicator, the buttons, the worker's host.
 #include "app/Glax_btr.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window Form4: the readings table, the link indicator, Start/Stop,
 // Save, Print and Exit. It is the worker's host on the interface thread, and it
 // owns the worker from FormCreate until its close ends it through Shutdown.

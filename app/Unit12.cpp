@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The wait overlay Form12, shown while acquisition stops or the program ends.
 #include "app/Unit12.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The overlay Form12: a small borderless window on top of the others that asks
 // the operator to wait while acquisition stops or the program ends.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/application.h"
 
 #include "app/Glax_btr.h"

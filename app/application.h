@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 // The application object's share of the program: its title, the error box for
 // errors that leave an event handler or start-up, and the window start-up.
 #pragma once
 
+#include "app/command_line.h"
 #include "app/meter_backend.h"
 #include "platform/files/trace_file.h"
 
@@ -13,8 +15,10 @@
 #include <string>
 #include <vector>
 
-// The title FormCreate gives the application and the main window.
-inline const QString ProgramTitle = QStringLiteral("Moisture Meter BT readout 1.3.0");
+// The title FormCreate gives the application and the main window, with the
+// version --version prints.
+inline const QString ProgramTitle =
+    QStringLiteral("Moisture Meter BT readout ") + QString::fromLatin1(ProgramVersion());
 
 // The program's icon, the one its program file and desktop entry carry: the
 // windows' icon.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window program asked to end by the system (SIGTERM from a service
 // manager or `kill`, SIGINT from Ctrl+C in its terminal, SIGHUP when that
 // terminal goes) ends as its close box ends it: the overlay, the worker's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/command_line.h"
 
 #include "link/meter_wire.h"
@@ -35,6 +36,7 @@ constexpr TFlagOption Flags[] = {
     {"--simulate", &TCommandLine::Simulate},         {"--headless", &TCommandLine::Headless},
     {"--sim-no-radio", &TCommandLine::SimulateNoRadio}, {"--help", &TCommandLine::Help},
     {"--no-journal", &TCommandLine::NoJournal},       {"--scan", &TCommandLine::Scan},
+    {"--version", &TCommandLine::Version},
 };
 
 struct TPathOption {
@@ -100,6 +102,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
         result.Meter = scan.Meter;
         result.TracePath = scan.TracePath;
         result.Help = scan.Help;
+        result.Version = scan.Version;
     }
     if (result.NoJournal && !result.JournalDir.empty())
         throw ECommandLineError("--journal-dir cannot be combined with --no-journal");
@@ -161,11 +164,22 @@ std::string CommandLineHelp()
            "  --trace FILE          append a line to FILE for each step of discovery,\n"
            "                        connection and exchange, and what came of each message\n"
            "  --help                show this text and exit\n"
+           "  --version             show the program's name and version and exit\n"
            "\n"
            "Exit status:\n";
     for (const TExitStatus &status : ExitStatuses())
         help += "  " + std::to_string(status.Status) + "  " + status.Meaning + "\n";
     return help;
+}
+
+const char *ProgramVersion()
+{
+    return READOUT_VERSION;
+}
+
+std::string VersionLine()
+{
+    return std::string("meter-readout ") + ProgramVersion() + "\n";
 }
 
 TJournalOptions JournalOptionsOf(const TCommandLine &line)

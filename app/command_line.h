@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's command line: the "clb" rule for the first argument, and the
 // options of the simulated meter, the way to the meter, the headless runner and
 // the diagnostics (--scan, --trace).
@@ -29,6 +30,7 @@ struct TCommandLine {
     bool Scan = false;             // --scan: list what discovery sees, then exit
     std::string TracePath;         // --trace FILE: what the link does, line by line
     bool Help = false;             // --help
+    bool Version = false;          // --version
 };
 
 // Where the session journal goes, as the command line says.
@@ -61,6 +63,11 @@ const std::vector<TExitStatus> &ExitStatuses();
 
 // The text --help prints.
 std::string CommandLineHelp();
+
+// The program's version, the project's own (as the packages and the window's
+// caption have it), and the line --version prints: "meter-readout 1.3.0".
+const char *ProgramVersion();
+std::string VersionLine();
 
 // A command line split as Windows splits it (CommandLineToArgvW, which Qt
 // uses for its own options too). The text is UTF-8: none of the characters

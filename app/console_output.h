@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text the program writes to standard output and standard error. On Windows a
 // console shows text in its own code page, not the ANSI one the rows are in,
 // and not UTF-8: there, text for a console goes through the console's

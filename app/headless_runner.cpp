@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/headless_runner.h"
 
 #include "app/console_output.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The unattended run: the same worker and table as the window, without windows.
 // Acquisition starts at once; each accepted row goes to standard output exactly
 // as Save would write it, after it has gone to the session journal and, with

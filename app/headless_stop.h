@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a run without windows is asked to end, and by when it must have ended.
 //
 // SIGINT and SIGTERM ask everywhere. On Windows so do Ctrl+C, Ctrl+Break, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shape1, the link indicator: a circle as wide as its box, centred in it, with a
 // thin black outline, filled with the colour the worker asks for. Assistive
 // technology reads it as a status bar whose name says the link state in words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Program entry: the command line first, then the window or the headless run.
 //
 // On Windows the same entry builds two programs: meter-readout.exe, a windowed
@@ -108,9 +109,9 @@ int main(int argc, char **argv)
     std::unique_ptr<TTraceFile> trace;
     try {
         line = ParseCommandLine(args);
-        if (line.Help) {
+        if (line.Help || line.Version) {
             UseParentConsole();
-            WriteOutput(stdout, CommandLineHelp(), TTextEncoding::Utf8);
+            WriteOutput(stdout, line.Help ? CommandLineHelp() : VersionLine(), TTextEncoding::Utf8);
             return 0;
         }
         if (line.Headless || line.Scan)

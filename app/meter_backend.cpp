@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/meter_backend.h"
 
 #include "link/meter_identity.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the program looks for the meter, as the command line chooses: the
 // simulated radio and meter, the platform's Bluetooth (BlueZ on Linux, the
 // Windows Bluetooth API on Windows), by the meter's name or by a pinned

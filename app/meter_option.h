@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The way to the meter that --meter names: bt:AA:BB:CC:DD:EE:FF (the Bluetooth
 // device at that address, whatever its name), serial:PORT[@BAUD] (a serial
 // port), tcp:HOST:PORT (a serial-to-network bridge).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads options of the form "--name value" or "--name=value" one after
 // another. The program's command line reads its options with it, and so do the
 // developer tools; it needs nothing but the standard library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's arguments as the platform splits its command line, read before
 // Qt takes its own options out of argv.
 #pragma once

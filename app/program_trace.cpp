@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/program_trace.h"
 
 #include "app/application.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's --trace FILE: made at start, before anything runs, and told
 // where to report a line it cannot write.
 #pragma once

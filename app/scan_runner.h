@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --scan: one discovery, walked as acquisition walks it but over every radio,
 // printed radio by radio with every device listed, then the program ends.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How long the program takes to end when it is asked to. Windows ends a
 // program about five seconds after the console's close, a sign-out or a
 // shutdown, and as soon as the program answers: everything the program does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Saving a million readings as CSV, against Python's csv module writing the same
 // rows in the same run (bench/csv_bench.py), both with and without the flush to
 // the disk. Prints the ratios at the end. Linux only (popen, POSIX files).

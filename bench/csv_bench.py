@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """Baseline for csv_bench: Python's csv module writing the same rows.
 
 Usage: csv_bench.py <rows.csv> <output.csv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reading exchange's own overhead: a full exchange with the simulated
 // meter, its two fixed 200 ms pauses scaled to zero, against a bare request and
 // message-sized answer on the same kind of connection to the same meter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A console reporter that also keeps each benchmark's median, so that a
 // benchmark program can print its figure as a ratio to a baseline of the same run.
 #pragma once

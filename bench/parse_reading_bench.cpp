@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Throughput of the reading message parser. The parser works in place, so every
 // iteration first restores the message: that copy alone is the baseline, and the
 // parser's cost is the difference.

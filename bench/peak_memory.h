@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The process's peak resident memory (Linux, /proc/self), for benchmarks that
 // report memory beside time.
 #pragma once

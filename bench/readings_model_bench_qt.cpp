@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Appending a long unattended run's readings to the table model, against the
 // same rows kept as joined strings: time, and peak resident memory per row.
 // Compare the CPU times of the two cases of one run; the machine is shared.

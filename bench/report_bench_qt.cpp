@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Preparing and printing the readings report to PDF for 10,000 readings. The
 // baseline is preparing alone, measured in the same run; the peak resident size
 // (VmHWM) is reported as a counter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the trace (--trace FILE) costs per reading: one whole cycle of the link
 // against the simulated computer - discovery, connection, exchange, parse and
 // the outcome line, link closed - without a trace and with one, in the same

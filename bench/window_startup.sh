@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Start-up time of the main window: the Windows program under Wine against the
 # Linux program, measured in the same run on the same Xvfb display, from the
 # start of the process until the window captioned with the program's title

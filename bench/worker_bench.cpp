@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the acquisition worker costs and how fast a reading reaches the table.
 //
 // IdleWorkerCpu: process CPU time over 10 s with an idle worker (it wakes every

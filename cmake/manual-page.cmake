@@ -1,6 +1,8 @@
-# The manual page meter-readout.1, made from the program's own --help text by
-# help2man when the program is built, so the two never disagree. Where help2man
-# is missing (it is only needed for the Debian package), no page is made.
+# SPDX-License-Identifier: Apache-2.0
+# The manual page meter-readout.1, made from the program's own --help and
+# --version texts by help2man when the program is built, so they never
+# disagree. Where help2man is missing (it is only needed for the Debian
+# package), no page is made.
 find_program(HELP2MAN help2man)
 if(HELP2MAN)
   set(manual_page ${CMAKE_CURRENT_BINARY_DIR}/meter-readout.1)
@@ -9,7 +11,7 @@ if(HELP2MAN)
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
             ${HELP2MAN} --no-info --no-discard-stderr --section=1
             --name "read a grain analyser over Bluetooth into a table, CSV and a report"
-            --version-string=${PROJECT_VERSION} --output=${manual_page} $<TARGET_FILE:meter-readout>
+            --output=${manual_page} $<TARGET_FILE:meter-readout>
     # Debian wants manual pages compressed the same way every time.
     COMMAND gzip -9nf ${manual_page}
     DEPENDS meter-readout

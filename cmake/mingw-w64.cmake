@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross compiling for 64-bit Windows with MinGW-w64. The -posix variants carry
 # the threads that std::thread and std::mutex need.
 set(CMAKE_SYSTEM_NAME Windows)

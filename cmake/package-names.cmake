@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Read by CPack for each generator: the zip is the portable program folder, the
 # NSIS package the installer.
 if(CPACK_GENERATOR STREQUAL "ZIP")

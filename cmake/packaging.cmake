@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What `scripts/package` builds through CPack: on Windows a portable zip of the
 # program folder and an NSIS installer; on Linux a Debian package.
 set(CPACK_PACKAGE_NAME meter-readout)
@@ -9,6 +10,8 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY "Moisture Meter BT readout")
 if(WIN32 AND READOUT_BUILD_GUI)
   set(readout_windows_files ${PROJECT_SOURCE_DIR}/packaging/windows)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  # The program's licence, and the notice of what else the folder holds.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
   install(FILES ${readout_windows_files}/NOTICE.txt DESTINATION .)
   # Qt's licence texts, kept in the Qt prefix by scripts/build-qt-windows.
   get_target_property(readout_qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
@@ -19,12 +22,29 @@ if(WIN32 AND READOUT_BUILD_GUI)
   # The C++ runtime's licences, as the compiler's Debian packages give them.
   install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright DESTINATION licenses RENAME gcc-runtime.txt)
   install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licenses RENAME mingw-w64.txt)
+  # Those files only refer to the GPL's text, which a Windows computer lacks.
+  install(FILES /usr/share/common-licenses/GPL-3 DESTINATION licenses RENAME GPL-3.0.txt)
+  # Every DLL that goes out is named in the notice with its licence: one added
+  # to the program folder without a word there stops the packing.
+  install(CODE "
+    file(READ \"${readout_windows_files}/NOTICE.txt\" notice)
+    file(GLOB_RECURSE dlls RELATIVE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\"
+         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\")
+    foreach(dll IN LISTS dlls)
+      get_filename_component(name \"\${dll}\" NAME)
+      string(FIND \"\${notice}\" \"\${name}\" at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR \"NOTICE.txt does not name \${dll}, which the package carries\")
+      endif()
+    endforeach()
+  ")
 
   set(CPACK_GENERATOR ZIP NSIS)
   # The zip unpacks into one folder named like the zip.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package-names.cmake)
-  set(CPACK_RESOURCE_FILE_LICENSE ${readout_windows_files}/NOTICE.txt)
+  # The installer's licence page: the program's own licence.
+  set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
   # A 64-bit installer for the 64-bit program: it sees the 64-bit Program Files
   # and registry, and runs where only 64-bit programs run (Wine's wine64).
   set(CPACK_NSIS_DEFINES "Target amd64-unicode")

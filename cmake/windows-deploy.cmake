@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # The Windows program folder: meter-readout.exe with the DLLs and Qt plugins it
 # needs on a Windows that has no Qt and no MinGW, laid out as Qt looks for them
 # (plugins in their folders beside the program). The folder is made next to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the reading message parser on a message laid out in a receive buffer
 // exactly as the exchange leaves it, and checks that the parser kept to its part
 // of the buffer. Shared by the fuzz target and the test that replays its corpus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzzes the reading message parser. The input is a message as the meter sends it;
 // its first byte, which the acknowledgement overwrites anyway, picks the locale's
 // decimal separator.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The acquisition worker GLAXBTthr: its loop of search, connection and exchange.
 #include "link/Glaxbththr.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The acquisition worker: the program's one background thread, owner of the
 // Bluetooth side. It waits for Start and Stop, and while acquisition is on runs
 // discovery, link and exchange one cycle after another, handing everything it

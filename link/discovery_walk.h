@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One discovery's walk over the platform: every radio in the platform's order
 // and, on each, every device that its search lists, in the platform's order.
 // The search asks for the devices the radio remembers and those that answer a

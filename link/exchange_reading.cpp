@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reading exchange: one request byte, one message of a known size, one
 // acknowledgement byte, on the open stream.
 #include "link/meter_link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's trace of what the link does (--trace FILE), for the person who
 // has to find out why no reading comes. Discovery, link, exchange and the
 // worker's outcome of each message write to it; see platform/files/trace_file.h.

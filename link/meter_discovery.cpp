@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Discovery of the meter among the radios' devices, and the link to it.
 #include "link/discovery_walk.h"
 #include "link/meter_identity.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How discovery recognises the meter: its Bluetooth device name.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The meter link: discovery of the meter, the link to it (a byte stream that
 // the route opens) and the reading exchange, with the fields they share. The acquisition worker is a meter link
 // that runs these on its thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/meter_name.h"
 
 #include "link/meter_identity.h"

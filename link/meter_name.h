@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Device names as discovery and the scan see them: discovery's exact rule for
 // the meter, and, for the scan only, how near another name comes to it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/meter_scan.h"
 
 #include "link/discovery_walk.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scan (--scan): one discovery over every radio, walked exactly as
 // acquisition walks it, that keeps everything it sees: each radio and each
 // device listed, with how near each name comes to the meter's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the link reaches the meter: the route that opens a byte stream for each
 // reading cycle and, for the routes that need one (Bluetooth), the discovery
 // that finds the device first, by the meter's name or by an address the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The meter's wire protocol on the link: one request byte, one message of a fixed
 // size, one acknowledgement byte. The computer's side (link/) and the simulated
 // meter (sim/) both speak it.

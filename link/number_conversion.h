@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text-to-number conversion that reading messages rely on: the rules of the
 // platform's conversion for the user's locale, on bytes in the ANSI code page.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "link/parse_reading.h"
 
 #include "platform/text/date_time.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reading message parser: turns the message of text that the meter sends
 // (ReadingMessageSize bytes) into one TReading.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One parsed reading of the meter: a plain value record.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the acquisition worker may ask of the windows. The main window, the
 // headless runner and the tests each implement it; every operation runs on the
 // interface thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one owner of the acquisition worker. The worker's object must outlive its
 // thread, and only Shutdown knows when the thread has ended, so one object
 // creates the worker, publishes it in BTthr, starts it, and ends it through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The readings table as a CSV file: one line per table row, header first, the
 // fields in column order, the regional list separator between them, CR LF after
 // every line, the text in the ANSI code page and no byte-order mark. Save and the

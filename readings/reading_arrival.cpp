@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "readings/reading_arrival.h"
 
 TArrivedReading ReadingReachesTable(const std::function<int(const TRegionalSettings &)> &appendRow,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What happens when the worker hands over an accepted reading, in the window
 // and in a headless run alike: the regional settings are taken once, the row is
 // appended to the table with them, and its journal line is written with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The columns of the readings table.
 #pragma once
 

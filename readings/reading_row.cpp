@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "readings/reading_row.h"
 
 #include "platform/text/code_page.h"

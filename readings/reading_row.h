@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rows of the readings table: headers, and one reading as finished cell texts.
 #pragma once
 

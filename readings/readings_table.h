@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The readings table: row 0 holds the column headers, rows 1 to RowCount() - 1 the
 // readings in arrival order. Cells hold finished UTF-8 text; rows are only ever
 // added. Stored compactly, since an unattended run can reach a million rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "readings/session_journal.h"
 
 #include "platform/files/user_folders.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session journal: every row the table accepts, from the first reading of
 // a run on, appended to a file of its own in exactly the bytes Save writes
 // (header line first, the regional list separator, the ANSI code page, CR LF),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "report/banded_report.h"
 
 #include "platform/text/date_time_format.h"

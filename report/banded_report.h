@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A small banded report engine: a template (one page with page objects and bands),
 // record sources walked through callbacks, preparation into pages held as data,
 // printing through the platform's print dialog and export to PDF.

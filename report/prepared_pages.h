@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Prepared report pages as data: every object placed and every text resolved, ready
 // to be drawn or inspected. Boxes are in millimetres from the top-left corner of the
 // page's printable area.

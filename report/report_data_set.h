@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A record source whose records and values the program supplies through callbacks.
 // The engine walks it: First, then while the end test is false, the values of one
 // record and Next.

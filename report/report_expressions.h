@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The expressions of report texts: [DATE], [TIME] and [<record source>."<field>"].
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Laying out one pass of a banded report: pages, bands and objects placed, texts
 // resolved. Standard library only; the caller supplies text measuring and the hook
 // that lets pending work run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform side of printing a report: whether printers exist, the message when
 // none does, and the print dialog. An interface, so that tests print without
 // opening a dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Drawing prepared report pages with Qt: onto any painter, millimetres turned into
 // device units, or onto a paged device (printer, PDF writer) page by page.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The template of a banded report as plain data: a page with its objects and its
 // bands. Lengths are millimetres; positions of page objects count from the top-left
 // corner of the printable area, those of band objects from the top-left corner of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The parts of the local sockets that are the same on every system: they run
 // on the TCP sockets of platform/sockets/tcp_socket.h and its one name resolution.
 #include "sim/local_sockets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sockets whose both ends are on this computer, for the simulated meter, the
 // tools and the tests: connected pairs, a loopback listener, a TCP connection
 // to a host and port, and the one owner of a socket. The program's own link

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Local sockets on POSIX systems.
 #include "sim/local_sockets.h"
 

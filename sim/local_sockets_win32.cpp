@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Local sockets on Windows (Winsock 2.2).
 #include "sim/local_sockets.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/meter_end.h"
 
 #include "platform/sockets/socket_io.h"

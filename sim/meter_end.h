@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated meter's end of one connection: a socket (a socket pair, an
 // accepted TCP client) or the master of a pseudo-terminal, whose terminal end
 // the program opens as a serial port. The meter serves both alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The meter's end of a pseudo-terminal: the master, read and written with
 // read and write (a terminal takes no recv or send).
 #include "sim/meter_end.h"

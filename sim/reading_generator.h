@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Plausible readings for the simulated meter, and the message that carries one
 // on the wire: ReadingMessageSize bytes of text, eight colon-introduced values on lines of
 // their own, then the analysis line, padded with NUL bytes.

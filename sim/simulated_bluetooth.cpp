@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/simulated_bluetooth.h"
 
 #include "platform/text/ascii_case.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated computer's Bluetooth: scripted radios and device lists, and a
 // link that leads to the simulated meter (or anything else that hands out the
 // computer's end of a connection). Discovery and link run over it unchanged, so

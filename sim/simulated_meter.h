@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated meter: a real peer that speaks the meter's wire protocol on the
 // far end of a socket. It answers each request byte (0x14) with one
 // reading message, in the manner its behaviour asks for, and records every byte

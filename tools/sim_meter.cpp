@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // sim_meter: a simulated meter on a loopback TCP port, for developers and for
 // the program's --meter tcp:HOST:PORT, or on a new pseudo-terminal for its
 // --meter serial:PATH. Runs until interrupted (Ctrl+C).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bluetooth addresses as people write them: "AA:BB:CC:DD:EE:FF", the six
 // bytes with the most significant first, held in the low 48 bits of a number.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/bluetooth/bluetooth_address_bluez.h"
 
 std::array<std::uint8_t, 6> AddressToKernelBytes(std::uint64_t address)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Conversions between BlueZ's text forms and the platform's binary forms of
 // Bluetooth addresses and service class identifiers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/bluetooth/bluetooth_bluez.h"
 
 #include "platform/bluetooth/bluetooth_address_bluez.h"

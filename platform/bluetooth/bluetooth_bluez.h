@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Linux Bluetooth backend: BlueZ's adapters are the radios, a device search
 // runs a BlueZ discovery and lists the devices BlueZ knows for the adapter, and
 // the link is a kernel RFCOMM socket whose channel comes from an SDP look-up.

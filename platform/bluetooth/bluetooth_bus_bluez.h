@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // BlueZ's D-Bus API as the Bluetooth backend uses it: the adapters and devices
 // it manages, and the discovery calls of one adapter. Every call waits at most
 // the timeout it is given, so a hung BlueZ costs at most that long per call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The platform's Bluetooth radios and the devices each lists, call for call as
 // discovery and the scan use them. Backends: bluetooth_win32 (the Windows
 // Bluetooth API), bluetooth_bluez (BlueZ over D-Bus), sim/ (scripted radios) and the one device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/bluetooth/bluetooth_library_win32.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows Bluetooth API, taken from its library when the program first
 // looks for a radio. Some Windows editions (servers among them) come without
 // the library; bound at link time, the program would not even start there,

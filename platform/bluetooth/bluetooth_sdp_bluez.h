@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The RFCOMM channel of a device's service, looked up over SDP.
 #pragma once
 

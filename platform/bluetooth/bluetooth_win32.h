@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bluetooth on Windows: the Win32 Bluetooth API for radios and devices, and
 // Winsock 2.2 RFCOMM sockets (AF_BTH) for the link.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The serial port service of a Bluetooth device, which the RFCOMM routes (the
 // Windows and the BlueZ backends) connect to.
 #pragma once

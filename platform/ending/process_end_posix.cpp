@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/ending/process_end.h"
 
 #include <cstdio>

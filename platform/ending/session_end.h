@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The end of the user's session (signing out, shutting down, a restart for
 // updates) as a program hears it, and the reason it gives the system while it
 // ends in order.

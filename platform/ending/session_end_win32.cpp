@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/ending/session_end.h"
 
 #include "platform/text/wide_text_win32.h"

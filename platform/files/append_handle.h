@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file opened for appending and nothing else: every piece goes to its end,
 // straight to the system (no buffer in the program), so what was appended
 // survives the program's crash. One implementation per operating system:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TAtomicFile's steps and what each failure undoes: the same on every system.
 #include "platform/files/atomic_file.h"
 #include "platform/files/atomic_file_system.h"

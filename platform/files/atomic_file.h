@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replacing a file without ever losing the old one: the new contents go to a
 // temporary file in the target's folder, are flushed to the disk, and only then
 // take the target's name in one step. Until Commit() succeeds the target stays

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The operating system's half of TAtomicFile. atomic_file.cpp keeps the order
 // of the steps and what a failure undoes, which is the same on every system;
 // it asks one of these for each system call (atomic_file_posix.cpp,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file that only grows, each piece on the disk before Append returns: the
 // unattended log of readings, so a crash or a power cut loses nothing already
 // written.

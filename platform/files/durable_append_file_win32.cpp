@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/files/durable_append_file.h"
 #include "platform/files/durable_append_handle_win32.h"
 #include "platform/files/file_names_win32.h"

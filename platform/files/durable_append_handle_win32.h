@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the durable append file opens its file on Windows; apart so that a test
 // can ask the system which access the handle really has.
 #pragma once

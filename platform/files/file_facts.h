@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a path names, asked before the file is opened: opening a pipe blocks
 // and reading a device may never end.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/files/file_names_posix.h"
 #include "platform/files/temporary_name.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The name steps that the files which must survive a power cut share on
 // POSIX systems: a temporary name beside the target, a rename that never
 // replaces, and a folder whose names are synced.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The name steps that the files which must survive a power cut share on
 // Windows: a temporary name beside the target, and the one way a file is
 // flushed to the disk, which a test can count.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/files/long_path_win32.h"
 
 #include "platform/text/wide_text_win32.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The form of a path that every Win32 file call of the program is given: the
 // whole path after "\\?\", which lifts the limit of 260 characters (MAX_PATH)
 // on every Windows, whatever its long path setting. Messages keep showing the

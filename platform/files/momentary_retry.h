@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A step on a file that fails only for a moment: an indexer, a virus scanner
 // or a sync client opens a file it has just seen change and holds it for some
 // milliseconds, exactly when the program renames the file. Such a failure is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/files/temporary_name.h"
 
 #include <algorithm>

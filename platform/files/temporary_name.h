@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The name of the temporary file that a save writes beside its target before
 // the rename.
 #pragma once

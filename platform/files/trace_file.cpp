@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/files/trace_file.h"
 
 #include "platform/files/atomic_file.h"  // FileErrorText

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The diagnostic trace (--trace FILE): one line per event, each beginning with
 // the local time to the millisecond ("HH:MM:SS.mmm "), appended to the file and
 // handed to the system as it happens, so a crash keeps everything written

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The user's own folders and the making of folders, as each system names them.
 // Paths are UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file read whole, for the small files the program takes in (the simulated
 // meter's messages). One implementation per operating system:
 // whole_file_posix.cpp and whole_file_win32.cpp.

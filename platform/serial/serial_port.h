@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A serial port as the exchange's byte stream: a USB serial adapter, a
 // Bluetooth serial port that the system has bound (rfcomm on Linux, a virtual
 // COM port on Windows), or a pseudo-terminal that the simulated meter serves.

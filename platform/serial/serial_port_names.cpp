@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/serial/serial_port_names.h"
 
 #include "platform/bluetooth/bluetooth_address.h"

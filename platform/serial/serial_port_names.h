@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the serial ports of both systems are called: the names and texts the
 // systems give, read the same way on every system so that they are tested
 // everywhere.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Serial ports on Linux: a terminal device in raw mode, waited on with the
 // same ppoll as the sockets, and listed from /dev with what /sys tells of it.
 #include "platform/serial/serial_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The POSIX side of the serial ports that a test reaches into.
 #pragma once
 

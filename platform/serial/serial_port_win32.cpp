@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Serial ports on Windows: a COM port through the communications calls, read
 // without waiting (a read returns at once with what has arrived) and waited on
 // by looking at the input queue until the deadline; listed from the Ports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A thin wrapper of the socket calls that the reading exchange makes (waits,
 // send, receive, the fixed pause). One implementation per operating system:
 // socket_io_posix.cpp and socket_io_win32.cpp. The sockets that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Socket wrapper for Linux. The waits use ppoll rather than select: it takes
 // the timeout exactly (nanoseconds) and has no FD_SETSIZE limit on descriptors.
 #include "platform/sockets/socket_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Socket wrapper for Windows: Winsock select/send/recv and Sleep.
 #include "platform/sockets/socket_io.h"
 

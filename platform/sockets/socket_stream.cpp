@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/sockets/socket_stream.h"
 
 #include "platform/sockets/socket_io.h"

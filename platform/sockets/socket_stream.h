@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A connected socket as the exchange's byte stream: RFCOMM on Windows and
 // BlueZ, the TCP bridge, and the simulated meter's sockets all run the
 // exchange through it.

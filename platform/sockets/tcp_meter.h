@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A meter reached over TCP instead of Bluetooth (for instance the simulator's
 // listening port, or a serial-to-network bridge): `--meter tcp:HOST:PORT`.
 // The link is a TCP connection to HOST:PORT, over which the exchange runs

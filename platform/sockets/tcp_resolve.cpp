@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Name resolution for TCP sockets: one body for every system, whose calls
 // differ only in the text they take. Windows gets the wide ones, for the
 // narrow getaddrinfo reads the host's name in the ANSI code page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The operating system's TCP sockets, for the TCP meter transport and the
 // simulator's local sockets: one backend file per system
 // (tcp_socket_posix.cpp, tcp_socket_win32.cpp) and one name

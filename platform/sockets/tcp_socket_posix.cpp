@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TCP sockets on POSIX systems.
 #include "platform/sockets/tcp_socket.h"
 

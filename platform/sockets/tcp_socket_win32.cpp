@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // TCP sockets on Windows (Winsock 2.2).
 #include "platform/sockets/tcp_socket.h"
 #include "platform/text/system_error_text_win32.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An open link to the meter as the reading exchange sees it: a stream of bytes
 // with waits that keep deadlines to the microsecond. RFCOMM sockets (Winsock
 // and BlueZ), the TCP bridge, serial ports and the simulated meter each give

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Letter case in UTF-16 names, ASCII letters only: the case that Bluetooth
 // device names differ in when a meter is renamed by hand or a look-alike is
 // made. Every other character stays as it is.

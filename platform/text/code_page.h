@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text in the system's ANSI code page (Windows: GetACP; Linux: the locale's
 // codeset, UTF-8 where the locale is the bare C/POSIX one). The program's own
 // texts are UTF-8.

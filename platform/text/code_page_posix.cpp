@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The code page on Linux: the character set of the environment's locale,
 // converted through iconv. The bare C/POSIX locale (ASCII) counts as UTF-8.
 #include "platform/text/code_page.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The code page on Windows: the system's ANSI code page, through UTF-16.
 #include "platform/text/code_page.h"
 

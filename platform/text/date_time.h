@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Local date and time as the program keeps them: a double whose whole part counts
 // the days since 30 December 1899 and whose fraction is the time of day.
 #pragma once

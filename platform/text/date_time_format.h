@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Dates and times in the picture syntax of the regional settings ("M/d/yyyy",
 // "dd.MM.yyyy", "h:mm:ss tt", "HH:mm:ss").
 #pragma once

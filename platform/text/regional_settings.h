@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The user's regional settings as the program uses them: one value, one current
 // copy. Formats are held in the picture syntax ("M/d/yyyy", "dd.MM.yyyy",
 // "h:mm:ss tt", "HH:mm:ss"); texts are UTF-8.

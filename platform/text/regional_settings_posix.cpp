@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The user's regional settings on Linux: the environment's locale (LANG, LC_ALL,
 // LC_NUMERIC, LC_TIME), its strftime formats translated into pictures.
 #include "platform/text/date_time_format.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The user's regional settings on Windows: the user's default locale.
 #include "platform/text/regional_settings.h"
 #include "platform/text/utf8.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The system's own words for a Win32 error code, for the messages the operator
 // reads.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two UTF-8 steps the program needs: one code point appended, one read.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // UTF-8 and the UTF-16 of the Windows "W" calls.
 #pragma once
 

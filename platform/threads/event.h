@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An auto-reset event with a timed wait: SetEvent signals it, and the wait that
 // sees the signal also resets it, so one SetEvent releases one wait.
 #pragma once

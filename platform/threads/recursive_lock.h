@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A recursive lock: the thread that holds it may enter it again; it is free
 // once every Enter has been matched by a Leave.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The synchronous hand-off from a worker thread to the interface thread.
 //
 // The worker calls Synchronize(step) and blocks until the interface thread has

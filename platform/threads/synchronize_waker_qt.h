@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Qt side of the hand-off: a QObject on the GUI thread that installs itself
 // as the synchronizer's waker. Each wake posts an event to it, and its handler
 // runs the pending steps, so every event loop of the GUI thread runs them: the

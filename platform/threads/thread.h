@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A thread object in the style the worker needs: created suspended, started
 // explicitly, with a terminated flag that its body polls and a wait for its end.
 #pragma once

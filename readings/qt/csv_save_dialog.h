@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The save dialog of the CSV export: the main window keeps one for its whole
 // life, so that the path chosen last is offered again at the next Save.
 #pragma once

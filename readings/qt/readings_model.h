@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The readings table as a Qt model: row 0 the headers, then one row per reading.
 // The texts stay in the table's one buffer and become QStrings only when a view
 // asks for them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printed readings report: the template frxReport1 (title block, column
 // headings, one ruled row per reading) and its record source frxUserDataSet1,
 // which reads the readings table row by row while the report is prepared.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The readings table on screen: a QTableView over TReadingsModel with the grid's
 // look. Row 0 (the headers) is an ordinary row; column 0 stays in view when the
 // table scrolls sideways; every cell is painted by the cell painter, and the

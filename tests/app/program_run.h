@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built program as a child process, for the tests that run it end to end.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window and the program asked to end by a signal: they end as the close
 // box ends them.
 #include "app/close_on_signals.h"

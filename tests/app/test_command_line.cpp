@@ -1,9 +1,13 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/command_line.h"
+#include "tests/app/readme_table.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #ifdef _WIN32
@@ -116,6 +120,46 @@ TEST(CommandLine, TheScanKeepsWhatItUsesAndIgnoresTheRest)
     EXPECT_EQ(ParseCommandLine({"--trace", "t.txt"}).TracePath, "t.txt") << "the window traces too";
 }
 
+TEST(CommandLine, HelpAndVersionAreSwitchesThatAScanKeeps)
+{
+    const struct {
+        std::vector<std::string> Args;
+        bool Help;
+        bool Version;
+    } cases[] = {
+        {{"--version"}, false, true},
+        {{"clb", "--simulate", "--version"}, false, true},
+        {{"--scan", "--version"}, false, true},
+        {{"--help", "--scan"}, true, false},
+        {{"--version", "--help"}, true, true},
+        {{"--simulate"}, false, false},
+    };
+    for (const auto &c : cases) {
+        const TCommandLine line = ParseCommandLine(c.Args);
+        EXPECT_EQ(line.Help, c.Help) << CaseName(c.Args, 0);
+        EXPECT_EQ(line.Version, c.Version) << CaseName(c.Args, 0);
+    }
+}
+
+// The first word of each option's line in --help, and of each row of the
+// README's table of arguments: the same options in the same order.
+TEST(CommandLine, TheReadmeListsTheOptionsThatHelpLists)
+{
+    std::vector<std::string> helped;
+    std::istringstream help(CommandLineHelp());
+    for (std::string line; std::getline(help, line);) {
+        if (line.rfind("  --", 0) == 0 || line.rfind("  clb ", 0) == 0)
+            helped.push_back(line.substr(2, line.find(' ', 2) - 2));
+    }
+    std::vector<std::string> listed;
+    for (const std::vector<std::string> &row : ReadmeTable("| Argument | What it does |")) {
+        const std::string &cell = row.front();  // `--meter tcp:HOST:PORT`
+        listed.push_back(cell.substr(1, cell.find_first_of(" `", 1) - 1));
+    }
+    EXPECT_EQ(listed, helped);
+    EXPECT_EQ(std::count(helped.begin(), helped.end(), "--version"), 1);
+}
+
 TEST(CommandLine, StrayWordsAndQtOptionsAreLeftAlone)
 {
     const TCommandLine line = ParseCommandLine({"hello", "-platform", "offscreen", "--meter", "tcp:h:1"});
@@ -157,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TBadCase{{"--sim-messages", "--headless"}, "--sim-messages"},
                     TBadCase{{"--journal-dir", "--no-journal"}, "--journal-dir"},
                     TBadCase{{"--journal-dir", "j", "--no-journal"}, "--no-journal"},
-                    TBadCase{{"--no-journal=yes"}, "--no-journal"},
+                    TBadCase{{"--no-journal=yes"}, "--no-journal"}, TBadCase{{"--version=1"}, "--version"},
                     TBadCase{{"--trace"}, "--trace"}, TBadCase{{"--trace="}, "--trace"},
                     TBadCase{{"--trace", "--headless"}, "--trace"}, TBadCase{{"--scan=yes"}, "--scan"},
                     TBadCase{{"--scan", "--simulate", "--meter", "tcp:h:1"}, "--meter"},

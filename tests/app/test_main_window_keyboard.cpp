@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window worked from the keyboard alone: keys go to the window as the
 // window system delivers them (to its focus widget; not at all while a modal
 // box blocks it).

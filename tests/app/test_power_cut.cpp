@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The headless program with the file probe preloaded: a power cut at each of
 // its file calls in turn, and a report name taken at the last moment.
 #ifdef READOUT_FILE_PROBE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's trace in the window: a trace that cannot be written is told
 // once, in the error box, while acquisition goes on.
 #include "app/application.h"

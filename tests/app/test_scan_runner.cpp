@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // --scan's exit statuses over each kind of simulated computer.
 #include "app/scan_runner.h"
 #include "link/meter_identity.h"

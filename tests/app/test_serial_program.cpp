@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The built program on a serial port, end to end: the simulated meter serves a
 // real pseudo-terminal, which the program opens once per reading cycle.
 #include "sim/simulated_meter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stand-alone simulated meter reads its options with the program's own
 // option reader: both forms of an option, and for a bad command line a message
 // naming the problem, the usage and exit status 2.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A main window with its overlay, hand-off and waker, as start-up makes them, on
 // a platform the test chooses; and a closer for the modal boxes it shows.
 #pragma once

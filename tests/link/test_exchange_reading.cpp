@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The reading exchange against the simulated meter: what the computer sends,
 // what it shows, what it leaves in the buffer and what it returns.
 #include "link/meter_link.h"

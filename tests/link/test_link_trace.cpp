@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The trace of the acquisition worker's cycles, against the simulated meter on
 // real sockets misbehaving in each of its ways: what each step wrote, and what
 // came of each message.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Discovery of the meter over the simulated computer, whose call log shows the
 // order of the platform's calls and proves every handle closed; the device a
 // pinned address takes; the streams the link opens and closes; and, on

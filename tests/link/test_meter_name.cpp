@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How near a device name comes to the meter's, as the scan marks it.
 #include "link/meter_identity.h"
 #include "link/meter_name.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scan: every radio and every device that discovery's walk lists, the
 // meter and its near misses marked, over the simulated computer.
 #include "link/meter_identity.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Replays the parser's fuzzing seed corpus: each message is accepted or dropped
 // as its file name says, in either locale, and the parser keeps to its part of
 // the receive buffer.

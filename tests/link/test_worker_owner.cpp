@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The worker's owner: one worker at a time, published in BTthr, always ended
 // through its orderly Shutdown, with every platform resource released.
 #include "link/meter_identity.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The session journal: Save's bytes row by row, its name and folder, and what
 // it does when the disk refuses.
 #include "readings/session_journal.h"

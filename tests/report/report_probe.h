@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the report tests look at and print with: the texts of a prepared page, and
 // a print interface without dialogs that prints to a PDF file.
 #pragma once

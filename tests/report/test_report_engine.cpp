@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The banded report engine: layout of bands and pages, expressions, the stamp box,
 // the two passes, the record-source protocol, drawing and printing.
 #include "report/banded_report.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated Bluetooth platform: its scripts as discovery sees them, its
 // inquiry time, and links to the simulated meter, refused or not.
 #include "link/meter_identity.h"

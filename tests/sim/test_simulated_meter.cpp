@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated meter as a peer on the wire (over a socket pair, over TCP and
 // over a pseudo-terminal), its message file and generator, and the socket
 // wrapper it is built on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // For tests of what follows the environment's locale (POSIX only).
 #pragma once
 

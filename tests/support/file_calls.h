@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file calls that the file probe (file_probe/file_probe.c) logged, read
 // back for the tests of what reaches the disk and in which order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A fresh folder per test under the system's temporary folder, for the tests
 // of the file layer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/sim_meter_io.h"
 
 #include "platform/sockets/socket_stream.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading what a peer sent, for tests that talk to the simulated meter or
 // inspect a socket after an exchange.
 #pragma once

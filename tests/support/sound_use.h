@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every test over the simulated computer checks at its end: the caller
 // released everything it took and broke none of the platform's rules.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A child process that may start no thread: the real fault of a thread that
 // cannot be created (the system's limit on processes reached).
 #pragma once

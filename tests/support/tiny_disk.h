@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A disk that really fills up, for the tests of what a full disk does.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/trace_lines.h"
 
 #include "tests/support/wait_until.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading a trace file back, for the tests of what the program traces.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Waiting in a test for something that another thread or process does. A test
 // never pauses for a fixed time: it waits for a condition it can observe, and
 // gives up at a deadline so that a fault fails the test instead of hanging it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/worker_test_host.h"
 
 #include "tests/support/wait_until.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What drives the acquisition worker without windows (its platform is the
 // simulated computer, sim/simulated_bluetooth.h):
 // - TTestInterfaceThread: a thread that plays the interface thread, serving the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "private_bus_bluez.h"
 
 #include "tests/support/wait_until.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A private D-Bus bus with a mock BlueZ on it, started and ended by the test
 // that owns it: the backend under test reaches it through
 // DBUS_SYSTEM_BUS_ADDRESS, and the test drives the mock (adapters, devices,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bluetooth addresses and service classes between BlueZ's and the platform's forms.
 #include "platform/bluetooth/bluetooth_address_bluez.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The BlueZ backend against a mock BlueZ on a private bus.
 #include "link/meter_link.h"
 #include "link/meter_scan.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Windows Bluetooth API taken from its library at run time.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The BlueZ backend's RFCOMM sockets on whatever kernel runs the tests.
 #include "platform/bluetooth/bluetooth_bluez.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What reaches the disk before a call returns, and in which order: on Linux
 // the file probe logs the system's calls; on Windows the flushes are counted.
 #include "platform/files/atomic_file.h"

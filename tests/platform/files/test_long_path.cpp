@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Paths longer than Windows' old limit of 260 characters, for every kind of
 // file the program makes, writes and reads; and the form of a path that the
 // Windows file calls are given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Serial ports through a real pseudo-terminal with the simulated meter on its
 // far end: the bytes both ways, the waits' deadlines, the settings, the
 // failures a person sees, and the list of ports over a tree of our own.

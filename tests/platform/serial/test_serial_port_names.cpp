@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The names and texts of serial ports that both systems give, read the same
 // way everywhere.
 #include "platform/serial/serial_port_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The meter over TCP: its address syntax, a link without discovery, and real
 // connections to a loopback listener.
 #include "link/meter_link.h"

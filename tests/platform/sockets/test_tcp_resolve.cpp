@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The resolution of a TCP meter's host: names and addresses, in the text the
 // operator gave (UTF-8).
 #include "platform/sockets/tcp_socket.h"

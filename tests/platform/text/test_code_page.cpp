@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/text/code_page.h"
 
 #include "tests/support/environment_locale.h"

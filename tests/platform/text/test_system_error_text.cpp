@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The operator's words for Windows errors: the system's own text, as UTF-8.
 #include <gtest/gtest.h>
 

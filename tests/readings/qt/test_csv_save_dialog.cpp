@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "readings/qt/csv_save_dialog.h"
 
 #include <gtest/gtest.h>

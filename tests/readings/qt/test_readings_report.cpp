@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printed readings report: its pages for various numbers of readings, the
 // field-to-column mapping, printing and the PDF it writes.
 #include "readings/qt/readings_report.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* A probe of the file calls a program makes, for the tests of what reaches
  * the disk (Linux). Preloaded (LD_PRELOAD) into the program under test, or
  * linked into a test program, it stands in front of the C library's write,

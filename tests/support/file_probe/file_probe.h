@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 /* The file probe's one function for a test program that links it (file_probe.c
  * says what the probe does). */
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test entry for the Qt test programs: an offscreen application, then GoogleTest.
 #include <QApplication>
 #include <gtest/gtest.h>
