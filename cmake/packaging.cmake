@@ -11,8 +11,7 @@ if(WIN32 AND READOUT_BUILD_GUI)
   set(readout_windows_files ${PROJECT_SOURCE_DIR}/packaging/windows)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
   # The program's licence, and the notice of what else the folder holds.
-  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-  install(FILES ${readout_windows_files}/NOTICE.txt DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${readout_windows_files}/NOTICE DESTINATION .)
   # Qt's licence texts, kept in the Qt prefix by scripts/build-qt-windows.
   get_target_property(readout_qt_core_dll Qt6::Core IMPORTED_LOCATION_RELEASE)
   get_filename_component(readout_qt_prefix "${readout_qt_core_dll}/../.." ABSOLUTE)
@@ -27,14 +26,14 @@ if(WIN32 AND READOUT_BUILD_GUI)
   # Every DLL that goes out is named in the notice with its licence: one added
   # to the program folder without a word there stops the packing.
   install(CODE "
-    file(READ \"${readout_windows_files}/NOTICE.txt\" notice)
+    file(READ \"${readout_windows_files}/NOTICE\" notice)
     file(GLOB_RECURSE dlls RELATIVE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\"
          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\")
     foreach(dll IN LISTS dlls)
       get_filename_component(name \"\${dll}\" NAME)
       string(FIND \"\${notice}\" \"\${name}\" at)
       if(at EQUAL -1)
-        message(FATAL_ERROR \"NOTICE.txt does not name \${dll}, which the package carries\")
+        message(FATAL_ERROR \"NOTICE does not name \${dll}, which the package carries\")
       endif()
     endforeach()
   ")
