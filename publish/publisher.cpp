@@ -28,6 +28,8 @@ constexpr std::size_t kInFlight = 10;
 constexpr int kTurnMilliseconds = 10;
 // At the end: how long "offline" may take to be acknowledged.
 constexpr auto kGoodbye = std::chrono::milliseconds(1000);
+// At the end: how long the thread may take to finish, the goodbye included.
+constexpr auto kEndPatience = std::chrono::milliseconds(2000);
 
 // One message on its way: its place in an outbox (when it has one), and the
 // message id of the connection that sent it (0: not sent on this connection).
@@ -80,6 +82,8 @@ struct TPublisher::TState {
     bool GoodbyeAcknowledged = false;
 
     std::thread Thread;
+    bool Ended = false;  // the thread has left Serve
+    std::condition_variable EndedOrDelivered;
 
     TState(TPublishOptions options, TPublishingRun run, IPublishListener &listener, TRetryPauses pauses)
         : Options(std::move(options)), Run(std::move(run)), Listener(listener), Pauses(pauses),
@@ -189,6 +193,8 @@ struct TPublisher::TState {
             outbox = entry->Outbox;
             number = entry->Number;
             Queue.erase(entry);
+            if (Queue.empty())
+                EndedOrDelivered.notify_all();
             if (outbox != nullptr) {
                 const std::string failure = outbox->Acknowledge(number);
                 (void)failure;  // a lost record only sends the message again next time
@@ -308,6 +314,7 @@ struct TPublisher::TState {
             const std::lock_guard<std::mutex> hold(Lock);
             Connected = false;
         }
+        EndedOrDelivered.notify_all();
         ForgetSent();
         if (!StoppingNow())
             ReportState();  // the program's own end is no news
@@ -333,6 +340,17 @@ struct TPublisher::TState {
         const auto first = std::chrono::milliseconds(Pauses.FirstMilliseconds);
         const auto longest = std::chrono::milliseconds(Pauses.LongestMilliseconds);
         auto pause = first;
+        struct TEndMark {
+            TState &State;
+            ~TEndMark()
+            {
+                {
+                    const std::lock_guard<std::mutex> hold(State.Lock);
+                    State.Ended = true;
+                }
+                State.EndedOrDelivered.notify_all();
+            }
+        } endMark{*this};
         while (!StoppingNow()) {
             const TOutcome outcome = Connection();
             if (StoppingNow())
@@ -367,12 +385,19 @@ TPublisher::TPublisher(TPublishOptions options, TPublishingRun run, IPublishList
 
 TPublisher::~TPublisher()
 {
-    {
-        const std::lock_guard<std::mutex> hold(F->Lock);
-        F->Stopping = true;
-    }
+    std::unique_lock<std::mutex> hold(F->Lock);
+    F->Stopping = true;
     F->Wake.notify_all();
-    F->Thread.join();
+    if (F->EndedOrDelivered.wait_for(hold, kEndPatience, [this] { return F->Ended; })) {
+        hold.unlock();
+        F->Thread.join();
+        return;
+    }
+    // The system holds the thread (a name look-up): the process ends soon and
+    // takes it along; its state stays for it until then.
+    hold.unlock();
+    F->Thread.detach();
+    (void)F.release();
 }
 
 std::optional<std::string> TPublisher::Publish(int row, const TReading &reading, const std::string &journalPath)
@@ -403,4 +428,11 @@ TBrokerState TPublisher::State() const
 {
     const std::lock_guard<std::mutex> hold(F->Lock);
     return {F->Connected, F->WaitingLocked()};
+}
+
+bool TPublisher::WaitUntilDelivered(std::chrono::milliseconds patience)
+{
+    std::unique_lock<std::mutex> hold(F->Lock);
+    F->EndedOrDelivered.wait_for(hold, patience, [this] { return F->Queue.empty() || !F->Connected || F->Ended; });
+    return F->Queue.empty();
 }

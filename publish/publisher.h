@@ -14,6 +14,7 @@
 #include "publish/broker_state.h"
 #include "publish/reading_message.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,7 +59,9 @@ public:
     // connecting. Throws std::runtime_error for a --publish-ca that cannot be read.
     TPublisher(TPublishOptions options, TPublishingRun run, IPublishListener &listener,
                TRetryPauses pauses = TRetryPauses());
-    // Says "offline" when connected, and ends the connection and the thread.
+    // Says "offline" when connected, and ends the connection and the thread,
+    // within two seconds: a thread still held by the system then (a name
+    // look-up that takes its time) is left to the process's end.
     ~TPublisher();
     TPublisher(const TPublisher &) = delete;
     TPublisher &operator=(const TPublisher &) = delete;
@@ -70,6 +73,10 @@ public:
     std::optional<std::string> Publish(int row, const TReading &reading, const std::string &journalPath);
 
     TBrokerState State() const;
+
+    // At the run's end: waits while the broker is connected and readings are
+    // still on their way, at most `patience`. True when none waits.
+    bool WaitUntilDelivered(std::chrono::milliseconds patience);
 
 private:
     struct TState;
