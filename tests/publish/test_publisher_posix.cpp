@@ -5,8 +5,8 @@
 #include "publish/publisher.h"
 
 #include "publish/outbox.h"
-#include "tests/publish/mqtt_broker_posix.h"
-#include "tests/publish/mqtt_subscriber_posix.h"
+#include "tests/support/mqtt_broker_posix.h"
+#include "tests/support/mqtt_subscriber_posix.h"
 #include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "tests/publish/mqtt_subscriber_posix.h"
-#include "tests/publish/mqtt_broker_posix.h"
+#include "tests/support/mqtt_subscriber_posix.h"
+#include "tests/support/mqtt_broker_posix.h"
 
 #include <mosquitto.h>
 
