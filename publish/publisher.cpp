@@ -73,6 +73,7 @@ struct TPublisher::TState {
     TBrokerState Reported;
     bool Connected = false;
     std::string LastProblem;
+    bool Told = false;  // the first attempt has had its outcome (publisher's thread)
 
     // Of the current connection, on the publisher's thread only.
     bool Answered = false;
@@ -97,6 +98,8 @@ struct TPublisher::TState {
     // while connected, the count of readings on their way is no news.
     void ReportState()
     {
+        if (!Told)
+            return;  // the first attempt is still under way
         TBrokerState state;
         {
             const std::lock_guard<std::mutex> hold(Lock);
@@ -279,6 +282,7 @@ struct TPublisher::TState {
             }
             if (Answered && !online) {
                 online = true;
+                Told = true;
                 mosquitto_publish(client.get(), nullptr, StatusTopic.c_str(), 6, "online", kQos, true);
                 {
                     const std::lock_guard<std::mutex> hold(Lock);
@@ -355,6 +359,8 @@ struct TPublisher::TState {
             const TOutcome outcome = Connection();
             if (StoppingNow())
                 break;
+            Told = true;
+            ReportState();
             if (outcome.Failure && outcome.Failure->NeedsPerson) {
                 ReportProblem(outcome.Failure->Cause);
                 pause = longest;
@@ -379,7 +385,8 @@ TPublisher::TPublisher(TPublishOptions options, TPublishingRun run, IPublishList
             for (const TNumberedMessage &waiting : outbox->Waiting())
                 F->Queue.push_back({outbox.get(), waiting.Number, waiting.Message, 0});
     }
-    F->Reported = {false, F->WaitingLocked()};
+    // The first attempt's outcome is always told: reached, or not.
+    F->Reported = {false, -1};
     F->Thread = std::thread([state = F.get()] { state->Serve(); });
 }
 
