@@ -2,18 +2,23 @@
 #include "publish/connection_failure.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 #include <cerrno>
 
 TConnectionFailure RefusalFailure(int code)
 {
-    // "Connection Refused: bad user name or password."
-    std::string words = mosquitto_connack_string(code);
-    while (!words.empty() && words.back() == '.')
-        words.pop_back();
-    // 1 (protocol) and 3 (server unavailable) may pass; the others need a person.
-    const bool needsPerson = code == 2 || code == 4 || code == 5;
-    return {"the broker refused the connection (" + words + ")", needsPerson};
+    // A broker that is busy or on its way down may take the next attempt; the
+    // other refusals (user name or password, not authorised, banned, ...)
+    // need a person.
+    const bool needsPerson = code != MQTT_RC_SERVER_UNAVAILABLE && code != MQTT_RC_SERVER_BUSY &&
+                             code != MQTT_RC_CONNECTION_RATE_EXCEEDED && code != MQTT_RC_SERVER_SHUTTING_DOWN;
+    return {std::string("the broker refused the connection: ") + mosquitto_reason_string(code), needsPerson};
+}
+
+TConnectionFailure DeclinedFailure(int code)
+{
+    return {std::string("the broker does not take the readings: ") + mosquitto_reason_string(code), true};
 }
 
 TConnectionFailure CertificateFailure(const std::string &reason)

@@ -12,8 +12,11 @@ struct TConnectionFailure {
     bool NeedsPerson = false;
 };
 
-// The broker refused the connection with CONNACK code `code` (1 to 5).
+// The broker refused the connection with reason code `code` (0x80 and above).
 TConnectionFailure RefusalFailure(int code);
+// The broker acknowledged a reading without taking it, with reason code `code`
+// (its access list does not let the user publish there).
+TConnectionFailure DeclinedFailure(int code);
 // OpenSSL refused the broker's certificate ("hostname mismatch").
 TConnectionFailure CertificateFailure(const std::string &reason);
 // The MQTT library's result `result` (MOSQ_ERR_...), with its last error line.

@@ -19,6 +19,8 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int kQos = 1;
+// Reason codes from 0x80 on say that the broker did not do what was asked.
+constexpr int kFirstFailureCode = 0x80;
 constexpr int kKeepAliveSeconds = 30;
 // Messages sent but not yet acknowledged, at most: fewer than the library's
 // own limit, so none of ours waits inside it where we cannot see it.
@@ -69,7 +71,6 @@ struct TPublisher::TState {
     std::vector<std::unique_ptr<TOutbox>> LeftOvers;
     std::unique_ptr<TOutbox> Own;
     bool OwnFailed = false;
-    std::string OwnFailure;
     TBrokerState Reported;
     bool Connected = false;
     std::string LastProblem;
@@ -81,6 +82,7 @@ struct TPublisher::TState {
     std::string LastLogError;   // the library's last error line
     int GoodbyeMid = 0;
     bool GoodbyeAcknowledged = false;
+    int Declined = 0;           // the reason code of a reading the broker did not take
 
     std::thread Thread;
     bool Ended = false;  // the thread has left Serve
@@ -151,7 +153,10 @@ struct TPublisher::TState {
         TClient client(mosquitto_new(nullptr, true, this));
         if (!client)
             throw std::bad_alloc();
-        mosquitto_int_option(client.get(), MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        // Version 5, whose acknowledgement says whether the broker took the
+        // message: an older broker's acknowledges one that its access list
+        // then drops, and the reading would be lost unseen.
+        mosquitto_int_option(client.get(), MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
         if (Tls) {
             // Our context as it is: the library's defaults would want a CA file.
             mosquitto_int_option(client.get(), MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
@@ -161,11 +166,12 @@ struct TPublisher::TState {
             mosquitto_username_pw_set(client.get(), Options.User.c_str(),
                                       Options.Password.empty() ? nullptr : Options.Password.c_str());
         mosquitto_will_set(client.get(), StatusTopic.c_str(), 7, "offline", kQos, true);
-        mosquitto_connect_callback_set(client.get(), [](mosquitto *, void *self, int code) {
+        mosquitto_connect_v5_callback_set(client.get(), [](mosquitto *, void *self, int code, int, const mosquitto_property *) {
             static_cast<TState *>(self)->Connack(code);
         });
-        mosquitto_publish_callback_set(client.get(), [](mosquitto *, void *self, int mid) {
-            static_cast<TState *>(self)->Acknowledged(mid);
+        mosquitto_publish_v5_callback_set(client.get(), [](mosquitto *, void *self, int mid, int code,
+                                                           const mosquitto_property *) {
+            static_cast<TState *>(self)->Acknowledged(mid, code);
         });
         mosquitto_log_callback_set(client.get(), [](mosquitto *, void *self, int level, const char *text) {
             if (level == MOSQ_LOG_ERR && text != nullptr)
@@ -180,10 +186,16 @@ struct TPublisher::TState {
         Refusal = code;
     }
 
-    void Acknowledged(int mid)
+    void Acknowledged(int mid, int code)
     {
         if (mid == GoodbyeMid) {
             GoodbyeAcknowledged = true;
+            return;
+        }
+        if (code >= kFirstFailureCode) {
+            // Not taken: the reading stays, and the connection ends with the reason.
+            if (!Declined)
+                Declined = code;
             return;
         }
         TOutbox *outbox = nullptr;
@@ -193,6 +205,8 @@ struct TPublisher::TState {
             const auto entry = std::find_if(Queue.begin(), Queue.end(), [mid](const TEntry &e) { return e.Mid == mid; });
             if (entry == Queue.end())
                 return;  // "online": nothing waits for it
+            // Readings go through again: a failure that comes back is news.
+            LastProblem.clear();
             outbox = entry->Outbox;
             number = entry->Number;
             Queue.erase(entry);
@@ -259,6 +273,7 @@ struct TPublisher::TState {
     {
         Answered = false;
         Refusal = 0;
+        Declined = 0;
         LastLogError.clear();
         GoodbyeMid = 0;
         GoodbyeAcknowledged = false;
@@ -280,6 +295,11 @@ struct TPublisher::TState {
                 failure = FailureOf(result);
                 break;
             }
+            if (Declined != 0) {
+                failure = DeclinedFailure(Declined);
+                mosquitto_disconnect(client.get());
+                break;
+            }
             if (Answered && !online) {
                 online = true;
                 Told = true;
@@ -288,7 +308,6 @@ struct TPublisher::TState {
                     const std::lock_guard<std::mutex> hold(Lock);
                     Connected = true;
                 }
-                LastProblem.clear();
                 ReportState();
             }
             if (!Answered) {

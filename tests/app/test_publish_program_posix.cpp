@@ -41,8 +41,7 @@ TEST(PublishProgram, SendsEachRowToTheBrokerOrKeepsItBesideTheJournal)
         {"a wrong password from a file",
          {QStringLiteral("--publish-password-file"), QString::fromStdString(wrongPasswordFile)},
          false,
-         "meter-readout: Publishing to mqtts://127.0.0.1:%1/lab: the broker refused the connection (Connection "
-         "Refused: not authorised)"},
+         "meter-readout: Publishing to mqtts://127.0.0.1:%1/lab: the broker refused the connection: Not authorized"},
     };
     int delivered = 0;
     for (const auto &c : cases) {

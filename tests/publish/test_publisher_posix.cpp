@@ -206,14 +206,21 @@ TEST_F(Publisher, AFailureAPersonMustMendIsToldOnceAndTheReadingsWait)
         std::string Host;
         std::string Password;
         std::string CaFile;
+        std::string Prefix;
         const char *Cause;
     } cases[] = {
-        {"wrong password", TMqttBroker::Address, "wrong", "", "not authorised"},
-        {"another authority", TMqttBroker::Address, TMqttBroker::Password, Broker.OtherCaFile(),
+        {"wrong password", TMqttBroker::Address, "wrong", "", TMqttBroker::Prefix,
+         "the broker refused the connection: Not authorized"},
+        {"another authority", TMqttBroker::Address, TMqttBroker::Password, Broker.OtherCaFile(), TMqttBroker::Prefix,
          "certificate is not trusted: self-signed certificate in certificate chain"},
-        {"a name the certificate does not hold", "localhost", TMqttBroker::Password, "",
+        {"a name the certificate does not hold", "localhost", TMqttBroker::Password, "", TMqttBroker::Prefix,
          "certificate is not trusted: hostname mismatch"},
-        {"an unknown host", "no-such-broker.invalid", TMqttBroker::Password, "", "host is not found"},
+        {"an unknown host", "no-such-broker.invalid", TMqttBroker::Password, "", TMqttBroker::Prefix,
+         "host is not found"},
+        // The broker acknowledges what its access list drops: the readings
+        // must not count as delivered.
+        {"a prefix the user may not publish under", TMqttBroker::Address, TMqttBroker::Password, "", "elsewhere",
+         "the broker does not take the readings: Not authorized"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Case);
@@ -221,6 +228,7 @@ TEST_F(Publisher, AFailureAPersonMustMendIsToldOnceAndTheReadingsWait)
         TScratchFolder journal("publish-journal");
         TPublishOptions options = Options(Broker, journal.Path().string(), c.Host);
         options.Password = c.Password;
+        options.Broker.Prefix = c.Prefix;
         if (!c.CaFile.empty())
             options.CaFile = c.CaFile;
         TPublisher publisher(options, RunStartingAt(3), listener, kTestPauses);
