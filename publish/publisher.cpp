@@ -220,26 +220,33 @@ struct TPublisher::TState {
         ReportState();
     }
 
-    // Sends what waits, in order, as far as the window of messages in flight allows.
+    // Sends what waits, in order, as far as the window of messages in flight
+    // allows. The library is called without our lock: it takes locks of its
+    // own, also around the acknowledgements, which take ours. Only this thread
+    // removes entries, and a deque keeps its elements where they are while
+    // Publish adds at its end.
     void SendWaiting(mosquitto *client)
     {
-        const std::lock_guard<std::mutex> hold(Lock);
-        std::size_t inFlight = 0;
-        for (TEntry &entry : Queue) {
-            if (entry.Mid != 0) {
+        std::vector<TEntry *> unsent;
+        {
+            const std::lock_guard<std::mutex> hold(Lock);
+            std::size_t inFlight = 0;
+            for (TEntry &entry : Queue) {
+                if (inFlight >= kInFlight)
+                    break;
                 ++inFlight;
-                continue;
+                if (entry.Mid == 0)
+                    unsent.push_back(&entry);
             }
-            if (inFlight >= kInFlight)
-                break;
-            const int result = mosquitto_publish(client, &entry.Mid, entry.Message.Topic.c_str(),
-                                                 static_cast<int>(entry.Message.Payload.size()),
-                                                 entry.Message.Payload.data(), kQos, false);
-            if (result != MOSQ_ERR_SUCCESS) {
-                entry.Mid = 0;
+        }
+        for (TEntry *entry : unsent) {
+            int mid = 0;
+            if (mosquitto_publish(client, &mid, entry->Message.Topic.c_str(),
+                                  static_cast<int>(entry->Message.Payload.size()), entry->Message.Payload.data(), kQos,
+                                  false) != MOSQ_ERR_SUCCESS)
                 break;  // the connection is going; the next one sends it
-            }
-            ++inFlight;
+            const std::lock_guard<std::mutex> hold(Lock);
+            entry->Mid = mid;
         }
     }
 
