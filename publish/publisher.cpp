@@ -4,6 +4,7 @@
 #include "publish/connection_failure.h"
 #include "publish/outbox.h"
 #include "publish/tls_context.h"
+#include "platform/sockets/tcp_socket.h"
 
 #include <mosquitto.h>
 
@@ -83,6 +84,7 @@ struct TPublisher::TState {
     int GoodbyeMid = 0;
     bool GoodbyeAcknowledged = false;
     int Declined = 0;           // the reason code of a reading the broker did not take
+    std::size_t FamilyTurn = 0;  // which of the broker's address families to try
 
     std::thread Thread;
     bool Ended = false;  // the thread has left Serve
@@ -270,6 +272,18 @@ struct TPublisher::TState {
         return LibraryFailure(result, LastLogError);
     }
 
+    // The library tries only the first of the broker's addresses whose
+    // connection starts, and gives up when that one is refused later: a name
+    // with IPv4 and IPv6 addresses, whose broker listens on one family only,
+    // would never be reached. So each attempt keeps to one family (a local
+    // wildcard address to bind to, IPv4 first), and a failed attempt hands
+    // over to the other.
+    std::string FamilyToTry() const
+    {
+        const std::vector<std::string> wildcards = TcpSocket::WildcardsOfFamiliesOf(Options.Broker.Host);
+        return wildcards.size() < 2 ? std::string() : wildcards[FamilyTurn % wildcards.size()];
+    }
+
     struct TOutcome {
         bool WasOnline = false;
         std::optional<TConnectionFailure> Failure;
@@ -285,8 +299,9 @@ struct TPublisher::TState {
         GoodbyeMid = 0;
         GoodbyeAcknowledged = false;
         TClient client = NewClient();
-        int result = mosquitto_connect_async(client.get(), Options.Broker.Host.c_str(), Options.Broker.Port,
-                                             kKeepAliveSeconds);
+        const std::string keepTo = FamilyToTry();
+        int result = mosquitto_connect_bind_async(client.get(), Options.Broker.Host.c_str(), Options.Broker.Port,
+                                                  kKeepAliveSeconds, keepTo.empty() ? nullptr : keepTo.c_str());
         if (result != MOSQ_ERR_SUCCESS)
             return {false, FailureOf(result)};
         const TClock::time_point answerBy = TClock::now() + std::chrono::milliseconds(Pauses.AnswerMilliseconds);
@@ -387,6 +402,8 @@ struct TPublisher::TState {
                 break;
             Told = true;
             ReportState();
+            if (!outcome.WasOnline && !(outcome.Failure && outcome.Failure->NeedsPerson))
+                ++FamilyTurn;  // not reached this way
             if (outcome.Failure && outcome.Failure->NeedsPerson) {
                 ReportProblem(outcome.Failure->Cause);
                 pause = longest;
