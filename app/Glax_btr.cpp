@@ -94,7 +94,8 @@ QPushButton *MakeButton(const QString &caption, const char *name, QWidget *paren
 } // namespace
 
 TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-               const TMeterWay &way, const TJournalOptions &journal, QWidget *parent)
+               const TMeterWay &way, const TJournalOptions &journal,
+               const std::optional<TPublishOptions> &publishing, QWidget *parent)
     : QWidget(parent), FClbMode(ClbModeOf(args)), Form12(overlay), FSynchronizer(synchronizer),
       FWay(way), FJournal(journal, LocalNowParts(), FClbMode)
 {
@@ -120,6 +121,14 @@ TForm4::TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchron
     setTabOrder(Button3, Button4);
     setTabOrder(Button4, Button5);
     StringGrid1->setAccessibleName(QStringLiteral("Readings"));
+    if (publishing) {
+        try {
+            FPublishing = std::make_unique<TWindowPublishing>(*publishing, FClbMode, *this);
+        } catch (const std::runtime_error &error) {
+            // A certificate authority file that cannot be read: the readings go on, unpublished.
+            QTimer::singleShot(0, this, [message = QString::fromStdString(error.what())] { ShowErrorBox(message); });
+        }
+    }
     // Exit keeps the design's gap to Print; the table keeps its header row and
     // one reading above the buttons, with room for its sideways scroll bar.
     const int gridMinimumHeight = 2 * StringGrid1->frameWidth() + GridMinimumRows * ReadingsRowHeight +
@@ -191,6 +200,12 @@ void TForm4::PlaceControls()
     Button3->setGeometry(Button3Left, bottomRow, Button3Width, ControlHeight);
     Button4->setGeometry(Button4Left, bottomRow, Button4Width, ControlHeight);
     Button5->setGeometry(w - Button5RightMargin - Button5Width, bottomRow, Button5Width, ControlHeight);
+    if (FPublishing) {
+        // The broker's state between Print and Exit.
+        const int left = Button4Left + Button4Width + ButtonGap;
+        FPublishing->Label().setGeometry(left, bottomRow, w - Button5RightMargin - Button5Width - ButtonGap - left,
+                                         ControlHeight);
+    }
 }
 
 QRect FitIntoArea(const QRect &frame, const QRect &area)
@@ -325,12 +340,14 @@ void TForm4::ShowStopOverlay()
 void TForm4::AddReading(const TReading &reading)
 {
     const auto appendRow = [&](const TRegionalSettings &settings) { return FReadings->AddReading(reading, settings); };
-    if (const std::optional<std::string> failure =
-            ReadingReachesTable(appendRow, FReadings->Table(), FJournal).JournalFailure) {
+    const TArrivedReading arrived = ReadingReachesTable(appendRow, FReadings->Table(), FJournal);
+    if (arrived.JournalFailure) {
         // Shown once this hand-off is over: a box opened inside it would hold
         // the worker until the operator closed it, and acquisition goes on.
-        QTimer::singleShot(0, this, [message = QString::fromStdString(*failure)] { ShowErrorBox(message); });
+        QTimer::singleShot(0, this, [message = QString::fromStdString(*arrived.JournalFailure)] { ShowErrorBox(message); });
     }
+    if (FPublishing)
+        FPublishing->Publish(arrived.Row, reading, FJournal.Path());
 }
 
 void TForm4::Button1Click()

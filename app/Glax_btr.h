@@ -6,6 +6,7 @@
 
 #include "app/indicator_shape.h"
 #include "app/Unit12.h"
+#include "app/window_publishing.h"
 #include "link/worker_host.h"
 #include "link/worker_owner.h"
 #include "link/meter_way.h"
@@ -22,6 +23,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,9 +50,11 @@ public:
     // discovery of `way` must outlive the window.
     // The table has the keyboard first; the window is never made so small that
     // its buttons overlap, and opens no larger than the screen.
-    // Every row the table accepts goes to the session journal as `journal` says.
+    // Every row the table accepts goes to the session journal as `journal`
+    // says, and then to the broker that `publishing` names, if any.
     TForm4(const std::vector<std::string> &args, TForm12 &overlay, TSynchronizer &synchronizer,
-           const TMeterWay &way, const TJournalOptions &journal, QWidget *parent = nullptr);
+           const TMeterWay &way, const TJournalOptions &journal,
+           const std::optional<TPublishOptions> &publishing = std::nullopt, QWidget *parent = nullptr);
     // Ends the worker through its orderly Shutdown, if it still runs; the close
     // does so too, and so does the window's end.
     void ShutdownWorker();
@@ -125,6 +129,8 @@ private:
     QPointer<QWidget> FFocusBeforeStop;  // where the keyboard was when the overlay went up
     bool FPaintingOverlay = false;
     bool FClosing = false;
+    // Before the worker, so that it is there for the worker's last hand-offs.
+    std::unique_ptr<TWindowPublishing> FPublishing;
     // Last, so that it goes first: a worker that still runs when the window goes
     // without being closed ends while the rest of the window serves its hand-offs.
     TWorkerOwner FWorker;

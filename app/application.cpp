@@ -5,6 +5,7 @@
 #include "app/Unit12.h"
 #include "app/close_on_signals.h"
 #include "app/command_line.h"
+#include "app/publish_option.h"
 #include "app/program_trace.h"
 #include "link/Glaxbththr.h"
 #include "platform/threads/synchronize_waker_qt.h"
@@ -114,7 +115,8 @@ int RunWindowProgram(int &argc, char **argv, const std::vector<std::string> &arg
         TQtSynchronizeWaker waker(synchronizer);
         TForm12 form12;
         // main() has checked the command line already; here it gives the journal's place.
-        TForm4 form4(args, form12, synchronizer, backend.Way(), JournalOptionsOf(ParseCommandLine(args)));
+        const TCommandLine line = ParseCommandLine(args);
+        TForm4 form4(args, form12, synchronizer, backend.Way(), JournalOptionsOf(line), PublishOptionsOf(line));
         const TCloseOnSignals closeOnSignals(form4);
         // Emitted also when Windows ends the session, which ends the process
         // as soon as the emission returns.

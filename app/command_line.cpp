@@ -47,6 +47,8 @@ const TPathOption Paths[] = {
     {"--trace", &TCommandLine::TracePath},     {"--sim-messages", &TCommandLine::SimMessagesPath},
     {"--csv", &TCommandLine::CsvPath},         {"--report-pdf", &TCommandLine::ReportPdfPath},
     {"--journal-dir", &TCommandLine::JournalDir},
+    {"--publish-user", &TCommandLine::PublishUser}, {"--publish-password-file", &TCommandLine::PublishPasswordFile},
+    {"--publish-ca", &TCommandLine::PublishCa},
 };
 
 } // namespace
@@ -77,6 +79,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
         } else if (name == "--meter") {
             result.MeterAddress = reader.NonEmptyValue();
             result.Meter = ParseMeterOption(result.MeterAddress);
+        } else if (name == "--publish") {
+            result.PublishAddress = reader.NonEmptyValue();
+            try {
+                result.Publish = ParseBrokerAddress(result.PublishAddress);
+            } catch (const EBrokerAddressError &error) {
+                throw ECommandLineError(error.what());
+            }
         } else if (name == "--count") {
             result.Count = ParseCount(reader.Value());
         } else if (name == "--sim-search-ms") {
@@ -104,6 +113,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &args)
         result.Help = scan.Help;
         result.Version = scan.Version;
     }
+    if (!result.Publish) {
+        for (const auto &[given, name] : {std::pair{!result.PublishUser.empty(), "--publish-user"},
+                                          std::pair{!result.PublishPasswordFile.empty(), "--publish-password-file"},
+                                          std::pair{!result.PublishCa.empty(), "--publish-ca"}}) {
+            if (given)
+                throw ECommandLineError(std::string(name) + " needs --publish");
+        }
+    }
+    if (!result.PublishPasswordFile.empty() && result.PublishUser.empty())
+        throw ECommandLineError("--publish-password-file needs --publish-user");
     if (result.NoJournal && !result.JournalDir.empty())
         throw ECommandLineError("--journal-dir cannot be combined with --no-journal");
     // The simulated computer has radios, so a pinned address applies to it.
@@ -158,6 +177,17 @@ std::string CommandLineHelp()
            "  --report-pdf FILE     headless: at the end, write the printed report to FILE\n"
            "  --journal-dir DIR     keep the journal of this run's readings in DIR\n"
            "  --no-journal          keep no journal of the readings\n"
+           "  --publish mqtts://HOST[:PORT]/PREFIX\n"
+           "                        publish each reading to this MQTT broker over TLS (port 8883\n"
+           "                        unless given), as PREFIX/<serial number>/reading;\n"
+           "                        mqtt://HOST[:PORT]/PREFIX: without TLS (1883), for a closed\n"
+           "                        network only\n"
+           "  --publish-user NAME   the broker's user name; the password comes from the\n"
+           "                        environment variable READOUT_MQTT_PASSWORD\n"
+           "  --publish-password-file FILE\n"
+           "                        or from the first line of FILE\n"
+           "  --publish-ca FILE     trust the broker's certificate when this authority signed it\n"
+           "                        (else: when an authority the system trusts did)\n"
            "  --scan                search every radio once as acquisition does, list each\n"
            "                        radio and device, mark the meter and names that nearly\n"
            "                        match, then exit (other options are ignored)\n"

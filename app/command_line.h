@@ -6,6 +6,7 @@
 
 #include "app/meter_option.h"
 #include "app/option_reader.h"
+#include "publish/broker_address.h"
 #include "readings/session_journal.h"
 
 #include <optional>
@@ -27,6 +28,11 @@ struct TCommandLine {
     std::string ReportPdfPath;     // --report-pdf FILE
     bool NoJournal = false;        // --no-journal
     std::string JournalDir;        // --journal-dir DIR
+    std::string PublishAddress;    // --publish as given
+    std::optional<TBrokerAddress> Publish;  // --publish as understood
+    std::string PublishUser;       // --publish-user NAME
+    std::string PublishPasswordFile;  // --publish-password-file FILE
+    std::string PublishCa;         // --publish-ca FILE
     bool Scan = false;             // --scan: list what discovery sees, then exit
     std::string TracePath;         // --trace FILE: what the link does, line by line
     bool Help = false;             // --help

@@ -3,9 +3,11 @@
 
 #include "app/console_output.h"
 #include "app/headless_stop.h"
+#include "app/publish_option.h"
 
 #include "link/worker_owner.h"
 #include "platform/ending/process_end.h"
+#include "platform/sockets/host_name.h"
 #include "platform/text/date_time.h"
 #include "platform/files/durable_append_file.h"
 #include "platform/text/regional_settings.h"
@@ -44,6 +46,8 @@ public:
     std::string HeaderLine() const { return Line(0); }
     // The CSV file each row goes to, once it has its header; none: no --csv.
     void UseCsv(TDurableAppendFile *csv) { FCsv = csv; }
+    // Where each row is published after it is on the disk; none: no --publish.
+    void UsePublisher(TPublisher *publisher) { FPublisher = publisher; }
     const TReadingsTable &Table() const { return FTable; }
     long Accepted() const { return FAccepted; }
     bool NoRadio() const { return FNoRadio; }
@@ -78,6 +82,10 @@ public:
         }
         if (arrived.JournalFailure)
             Report(FMessages, "meter-readout: " + *arrived.JournalFailure);  // once; the run goes on without it
+        if (FPublisher != nullptr) {
+            if (const std::optional<std::string> failure = FPublisher->Publish(arrived.Row, reading, FJournal.Path()))
+                Report(FMessages, "meter-readout: " + *failure);  // once
+        }
         if (!FFileError)
             WriteOutput(FRows, line, TTextEncoding::Ansi);
         // Stop before the next cycle, so the run ends with exactly what was asked for.
@@ -95,6 +103,7 @@ private:
     std::FILE *FRows;
     std::FILE *FMessages;
     TDurableAppendFile *FCsv = nullptr;
+    TPublisher *FPublisher = nullptr;
     TReadingsTable FTable;
     const std::string FSeparator;  // one for the whole run, so every line agrees
     TSessionJournal FJournal;
@@ -102,6 +111,29 @@ private:
     bool FNoRadio = false;
     std::optional<std::string> FFileError;
 };
+
+// What a headless run says of the broker on standard error: one line when it
+// is reached or lost, and the one message for a failure a person must mend.
+class THeadlessBrokerReport : public IPublishListener {
+public:
+    explicit THeadlessBrokerReport(std::FILE *messages) : FMessages(messages) {}
+    void BrokerStateChanged(const TBrokerState &state) override
+    {
+        if (FConnected && *FConnected == state.Connected)
+            return;  // only the count of waiting readings changed
+        FConnected = state.Connected;
+        Report(FMessages, "meter-readout: " + BrokerStateText(state));
+    }
+    void BrokerProblem(const std::string &message) override { Report(FMessages, "meter-readout: " + message); }
+
+private:
+    std::FILE *FMessages;
+    std::optional<bool> FConnected;
+};
+
+// How long the end of a run waits for the broker to acknowledge the last
+// readings; what it has not acknowledged by then waits in the outbox.
+constexpr std::chrono::milliseconds DeliveryPatience{2000};
 
 // The report must become a new file in an existing folder. The atomic file
 // that writes it at the end checks exactly that; asked now, it lets a bad
@@ -195,6 +227,24 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     }
     host.UseCsv(csv.get());
 
+    THeadlessBrokerReport brokerReport(messages);
+    std::unique_ptr<TPublisher> publisher;
+    try {
+        if (const std::optional<TPublishOptions> publishing = PublishOptionsOf(line)) {
+            const std::string program = VersionLine();
+            publisher = std::make_unique<TPublisher>(
+                *publishing, TPublishingRun{LocalNowParts(), HostName(), program.substr(0, program.find('\n')), line.ClbMode},
+                brokerReport);
+        }
+    } catch (const ECommandLineError &error) {
+        Report(messages, std::string("meter-readout: ") + error.what());
+        return HeadlessBadCommandLine;
+    } catch (const std::runtime_error &error) {
+        Report(messages, std::string("meter-readout: ") + error.what());  // a --publish-ca that cannot be read
+        return HeadlessBadCommandLine;
+    }
+    host.UsePublisher(publisher.get());
+
     THeadlessStop stop;
     TWorkerOwner worker;
     try {
@@ -216,6 +266,11 @@ int RunHeadless(const TCommandLine &line, TMeterBackend &backend, std::FILE *row
     else
         worker.Shutdown();
     const int status = FinishRun(line, host, stop, messages, prepareReport);
+    // The last readings' acknowledgements, unless the run was stopped: then
+    // the outbox keeps what the broker has not acknowledged.
+    if (publisher && !stop.RequestedAt())
+        publisher->WaitUntilDelivered(DeliveryPatience);
+    publisher.reset();
     if (!workerEnded)
         EndProcessNow(status);  // the worker still uses the host, the way and the synchronizer
     return status;

@@ -14,6 +14,7 @@
 #include "app/meter_backend.h"
 #include "app/program_arguments.h"
 #include "app/program_trace.h"
+#include "app/publish_option.h"
 #include "app/scan_runner.h"
 #include "link/link_trace.h"
 #include "platform/text/regional_settings.h"
@@ -97,6 +98,9 @@ int StartWindowProgram(const std::vector<std::string> &args)
 
 int main(int argc, char **argv)
 {
+    // Before anything else reaches OpenSSL: no configuration file it would
+    // read changes how the broker's certificate is checked.
+    InitialisePublishing();
 #if defined(Q_OS_WIN)
     // Qt's offscreen platform finds no fonts on Windows and would draw a report
     // without text: the program always uses the Windows one, display or not.
@@ -109,6 +113,7 @@ int main(int argc, char **argv)
     std::unique_ptr<TTraceFile> trace;
     try {
         line = ParseCommandLine(args);
+        PublishOptionsOf(line);  // a password file that cannot be read is a bad command line
         if (line.Help || line.Version) {
             UseParentConsole();
             WriteOutput(stdout, line.Help ? CommandLineHelp() : VersionLine(), TTextEncoding::Utf8);

@@ -57,7 +57,7 @@ struct TBenchRun {
     TBenchRun()
     {
         Computer.KeepRecords(false);
-        Worker.Start(Host, Computer, Computer, Sync);
+        Worker.Start(Host, TMeterWay(&Computer, &Computer), Sync);
     }
 
     TSynchronizer Sync;

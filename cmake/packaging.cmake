@@ -18,6 +18,8 @@ if(WIN32 AND READOUT_BUILD_GUI)
   if(EXISTS ${readout_qt_prefix}/licenses)
     install(DIRECTORY ${readout_qt_prefix}/licenses/ DESTINATION licenses/qt)
   endif()
+  # OpenSSL's and libmosquitto's, kept in their prefix by scripts/build-mqtt-windows.
+  install(DIRECTORY ${READOUT_MQTT_WINDOWS}/licenses/ DESTINATION licenses)
   # The C++ runtime's licences, as the compiler's Debian packages give them.
   install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright DESTINATION licenses RENAME gcc-runtime.txt)
   install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licenses RENAME mingw-w64.txt)

@@ -28,9 +28,19 @@ set(readout_qt_plugins
   styles=Qt6::QWindowsVistaStylePlugin
   imageformats=Qt6::QICOPlugin)
 
+# OpenSSL and libmosquitto, as scripts/build-mqtt-windows built them, for
+# publishing to the site's broker.
+set(readout_mqtt_dlls)
+foreach(dll IN ITEMS libcrypto-3-x64.dll libssl-3-x64.dll libmosquitto.dll)
+  if(NOT EXISTS ${READOUT_MQTT_WINDOWS}/bin/${dll})
+    message(FATAL_ERROR "${dll} is missing in ${READOUT_MQTT_WINDOWS}/bin: run scripts/build-mqtt-windows")
+  endif()
+  list(APPEND readout_mqtt_dlls ${READOUT_MQTT_WINDOWS}/bin/${dll})
+endforeach()
+
 set(deploy_dir $<TARGET_FILE_DIR:meter-readout>)
 set(deploy_commands)
-foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls)
+foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls readout_mqtt_dlls)
   list(APPEND deploy_commands COMMAND ${CMAKE_COMMAND} -E copy_if_different ${dll} ${deploy_dir})
 endforeach()
 foreach(entry IN LISTS readout_qt_plugins)
@@ -44,7 +54,7 @@ endforeach()
 add_custom_command(TARGET meter-readout POST_BUILD ${deploy_commands} VERBATIM)
 
 install(TARGETS meter-readout meter-readout-console RUNTIME DESTINATION .)
-foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls)
+foreach(dll IN LISTS readout_runtime_dlls readout_qt_dlls readout_mqtt_dlls)
   install(FILES ${dll} DESTINATION .)
 endforeach()
 foreach(entry IN LISTS readout_qt_plugins)

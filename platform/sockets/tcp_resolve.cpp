@@ -39,20 +39,31 @@ const std::string &SystemText(const std::string &utf8)
 }
 #endif
 
+// The system's list of addresses for host:port (a port only when given), or
+// nothing; freed with FreeAddressInfo.
+TAddressInfo *Lookup(const std::string &host, const std::string &port)
+{
+    const auto systemHost = SystemText(host);
+    if (systemHost.empty() != host.empty())
+        return nullptr;  // not UTF-8
+    TAddressInfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = port.empty() ? 0 : AI_NUMERICSERV;
+    TAddressInfo *list = nullptr;
+    const auto systemPort = SystemText(port);
+    if (GetAddressInfo(systemHost.c_str(), port.empty() ? nullptr : systemPort.c_str(), &hints, &list) != 0)
+        return nullptr;
+    return list;
+}
+
 } // namespace
 
 bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
 {
     address = TAddress{};
-    const auto systemHost = SystemText(host);
-    if (systemHost.empty() != host.empty())
-        return false;  // not UTF-8
-    TAddressInfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    TAddressInfo *list = nullptr;
-    if (GetAddressInfo(systemHost.c_str(), SystemText(std::to_string(port)).c_str(), &hints, &list) != 0)
+    TAddressInfo *list = Lookup(host, std::to_string(port));
+    if (!list)
         return false;
     const TAddressInfo *chosen = list;
     for (const TAddressInfo *entry = list; entry; entry = entry->ai_next)
@@ -68,6 +79,25 @@ bool Resolve(const std::string &host, std::uint16_t port, TAddress &address)
     }
     FreeAddressInfo(list);
     return ok;
+}
+
+std::vector<std::string> WildcardsOfFamiliesOf(const std::string &host)
+{
+    bool inet = false;
+    bool inet6 = false;
+    if (TAddressInfo *list = Lookup(host, "")) {
+        for (const TAddressInfo *entry = list; entry; entry = entry->ai_next) {
+            inet = inet || entry->ai_family == AF_INET;
+            inet6 = inet6 || entry->ai_family == AF_INET6;
+        }
+        FreeAddressInfo(list);
+    }
+    std::vector<std::string> wildcards;
+    if (inet)
+        wildcards.emplace_back("0.0.0.0");
+    if (inet6)
+        wildcards.emplace_back("::");
+    return wildcards;
 }
 
 } // namespace TcpSocket

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace TcpSocket {
 
@@ -40,6 +41,11 @@ void Cleanup();
 // The first IPv4 address of host:port, else the first address of any family.
 // False when the name cannot be resolved.
 bool Resolve(const std::string &host, std::uint16_t port, TAddress &address);
+
+// For each address family that host resolves to, IPv4 first, the local
+// wildcard address of that family ("0.0.0.0", "::"): a socket bound to one
+// reaches only addresses of its family. Empty when the name cannot be resolved.
+std::vector<std::string> WildcardsOfFamiliesOf(const std::string &host);
 
 // A stream socket for the address's family (IPv4 for an unresolved address),
 // with Nagle's delay off, or InvalidSocket.

@@ -16,5 +16,10 @@ struct TDateTimeParts {
 TDateTimeParts LocalNowParts();
 TDateTime NowLocal();
 
+// How far the local clock is ahead of UTC at the local time `local`, in
+// minutes (negative west of Greenwich). In the hour that a change back from
+// summer time repeats, the earlier of the two is taken.
+int UtcOffsetMinutesAt(const TDateTimeParts &local);
+
 TDateTime EncodeDateTime(const TDateTimeParts &parts);
 TDateTimeParts DecodeDateTime(TDateTime value);

@@ -35,4 +35,23 @@ TEST(TcpResolve, NamesAndAddressesResolveWithThePortInNetworkOrder)
     TcpSocket::Cleanup();
 }
 
+// A socket bound to one of them reaches only the addresses of its family.
+TEST(TcpResolve, TheWildcardOfEachFamilyTheNameHasIPv4First)
+{
+    ASSERT_EQ(TcpSocket::Startup(), 0);
+    const struct {
+        const char *Host;
+        std::vector<std::string> Wildcards;
+    } cases[] = {
+        {"127.0.0.1", {"0.0.0.0"}},
+        {"::1", {"::"}},
+        {"no-such-broker.invalid", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Host);
+        EXPECT_EQ(TcpSocket::WildcardsOfFamiliesOf(c.Host), c.Wildcards);
+    }
+    TcpSocket::Cleanup();
+}
+
 } // namespace
