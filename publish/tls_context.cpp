@@ -68,8 +68,6 @@ TTlsContext::TTlsContext(const std::string &host, const std::string &caFile) : F
         if (SSL_CTX_load_verify_locations(F->Context, caFile.c_str(), nullptr) != 1)
             throw std::runtime_error("--publish-ca '" + caFile + "': " + OpenSslErrors());
     } else {
-        // A system without trusted roots is no reason not to start: every
-        // certificate is then refused, with OpenSSL's words for why.
         AddSystemRoots(F->Context);
     }
     // The broker's name (or address) must be the one its certificate names.

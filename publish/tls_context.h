@@ -35,5 +35,6 @@ private:
 
 // Adds the roots the operating system trusts to the context's store (Windows:
 // its ROOT certificate store; elsewhere OpenSSL's default places, where the
-// system keeps them). False when none could be added.
-bool AddSystemRoots(ssl_ctx_st *context);
+// system keeps them). None at all is no failure: every certificate is then
+// refused, with OpenSSL's words for why.
+void AddSystemRoots(ssl_ctx_st *context);

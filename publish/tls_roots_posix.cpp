@@ -3,8 +3,8 @@
 
 #include <openssl/ssl.h>
 
-bool AddSystemRoots(ssl_ctx_st *context)
+void AddSystemRoots(ssl_ctx_st *context)
 {
     // Debian's OpenSSL looks where ca-certificates keeps the system's roots.
-    return SSL_CTX_set_default_verify_paths(context) == 1;
+    SSL_CTX_set_default_verify_paths(context);
 }
