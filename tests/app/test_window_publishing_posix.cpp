@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // The main window's word on the broker: between Print and Exit, readable by a
 // screen reader, and changing as the broker comes and goes.
+#include "link/meter_identity.h"
+#include "platform/sockets/socket_io.h"
+#include "sim/simulated_meter.h"
 #include "tests/app/window_rig.h"
 #include "tests/support/mqtt_broker_posix.h"
 #include "tests/support/scratch_folder.h"
@@ -54,4 +57,38 @@ TEST(WindowPublishing, ShowsTheBrokersStateInWordsBetweenPrintAndExit)
     broker.Stop();
     QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Broker: not reached, 0 readings waiting"), 10000);
     EXPECT_EQ(SpokenName(state), QStringLiteral("Broker: not reached, 0 readings waiting"));
+}
+
+// A failure a person must mend: one error box naming the cause, and the
+// readings go on into the table.
+TEST(WindowPublishing, AFailureAPersonMustMendIsOneErrorBoxAndTheReadingsGoOn)
+{
+    InitialisePublishing();
+    TMqttBroker broker;
+    broker.Start();
+    TPublishOptions options;
+    options.Broker = {true, TMqttBroker::Address, broker.TlsPort(), TMqttBroker::Prefix};
+    options.User = TMqttBroker::User;
+    options.Password = "wrong";
+    options.CaFile = broker.CaFile();
+
+    TPauseScaleGuard noPauses(0);
+    TSimulatedMeter meter;
+    TSimulatedBluetooth computer(TSimulatedBluetooth::MeterOnFirstRadio(MeterDeviceNameView), meter,
+                                 std::chrono::milliseconds(0));
+    TSynchronizer synchronizer;
+    TQtSynchronizeWaker waker(synchronizer);
+    TForm12 form12;
+    TForm4 form4({}, form12, synchronizer, TMeterWay{&computer, &computer}, NoJournal(), options);
+    TBoxCloser closer;
+    form4.show();
+    form4.Button1->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen.empty(); }, 10000));
+    const int rowsAfterBox = form4.Readings().rowCount();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form4.Readings().rowCount() >= rowsAfterBox + 3; }, 10000));
+
+    ASSERT_EQ(closer.seen.size(), 1u) << "told again: " << closer.seen.back().text.toStdString();
+    EXPECT_EQ(closer.seen[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(closer.seen[0].text.contains(": the broker refused the connection: Not authorized"))
+        << closer.seen[0].text.toStdString();
 }
