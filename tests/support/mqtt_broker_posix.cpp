@@ -2,6 +2,7 @@
 #include "tests/support/mqtt_broker_posix.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -135,7 +136,9 @@ void TMqttBroker::Start()
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawnp(&FProcess, "mosquitto", &actions, nullptr, argv, environ);
+    int spawned = posix_spawnp(&FProcess, "mosquitto", &actions, nullptr, argv, environ);
+    if (spawned == ENOENT)  // Debian keeps it in /usr/sbin, outside a user's PATH
+        spawned = posix_spawn(&FProcess, "/usr/sbin/mosquitto", &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         throw std::runtime_error("mosquitto cannot be started: is it installed?");
